@@ -1,0 +1,114 @@
+#include "app/controls.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+Label::Label(const QString &caption, Sizing sizing, QWidget *parent)
+    : QLabel(parent)
+    , m_sizing(sizing)
+{
+    setTextFormat(Qt::PlainText);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAutoFillBackground(false);
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    if (sizing == Sizing::Fixed)
+        setWordWrap(true);
+    setCaption(caption);
+}
+
+void Label::setCaption(const QString &caption)
+{
+    setText(caption);
+    if (m_sizing == Sizing::Auto)
+        adjustSize();
+}
+
+ImageButton::ImageButton(const QPixmap &picture, QWidget *parent)
+    : QWidget(parent)
+    , m_picture(picture)
+{
+    setAttribute(Qt::WA_TranslucentBackground);
+}
+
+void ImageButton::setPicture(const QPixmap &picture)
+{
+    m_picture = picture;
+    update();
+}
+
+void ImageButton::paintEvent(QPaintEvent *)
+{
+    if (m_picture.isNull())
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawPixmap(rect(), m_picture);
+}
+
+void ImageButton::mousePressEvent(QMouseEvent *event)
+{
+    m_pressed = event->button() == Qt::LeftButton;
+    event->accept();
+}
+
+void ImageButton::mouseReleaseEvent(QMouseEvent *event)
+{
+    const bool wasPressed = m_pressed;
+    m_pressed = false;
+    event->accept();
+    if (wasPressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+}
+
+ImageBox::ImageBox(const QPixmap &picture, bool stretch, QWidget *parent)
+    : QWidget(parent)
+    , m_picture(picture)
+    , m_stretch(stretch)
+{
+}
+
+void ImageBox::setPicture(const QPixmap &picture)
+{
+    m_picture = picture;
+    update();
+}
+
+void ImageBox::paintEvent(QPaintEvent *)
+{
+    if (m_picture.isNull())
+        return;
+    QPainter painter(this);
+    if (m_stretch) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(rect(), m_picture);
+    } else {
+        painter.drawPixmap(0, 0, m_picture);
+    }
+}
+
+Panel::Panel(QWidget *parent)
+    : QFrame(parent)
+{
+    setFrameShape(QFrame::NoFrame);
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Base);
+    setForegroundRole(QPalette::Text);
+}
+
+LineControl::LineControl(QPoint from, QPoint to, const QColor &colour, QWidget *parent)
+    : QWidget(parent)
+    , m_colour(colour)
+{
+    const QRect box = QRect(from, to).normalized();
+    setGeometry(box.x(), box.y(), box.width(), box.height());
+    m_from = from - box.topLeft();
+    m_to = to - box.topLeft();
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void LineControl::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setPen(QPen(m_colour, 1));
+    painter.drawLine(m_from, m_to);
+}

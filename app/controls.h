@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QFrame>
+#include <QLabel>
+#include <QPixmap>
+#include <QWidget>
+
+// The few control kinds the windows need beyond Qt's own.
+
+// A label that draws plain text on its container's surface. An auto-size label
+// fits itself to its caption whenever the caption changes; a fixed one keeps
+// its box, wrapping and clipping what does not fit.
+class Label final : public QLabel
+{
+    Q_OBJECT
+public:
+    enum class Sizing { Auto, Fixed };
+    Label(const QString &caption, Sizing sizing, QWidget *parent);
+
+    void setCaption(const QString &caption);
+    QString caption() const { return text(); }
+    Sizing sizing() const { return m_sizing; }
+
+private:
+    Sizing m_sizing;
+};
+
+// A picture with alpha that raises clicked() on a left press and release
+// inside it, with a tool tip and a cursor of its own.
+class ImageButton final : public QWidget
+{
+    Q_OBJECT
+public:
+    ImageButton(const QPixmap &picture, QWidget *parent);
+    QPixmap picture() const { return m_picture; }
+    void setPicture(const QPixmap &picture);
+
+signals:
+    void clicked();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    QPixmap m_picture;
+    bool m_pressed = false;
+};
+
+// A picture holder. A stretched one scales its picture to its own size.
+class ImageBox final : public QWidget
+{
+    Q_OBJECT
+public:
+    ImageBox(const QPixmap &picture, bool stretch, QWidget *parent);
+    QPixmap picture() const { return m_picture; }
+    void setPicture(const QPixmap &picture);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QPixmap m_picture;
+    bool m_stretch;
+};
+
+// A flat container in the window-background colour.
+class Panel final : public QFrame
+{
+    Q_OBJECT
+public:
+    explicit Panel(QWidget *parent);
+};
+
+// A one-pixel straight line between two points of its container.
+class LineControl final : public QWidget
+{
+    Q_OBJECT
+public:
+    LineControl(QPoint from, QPoint to, const QColor &colour, QWidget *parent);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QPoint m_from;
+    QPoint m_to;
+    QColor m_colour;
+};

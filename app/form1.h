@@ -1,0 +1,164 @@
+#pragma once
+
+#include "app/services.h"
+#include "config/appconfig.h"
+
+#include <QWidget>
+
+#include <array>
+
+class ImageBox;
+class ImageButton;
+class Label;
+class LineControl;
+class PageFetcher;
+class Panel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QSlider;
+class QTimer;
+class QTreeWidget;
+
+// The save dialog's fixed settings; it has no widget of its own until shown.
+struct SaveDialogSettings final
+{
+    QString DialogTitle;
+    QString filterDescription;
+    QString pattern;
+};
+
+// The main window. It owns every piece of the program's state: its controls,
+// the song record, the download path and the harvest slots. Controls keep the
+// names the rest of the program knows them by (also as object names, so they
+// can be found with findChild).
+class Form1 final : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int kClientWidth = 1063;
+    static constexpr int kClientHeight = 575;
+    static constexpr char kBoxTitle[] = "Orvandel系列软件";
+
+    Form1(AppConfig config, Platform platform, QWidget *parent = nullptr);
+    ~Form1() override;
+
+    // Start-up: skin, bottom strip, show, presets, then the update check. Run
+    // once, after construction, from the event loop.
+    void load();
+
+    const AppConfig &config() const { return m_config; }
+    PageFetcher *fetcher() const { return m_fetcher; }
+
+    // The one-line message area at the bottom of the window.
+    void setStatus(const QString &message);
+    QString status() const;
+
+    // True once the program has been told to end.
+    bool hasEnded() const { return m_ended; }
+
+signals:
+    // The program must end now, without the closing handler.
+    void programEnded();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createControls();
+    void createSingerPanel();
+    void createWorkPanel();
+    void createDownloadPanel();
+    void connectHandlers();
+
+    void gx();
+    void endProgram();
+
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void Command9_Click();
+    void Command11_Click();
+
+public:
+    // Pictures that other parts of the window draw from; never shown.
+    ImageBox *Image8 = nullptr;
+    ImageBox *Image9 = nullptr;
+    ImageBox *Image10 = nullptr;
+
+    // Bottom strip and status bar.
+    ImageBox *Image2 = nullptr;
+    ImageBox *Image3 = nullptr;
+    std::array<Label *, 3> Label8{};
+    LineControl *Line1 = nullptr;
+    LineControl *Line2 = nullptr;
+
+    // Song-page address row.
+    std::array<Label *, 2> Label11{};
+    QPushButton *Command9 = nullptr;
+    QLineEdit *Text1 = nullptr;
+    ImageButton *aicAlphaImage3 = nullptr;
+
+    // Singer works area.
+    QPushButton *Command11 = nullptr;
+    QPushButton *Command10 = nullptr;
+    QPushButton *Command12 = nullptr;
+    QLineEdit *Text2 = nullptr;
+    QTreeWidget *ListView1 = nullptr;
+
+    // Singer panel.
+    Panel *Picture1 = nullptr;
+    ImageButton *aicAlphaImage1 = nullptr;
+    ImageBox *Image1 = nullptr;
+    Label *Label1 = nullptr;
+    Label *Label4 = nullptr;
+    Label *Label3 = nullptr;
+    Label *Label10 = nullptr;
+
+    // Work panel.
+    Panel *Picture2 = nullptr;
+    QPushButton *Command16 = nullptr;
+    QPushButton *Command2 = nullptr;
+    QPushButton *Command7 = nullptr;
+    QPushButton *Command8 = nullptr;
+    QPushButton *Command13 = nullptr;
+    Label *Label2 = nullptr;
+    Label *Label5 = nullptr;
+    Label *Label6 = nullptr;
+    Label *Label7 = nullptr;
+    Label *Label9 = nullptr;
+    ImageButton *aicAlphaImage2 = nullptr;
+
+    // Volume, links and exit.
+    QSlider *Slider1 = nullptr;
+    QPushButton *Command4 = nullptr;
+    QPushButton *Command3 = nullptr;
+    QPushButton *Command5 = nullptr;
+    SaveDialogSettings C1;
+    QTimer *Timer3 = nullptr;
+    QTimer *Timer4 = nullptr;
+
+    // Download panel.
+    Panel *Picture3 = nullptr;
+    Panel *Picture4 = nullptr;
+    Panel *Picture5 = nullptr;
+    Panel *Picture6 = nullptr;
+    Label *Label12 = nullptr;
+    Label *Label13 = nullptr;
+    Label *Label14 = nullptr;
+    Label *Label15 = nullptr;
+    Label *Label16 = nullptr;
+    Label *Label17 = nullptr;
+    QPushButton *Command1 = nullptr;
+    QPushButton *Command6 = nullptr;
+    QProgressBar *ProgressBar1 = nullptr;
+    ImageButton *aicAlphaImage4 = nullptr;
+
+private:
+    AppConfig m_config;
+    Platform m_platform;
+    PageFetcher *m_fetcher = nullptr;
+    bool m_loaded = false;
+    bool m_closing = false;
+    bool m_ended = false;
+};

@@ -1,0 +1,136 @@
+#include "app/qtservices.h"
+
+#include "player/mciinterpreter.h"
+#include "player/qtmediadevice.h"
+
+#include <QClipboard>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
+
+namespace {
+
+QMessageBox::Icon toQt(MessageBoxService::Icon icon)
+{
+    switch (icon) {
+    case MessageBoxService::Icon::Information:
+        return QMessageBox::Information;
+    case MessageBoxService::Icon::Warning:
+        return QMessageBox::Warning;
+    case MessageBoxService::Icon::Question:
+        return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// Opens a URL the way the desktop would, without waiting for the program.
+bool openDetached(const QUrl &url)
+{
+    if (!url.isValid() || url.isEmpty())
+        return false;
+    if (!QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty()
+        && QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)}))
+        return true;
+    return QDesktopServices::openUrl(url);
+}
+
+} // namespace
+
+void QtMessageBoxService::inform(QWidget *parent, const QString &title, const QString &text, Icon icon)
+{
+    QMessageBox box(toQt(icon), title, text, QMessageBox::Ok, parent);
+    box.setWindowIcon(QIcon());
+    box.exec();
+}
+
+bool QtMessageBoxService::ask(QWidget *parent, const QString &title, const QString &text, Icon icon)
+{
+    QMessageBox box(toQt(icon), title, text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setWindowIcon(QIcon());
+    return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<QString> QtSaveDialogService::chooseSaveFile(QWidget *parent, const QString &title,
+                                                           const QString &proposedPath,
+                                                           const QString &filterDescription,
+                                                           const QString &pattern)
+{
+    const QString filter = QStringLiteral("%1 (%2)").arg(filterDescription, pattern);
+    const QString chosen = QFileDialog::getSaveFileName(parent, title, proposedPath, filter);
+    if (chosen.isEmpty())
+        return std::nullopt;
+    return chosen;
+}
+
+QString QtClipboardService::text() const
+{
+    const QClipboard *clipboard = QGuiApplication::clipboard();
+    return clipboard ? clipboard->text(QClipboard::Clipboard) : QString();
+}
+
+void QtClipboardService::setText(const QString &text)
+{
+    if (QClipboard *clipboard = QGuiApplication::clipboard()) {
+        clipboard->clear(QClipboard::Clipboard);
+        clipboard->setText(text, QClipboard::Clipboard);
+    }
+}
+
+bool DesktopLauncher::openAddress(const QString &address)
+{
+    return openDetached(QUrl(address, QUrl::TolerantMode));
+}
+
+bool DesktopLauncher::openFile(const QString &path)
+{
+    if (!QFileInfo::exists(path))
+        return false;
+    return openDetached(QUrl::fromLocalFile(path));
+}
+
+bool DesktopLauncher::showInFolder(const QString &path)
+{
+    const QFileInfo file(path);
+    if (!file.exists())
+        return false;
+    // File managers that speak the freedesktop interface can select the file;
+    // any other gets its folder opened.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    static const QString service = QStringLiteral("org.freedesktop.FileManager1");
+    if (bus.isConnected() && bus.interface()) {
+        const bool present = bus.interface()->isServiceRegistered(service).value()
+                             || bus.interface()->activatableServiceNames().value().contains(service);
+        if (present) {
+            QDBusMessage call = QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/FileManager1"),
+                                                               service, QStringLiteral("ShowItems"));
+            call << QStringList{QUrl::fromLocalFile(file.absoluteFilePath()).toString()} << QString();
+            if (bus.send(call))
+                return true;
+        }
+    }
+    return openDetached(QUrl::fromLocalFile(file.absolutePath()));
+}
+
+Platform::Platform() = default;
+Platform::Platform(Platform &&) noexcept = default;
+Platform &Platform::operator=(Platform &&) noexcept = default;
+Platform::~Platform() = default;
+
+Platform Platform::desktop()
+{
+    Platform platform;
+    platform.messageBox = std::make_unique<QtMessageBoxService>();
+    platform.saveDialog = std::make_unique<QtSaveDialogService>();
+    platform.clipboard = std::make_unique<QtClipboardService>();
+    platform.launcher = std::make_unique<DesktopLauncher>();
+    platform.mci = std::make_unique<MciInterpreter>([] { return std::make_unique<QtMediaDevice>(); });
+    return platform;
+}

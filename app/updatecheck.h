@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+// Reading the update server's version file, "kw:<version>|" among the entries
+// of other programs, and deciding what the running copy should do.
+namespace update {
+
+// The version this build is.
+inline constexpr char kBuiltInVersion[] = "V3.3";
+
+enum class Outcome {
+    Unreadable,   // nothing came back: warn, keep the inputs locked
+    Current,      // the file names this version: greet and unlock
+    OtherVersion, // anything else: announce it, open the forum, end
+};
+
+struct Verdict final
+{
+    Outcome outcome = Outcome::Unreadable;
+    QString version; // what the file named for us, possibly empty
+};
+
+// The text after the first "kw:" up to the next "kw:", then up to its first
+// "|"; empty when either marker is missing.
+QString versionIn(const QString &pageText);
+
+Verdict judge(const QString &pageText);
+
+// The text of the announcement box for another version.
+QString announcement(const QString &version);
+
+} // namespace update

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+// Everything the window needs to know about the outside world, handed to it at
+// construction. `fromBuild()` gives the values compiled in through CMake; tests
+// build their own to aim the window at a loopback server and a scratch folder.
+struct AppConfig final
+{
+    QString siteBase;           // scheme and host, no trailing slash
+    QString imageHost;          // avatar address prefix, no trailing slash
+    QString videoHost;          // the player script prefix is videoHost + "/player"
+    QString audioHostTemplate;  // "%1" stands for the MP3 server number
+    QString updateBase;         // holds /version/main.txt
+    QString forumUrl;
+    QString homeUrl;
+
+    // The folder that holds the program: the skin, the "Music" folder and the
+    // video page are found here.
+    QString programFolder;
+
+    // Longest wait for one page, in milliseconds; a fetch never hangs past it.
+    int pageTimeoutMs = 30000;
+
+    static AppConfig fromBuild();
+
+    QString songPagePrefix() const { return siteBase + QStringLiteral("/s/"); }
+    QString videoPlayerPrefix() const { return videoHost + QStringLiteral("/player"); }
+    QString versionFileUrl() const { return updateBase + QStringLiteral("/version/main.txt"); }
+    QString playAddressService(const QString &workId) const
+    {
+        return siteBase + QStringLiteral("/member/personcenter/loadplayurl.php?wid=") + workId;
+    }
+    QString audioHost(const QString &serverNumber) const { return audioHostTemplate.arg(serverNumber); }
+};

@@ -1,0 +1,112 @@
+#include "page/pagefetcher.h"
+
+#include <QEventLoop>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QStringDecoder>
+#include <QTimer>
+#include <QUrl>
+
+#include <memory>
+
+PageFetcher::PageFetcher(QObject *parent)
+    : QObject(parent)
+    , m_network(new QNetworkAccessManager(this))
+{
+}
+
+PageFetcher::~PageFetcher() = default;
+
+QString PageFetcher::decodeBody(const QByteArray &body, const QByteArray &contentType)
+{
+    QByteArray charset;
+    for (const QByteArray &param : contentType.split(';')) {
+        const QByteArray trimmed = param.trimmed();
+        if (trimmed.toLower().startsWith("charset=")) {
+            charset = trimmed.mid(8).trimmed();
+            if (charset.size() >= 2 && (charset.startsWith('"') || charset.startsWith('\'')))
+                charset = charset.mid(1, charset.size() - 2);
+            break;
+        }
+    }
+    // GB2312 pages routinely carry GBK characters; GB18030 decodes both.
+    const QByteArray lower = charset.toLower();
+    if (lower == "gb2312" || lower == "gbk" || lower == "x-gbk")
+        charset = "GB18030";
+    if (!charset.isEmpty()) {
+        QStringDecoder decoder(charset.constData());
+        if (decoder.isValid())
+            return decoder.decode(body);
+    }
+    return QString::fromUtf8(body);
+}
+
+FetchResult PageFetcher::GetBody(const QString &URL)
+{
+    FetchResult result;
+    const QUrl url(URL, QUrl::TolerantMode);
+    if (!url.isValid() || url.scheme().isEmpty() || url.host().isEmpty()) {
+        result.error = tr("地址无效");
+        return result;
+    }
+
+    QNetworkRequest request(url);
+    request.setRawHeader("If-Modified-Since", "0");
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+
+    QPointer<QNetworkReply> reply = m_network->get(request);
+    QEventLoop loop;
+    QTimer limit;
+    limit.setSingleShot(true);
+    bool timedOut = false;
+    bool tooLarge = false;
+    connect(&limit, &QTimer::timeout, &loop, [&] {
+        timedOut = true;
+        if (reply)
+            reply->abort();
+    });
+    connect(reply, &QNetworkReply::downloadProgress, &loop, [&](qint64 received, qint64 total) {
+        if ((received > m_sizeLimit || total > m_sizeLimit) && reply && !tooLarge) {
+            tooLarge = true;
+            reply->abort();
+        }
+    });
+    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    limit.start(m_timeLimitMs);
+    if (!reply->isFinished())
+        loop.exec(QEventLoop::AllEvents);
+    limit.stop();
+
+    // The reply belongs to this call alone; it never outlives it.
+    std::unique_ptr<QNetworkReply, void (*)(QNetworkReply *)> owner(reply.data(), [](QNetworkReply *r) {
+        r->deleteLater();
+    });
+
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    result.httpStatus = status.isValid() ? status.toInt() : 0;
+    if (timedOut) {
+        result.error = tr("等待超时");
+        return result;
+    }
+    if (tooLarge) {
+        result.error = tr("页面过大");
+        return result;
+    }
+    // An error status still carries a page; only a failure without any HTTP
+    // answer (refused, reset, redirect loop, ...) is a failed fetch.
+    if (reply->error() != QNetworkReply::NoError && !status.isValid()) {
+        result.error = reply->errorString();
+        return result;
+    }
+    const QByteArray body = reply->readAll();
+    if (reply->error() != QNetworkReply::NoError && result.httpStatus < 400) {
+        // Answered, then broke off: what arrived is not the whole page.
+        result.error = reply->errorString();
+        return result;
+    }
+    result.ok = true;
+    result.text = decodeBody(body, reply->rawHeader("Content-Type"));
+    return result;
+}

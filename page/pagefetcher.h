@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QNetworkAccessManager;
+
+// What one page request came back with. A page whose server answered with an
+// error status (404, 500, ...) still counts as fetched: its body is the text.
+struct FetchResult final
+{
+    bool ok = false;
+    QString text;   // the decoded body when ok
+    QString error;  // a short reason when not ok
+    int httpStatus = 0;
+};
+
+// Reads one web page into text. The call waits in a local event loop, so the
+// window keeps painting and handling input meanwhile, and a handler that runs
+// during the wait may start a fetch of its own: the inner one completes first.
+class PageFetcher final : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr qint64 kDefaultSizeLimit = 32 * 1024 * 1024;
+
+    explicit PageFetcher(QObject *parent = nullptr);
+    ~PageFetcher() override;
+
+    // Gives up after this many milliseconds from the start of a request.
+    void setTimeLimit(int milliseconds) { m_timeLimitMs = milliseconds; }
+    int timeLimit() const { return m_timeLimitMs; }
+
+    // Bodies larger than this end the fetch with an error instead of filling memory.
+    void setSizeLimit(qint64 bytes) { m_sizeLimit = bytes; }
+
+    // GET of `url` exactly as given, with "If-Modified-Since: 0"; decodes the
+    // body by the charset of its Content-Type (UTF-8 when none is named).
+    FetchResult GetBody(const QString &URL);
+
+    // Decodes `body` by the charset named in a Content-Type value.
+    static QString decodeBody(const QByteArray &body, const QByteArray &contentType);
+
+private:
+    QNetworkAccessManager *m_network;
+    int m_timeLimitMs = 30000;
+    qint64 m_sizeLimit = kDefaultSizeLimit;
+};

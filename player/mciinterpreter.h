@@ -1,0 +1,46 @@
+#pragma once
+
+#include "player/mcicommand.h"
+
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+
+class MediaDevice;
+
+// Takes the player's command strings, the only way the window makes sound.
+class MciService
+{
+public:
+    virtual ~MciService() = default;
+    // Runs one command and returns its result (0 for success). Never throws and
+    // never blocks; a failing command simply changes nothing.
+    virtual int sendString(const QString &command) = 0;
+};
+
+// Interprets the command strings over a media device made on each "open".
+class MciInterpreter final : public MciService
+{
+public:
+    using DeviceFactory = std::function<std::unique_ptr<MediaDevice>()>;
+
+    explicit MciInterpreter(DeviceFactory factory);
+    ~MciInterpreter() override;
+
+    int sendString(const QString &command) override;
+
+    bool isOpen() const { return m_device != nullptr; }
+    MediaDevice *device() const { return m_device.get(); }
+
+    // An address as typed into an open command: a web address keeps its
+    // scheme, anything without one is a local file.
+    static QUrl sourceFor(const QString &address);
+
+private:
+    mci::Result run(const mci::Command &command);
+
+    DeviceFactory m_factory;
+    std::unique_ptr<MediaDevice> m_device;
+};

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QUrl>
+
+// One open audio stream. Destroying the device stops it and releases the
+// stream. Everything runs on the caller's thread and returns at once; playback
+// goes on in the background.
+class MediaDevice
+{
+public:
+    virtual ~MediaDevice() = default;
+
+    // Points the device at a web address or local file; false when the address
+    // cannot be taken at all. Reachability is found out later, if ever.
+    virtual bool open(const QUrl &source) = 0;
+    virtual void play() = 0;
+    // 0 (silent) to 1000 (full).
+    virtual void setVolume(int volume) = 0;
+};

@@ -1,0 +1,87 @@
+#include "support/fakes.h"
+
+void FakeMessageBox::inform(QWidget *, const QString &title, const QString &text, Icon icon)
+{
+    shown.append({title, text, icon, false});
+    if (whileShown)
+        whileShown();
+}
+
+bool FakeMessageBox::ask(QWidget *, const QString &title, const QString &text, Icon icon)
+{
+    shown.append({title, text, icon, true});
+    if (whileShown)
+        whileShown();
+    if (answers.empty())
+        return false;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+std::optional<QString> FakeSaveDialog::chooseSaveFile(QWidget *, const QString &, const QString &proposedPath,
+                                                      const QString &, const QString &)
+{
+    proposed.append(proposedPath);
+    return answer;
+}
+
+bool FakeLauncher::openAddress(const QString &address)
+{
+    addresses.append(address);
+    return succeed;
+}
+
+bool FakeLauncher::openFile(const QString &path)
+{
+    files.append(path);
+    return succeed;
+}
+
+bool FakeLauncher::showInFolder(const QString &path)
+{
+    selected.append(path);
+    return succeed;
+}
+
+int RecordingMci::sendString(const QString &command)
+{
+    commands.append(command);
+    return 0;
+}
+
+Platform FakePlatform::make()
+{
+    Platform platform;
+    auto box = std::make_unique<FakeMessageBox>();
+    auto dialog = std::make_unique<FakeSaveDialog>();
+    auto clip = std::make_unique<FakeClipboard>();
+    auto launch = std::make_unique<FakeLauncher>();
+    auto player = std::make_unique<RecordingMci>();
+    messageBox = box.get();
+    saveDialog = dialog.get();
+    clipboard = clip.get();
+    launcher = launch.get();
+    mci = player.get();
+    platform.messageBox = std::move(box);
+    platform.saveDialog = std::move(dialog);
+    platform.clipboard = std::move(clip);
+    platform.launcher = std::move(launch);
+    platform.mci = std::move(player);
+    return platform;
+}
+
+AppConfig testConfig(const QString &base, const QString &programFolder)
+{
+    AppConfig config;
+    config.siteBase = base;
+    config.imageHost = base + QStringLiteral("/img");
+    config.videoHost = base + QStringLiteral("/video");
+    config.audioHostTemplate = QStringLiteral("127.0.0.%1:1");
+    config.updateBase = base;
+    config.forumUrl = base + QStringLiteral("/forum/");
+    config.homeUrl = base + QStringLiteral("/");
+    config.programFolder = programFolder;
+    config.pageTimeoutMs = 5000;
+    return config;
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "app/services.h"
+#include "config/appconfig.h"
+#include "player/mciinterpreter.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+
+// Stand-ins for the desktop services: each records what the window asked of
+// it and answers as the test says.
+
+class FakeMessageBox final : public MessageBoxService
+{
+public:
+    struct Shown
+    {
+        QString title;
+        QString text;
+        Icon icon;
+        bool question;
+    };
+    QList<Shown> shown;
+    std::deque<bool> answers; // for ask(): popped in order, No when empty
+    std::function<void()> whileShown; // runs while a box is "open"
+
+    void inform(QWidget *, const QString &title, const QString &text, Icon icon) override;
+    bool ask(QWidget *, const QString &title, const QString &text, Icon icon) override;
+};
+
+class FakeSaveDialog final : public SaveDialogService
+{
+public:
+    QStringList proposed;
+    std::optional<QString> answer;
+
+    std::optional<QString> chooseSaveFile(QWidget *, const QString &, const QString &proposedPath,
+                                          const QString &, const QString &) override;
+};
+
+class FakeClipboard final : public ClipboardService
+{
+public:
+    QString content;
+    QString text() const override { return content; }
+    void setText(const QString &text) override { content = text; }
+};
+
+class FakeLauncher final : public Launcher
+{
+public:
+    QStringList addresses;
+    QStringList files;
+    QStringList selected;
+    bool succeed = true;
+
+    bool openAddress(const QString &address) override;
+    bool openFile(const QString &path) override;
+    bool showInFolder(const QString &path) override;
+};
+
+class RecordingMci final : public MciService
+{
+public:
+    QStringList commands;
+    int sendString(const QString &command) override;
+};
+
+// A platform made of fakes, with the fakes still reachable by the test (the
+// window owns them; they live as long as it does).
+struct FakePlatform final
+{
+    FakeMessageBox *messageBox = nullptr;
+    FakeSaveDialog *saveDialog = nullptr;
+    FakeClipboard *clipboard = nullptr;
+    FakeLauncher *launcher = nullptr;
+    RecordingMci *mci = nullptr;
+
+    Platform make();
+};
+
+// Configuration aimed at a loopback server and a scratch program folder.
+AppConfig testConfig(const QString &base, const QString &programFolder);
