@@ -64,8 +64,7 @@ ImageBox::ImageBox(const QPixmap &picture, bool stretch, QWidget *parent)
     : QWidget(parent)
     , m_picture(picture)
     , m_stretch(stretch)
-{
-}
+{}
 
 void ImageBox::setPicture(const QPixmap &picture)
 {

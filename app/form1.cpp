@@ -138,6 +138,8 @@ void Form1::closeEvent(QCloseEvent *event)
     // Closing is never refused; every sound the program opened stops with it.
     m_closing = true;
     m_platform.mci->sendString(QStringLiteral("close all"));
+    // Pages still on their way are no longer wanted.
+    m_fetcher->abortAll();
     event->accept();
 }
 

@@ -32,8 +32,7 @@ QCursor pointingHand()
     return hand.isNull() ? QCursor(Qt::PointingHandCursor) : QCursor(hand, 5, 0);
 }
 
-template <typename T>
-T *named(T *widget, const char *name)
+template <typename T> T *named(T *widget, const char *name)
 {
     widget->setObjectName(QString::fromUtf8(name));
     return widget;
@@ -110,11 +109,12 @@ void Form1::createControls()
         label->setPalette(palette);
     }
 
-    Label11[1] = autoLabel(this, "Label11(1)", QStringLiteral("请输入Cantora网页版地址：（无需Cantora会员）"), {536, 112});
+    Label11[1] =
+        autoLabel(this, "Label11(1)", QStringLiteral("请输入Cantora网页版地址：（无需Cantora会员）"), {536, 112});
     Label11[1]->setFont(yaHei(10.5));
     Label11[1]->adjustSize();
-    Label11[0] = fixedLabel(this, "Label11(0)", QStringLiteral("Cantora歌手主页地址：(需Cantora会员)"),
-                            {16, 112, 233, 17});
+    Label11[0] =
+        fixedLabel(this, "Label11(0)", QStringLiteral("Cantora歌手主页地址：(需Cantora会员)"), {16, 112, 233, 17});
     Label11[0]->setFont(yaHei(10.5));
     Label11[0]->setWordWrap(false);
 
@@ -133,7 +133,12 @@ void Form1::createControls()
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView1->setColumnCount(4);
     {
-        struct Column { const char *key; const char *header; int width; };
+        struct Column
+        {
+            const char *key;
+            const char *header;
+            int width;
+        };
         static const Column columns[] = {
             {"xh", "序号", 60},
             {"yy", "音乐ID", 100},
@@ -197,8 +202,8 @@ void Form1::createSingerPanel()
     Picture1 = panel(this, "Picture1", {536, 184, 217, 337});
     Image1 = named(new ImageBox(QPixmap(QStringLiteral(":/art/avatar.gif")), true, Picture1), "Image1");
     Image1->setGeometry(24, 16, 164, 164);
-    aicAlphaImage1 = named(new ImageButton(QPixmap(QStringLiteral(":/art/avatarmask.png")), Picture1),
-                           "aicAlphaImage1");
+    aicAlphaImage1 =
+        named(new ImageButton(QPixmap(QStringLiteral(":/art/avatarmask.png")), Picture1), "aicAlphaImage1");
     aicAlphaImage1->setGeometry(24, 16, 164, 164);
     Label1 = autoLabel(Picture1, "Label1", QStringLiteral("歌手名：未查询"), {8, 200});
     Label4 = autoLabel(Picture1, "Label4", QStringLiteral("粉丝数：未查询"), {8, 224});
@@ -219,8 +224,7 @@ void Form1::createWorkPanel()
     Command7 = button(Picture2, "Command7", QStringLiteral("在线播放"), {16, 133, 121, 33});
     Command8 = button(Picture2, "Command8", QStringLiteral("获取MV"), {144, 171, 121, 33});
     Command13 = button(Picture2, "Command13", QStringLiteral("复制地址"), {16, 171, 121, 33});
-    aicAlphaImage2 = named(new ImageButton(QPixmap(QStringLiteral(":/art/mvbadge.png")), Picture2),
-                           "aicAlphaImage2");
+    aicAlphaImage2 = named(new ImageButton(QPixmap(QStringLiteral(":/art/mvbadge.png")), Picture2), "aicAlphaImage2");
     aicAlphaImage2->setGeometry(128, 8, 32, 23);
     aicAlphaImage2->hide();
 }
@@ -234,8 +238,7 @@ void Form1::createDownloadPanel()
     Label12->setFont(yaHei(14.25));
     Label12->adjustSize();
 
-    aicAlphaImage4 = named(new ImageButton(QPixmap(QStringLiteral(":/art/close16.png")), Picture3),
-                           "aicAlphaImage4");
+    aicAlphaImage4 = named(new ImageButton(QPixmap(QStringLiteral(":/art/close16.png")), Picture3), "aicAlphaImage4");
     aicAlphaImage4->setGeometry(464, 8, 16, 16);
     aicAlphaImage4->setToolTip(QStringLiteral("关闭"));
     aicAlphaImage4->setCursor(pointingHand());

@@ -36,8 +36,8 @@ bool openDetached(const QUrl &url)
 {
     if (!url.isValid() || url.isEmpty())
         return false;
-    if (!QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty()
-        && QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)}))
+    if (!QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty() &&
+        QProcess::startDetached(QStringLiteral("xdg-open"), {url.toString(QUrl::FullyEncoded)}))
         return true;
     return QDesktopServices::openUrl(url);
 }
@@ -60,8 +60,7 @@ bool QtMessageBoxService::ask(QWidget *parent, const QString &title, const QStri
 
 std::optional<QString> QtSaveDialogService::chooseSaveFile(QWidget *parent, const QString &title,
                                                            const QString &proposedPath,
-                                                           const QString &filterDescription,
-                                                           const QString &pattern)
+                                                           const QString &filterDescription, const QString &pattern)
 {
     const QString filter = QStringLiteral("%1 (%2)").arg(filterDescription, pattern);
     const QString chosen = QFileDialog::getSaveFileName(parent, title, proposedPath, filter);
@@ -106,8 +105,8 @@ bool DesktopLauncher::showInFolder(const QString &path)
     QDBusConnection bus = QDBusConnection::sessionBus();
     static const QString service = QStringLiteral("org.freedesktop.FileManager1");
     if (bus.isConnected() && bus.interface()) {
-        const bool present = bus.interface()->isServiceRegistered(service).value()
-                             || bus.interface()->activatableServiceNames().value().contains(service);
+        const bool present = bus.interface()->isServiceRegistered(service).value() ||
+                             bus.interface()->activatableServiceNames().value().contains(service);
         if (present) {
             QDBusMessage call = QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/FileManager1"),
                                                                service, QStringLiteral("ShowItems"));

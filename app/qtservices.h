@@ -12,10 +12,8 @@ public:
 class QtSaveDialogService final : public SaveDialogService
 {
 public:
-    std::optional<QString> chooseSaveFile(QWidget *parent, const QString &title,
-                                          const QString &proposedPath,
-                                          const QString &filterDescription,
-                                          const QString &pattern) override;
+    std::optional<QString> chooseSaveFile(QWidget *parent, const QString &title, const QString &proposedPath,
+                                          const QString &filterDescription, const QString &pattern) override;
 };
 
 class QtClipboardService final : public ClipboardService

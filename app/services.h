@@ -27,10 +27,8 @@ class SaveDialogService
 public:
     virtual ~SaveDialogService() = default;
     // The full path chosen, or nothing when the user cancelled.
-    virtual std::optional<QString> chooseSaveFile(QWidget *parent, const QString &title,
-                                                  const QString &proposedPath,
-                                                  const QString &filterDescription,
-                                                  const QString &pattern) = 0;
+    virtual std::optional<QString> chooseSaveFile(QWidget *parent, const QString &title, const QString &proposedPath,
+                                                  const QString &filterDescription, const QString &pattern) = 0;
 };
 
 class ClipboardService

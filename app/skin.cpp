@@ -18,7 +18,6 @@ bool attachEx(QWidget *window, const QString &path)
 }
 
 void adjustHsv(QWidget *, int, int, int)
-{
-}
+{}
 
 } // namespace skin

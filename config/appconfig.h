@@ -7,11 +7,11 @@
 // build their own to aim the window at a loopback server and a scratch folder.
 struct AppConfig final
 {
-    QString siteBase;           // scheme and host, no trailing slash
-    QString imageHost;          // avatar address prefix, no trailing slash
-    QString videoHost;          // the player script prefix is videoHost + "/player"
-    QString audioHostTemplate;  // "%1" stands for the MP3 server number
-    QString updateBase;         // holds /version/main.txt
+    QString siteBase;          // scheme and host, no trailing slash
+    QString imageHost;         // avatar address prefix, no trailing slash
+    QString videoHost;         // the player script prefix is videoHost + "/player"
+    QString audioHostTemplate; // "%1" stands for the MP3 server number
+    QString updateBase;        // holds /version/main.txt
     QString forumUrl;
     QString homeUrl;
 

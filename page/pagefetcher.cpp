@@ -14,8 +14,7 @@
 PageFetcher::PageFetcher(QObject *parent)
     : QObject(parent)
     , m_network(new QNetworkAccessManager(this))
-{
-}
+{}
 
 PageFetcher::~PageFetcher() = default;
 
@@ -41,6 +40,15 @@ QString PageFetcher::decodeBody(const QByteArray &body, const QByteArray &conten
             return decoder.decode(body);
     }
     return QString::fromUtf8(body);
+}
+
+void PageFetcher::abortAll()
+{
+    const QList<QPointer<QNetworkReply>> waiting = m_waiting;
+    for (const QPointer<QNetworkReply> &reply : waiting) {
+        if (reply)
+            reply->abort();
+    }
 }
 
 FetchResult PageFetcher::GetBody(const QString &URL)
@@ -75,14 +83,19 @@ FetchResult PageFetcher::GetBody(const QString &URL)
     });
     connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     limit.start(m_timeLimitMs);
+    m_waiting.append(reply);
     if (!reply->isFinished())
         loop.exec(QEventLoop::AllEvents);
+    m_waiting.removeAll(reply);
     limit.stop();
 
+    if (!reply) {
+        result.error = tr("已取消");
+        return result;
+    }
     // The reply belongs to this call alone; it never outlives it.
-    std::unique_ptr<QNetworkReply, void (*)(QNetworkReply *)> owner(reply.data(), [](QNetworkReply *r) {
-        r->deleteLater();
-    });
+    std::unique_ptr<QNetworkReply, void (*)(QNetworkReply *)> owner(reply.data(),
+                                                                    [](QNetworkReply *r) { r->deleteLater(); });
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     result.httpStatus = status.isValid() ? status.toInt() : 0;
@@ -92,6 +105,13 @@ FetchResult PageFetcher::GetBody(const QString &URL)
     }
     if (tooLarge) {
         result.error = tr("页面过大");
+        return result;
+    }
+    if (!reply->isFinished() || reply->error() == QNetworkReply::OperationCanceledError) {
+        // Aborted by abortAll(), or the application is shutting down and
+        // ended every event loop early.
+        reply->abort();
+        result.error = tr("已取消");
         return result;
     }
     // An error status still carries a page; only a failure without any HTTP

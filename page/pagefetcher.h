@@ -1,17 +1,20 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 class QNetworkAccessManager;
+class QNetworkReply;
 
 // What one page request came back with. A page whose server answered with an
 // error status (404, 500, ...) still counts as fetched: its body is the text.
 struct FetchResult final
 {
     bool ok = false;
-    QString text;   // the decoded body when ok
-    QString error;  // a short reason when not ok
+    QString text;  // the decoded body when ok
+    QString error; // a short reason when not ok
     int httpStatus = 0;
 };
 
@@ -38,6 +41,10 @@ public:
     // body by the charset of its Content-Type (UTF-8 when none is named).
     FetchResult GetBody(const QString &URL);
 
+    // Ends every fetch still waiting; each returns an error. For a window that
+    // is closing while it waits for pages.
+    void abortAll();
+
     // Decodes `body` by the charset named in a Content-Type value.
     static QString decodeBody(const QByteArray &body, const QByteArray &contentType);
 
@@ -45,4 +52,5 @@ private:
     QNetworkAccessManager *m_network;
     int m_timeLimitMs = 30000;
     qint64 m_sizeLimit = kDefaultSizeLimit;
+    QList<QPointer<QNetworkReply>> m_waiting; // innermost last
 };

@@ -6,8 +6,7 @@
 
 MciInterpreter::MciInterpreter(DeviceFactory factory)
     : m_factory(std::move(factory))
-{
-}
+{}
 
 MciInterpreter::~MciInterpreter() = default;
 

@@ -18,18 +18,30 @@ constexpr qint64 kWriteHighWater = 256 * 1024;
 QByteArray reasonFor(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 206: return "Partial Content";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 304: return "Not Modified";
-    case 400: return "Bad Request";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 416: return "Range Not Satisfiable";
-    case 500: return "Internal Server Error";
-    case 503: return "Service Unavailable";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 206:
+        return "Partial Content";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 304:
+        return "Not Modified";
+    case 400:
+        return "Bad Request";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 416:
+        return "Range Not Satisfiable";
+    case 500:
+        return "Internal Server Error";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return "Status";
     }
 }
 
@@ -92,8 +104,9 @@ private:
             head += name + ": " + value + "\r\n";
         switch (r.framing) {
         case HttpResponse::Framing::ContentLength:
-            head += "Content-Length: "
-                    + QByteArray::number(r.announcedLength >= 0 ? r.announcedLength : r.body.size()) + "\r\n";
+            head +=
+                "Content-Length: " + QByteArray::number(r.announcedLength >= 0 ? r.announcedLength : r.body.size()) +
+                "\r\n";
             break;
         case HttpResponse::Framing::Chunked:
             head += "Transfer-Encoding: chunked\r\n";
@@ -246,7 +259,8 @@ LoopbackServer::~LoopbackServer()
 {
     if (m_server) {
         HttpServer *server = m_server;
-        QMetaObject::invokeMethod(server, [server] { delete server; }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            server, [server] { delete server; }, Qt::BlockingQueuedConnection);
     }
     m_thread->quit();
     m_thread->wait();

@@ -22,8 +22,8 @@ class QThread;
 struct HttpRequest final
 {
     QByteArray method;
-    QByteArray target;              // as sent: path plus query
-    QString path;                   // decoded path
+    QByteArray target; // as sent: path plus query
+    QString path;      // decoded path
     QUrlQuery query;
     QList<QPair<QByteArray, QByteArray>> headers; // names in lower case
 

@@ -44,7 +44,7 @@ int main(int argc, char *argv[])
         err << "cantora-site: cannot listen on 127.0.0.1:" << port << ": " << server.errorString() << Qt::endl;
         return 1;
     }
-    QTextStream(stdout) << "cantora-site: serving " << QDir(root).absolutePath() << " on http://127.0.0.1:"
-                        << port << Qt::endl;
+    QTextStream(stdout) << "cantora-site: serving " << QDir(root).absolutePath() << " on http://127.0.0.1:" << port
+                        << Qt::endl;
     return app.exec();
 }

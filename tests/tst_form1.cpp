@@ -1,4 +1,443 @@
+#include "app/controls.h"
+#include "app/form1.h"
+#include "site/httpserver.h"
+#include "support/fakes.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
 #include <QtTest>
-class T : public QObject { Q_OBJECT };
-QTEST_MAIN(T)
+
+namespace {
+
+const QString kChecking = QStringLiteral("正在检测是否最新版本..");
+const QString kWelcome = QStringLiteral("欢迎使用Orvandel系列软件 ..");
+
+// Notes the order in which watched widgets become enabled.
+class EnableOrder final : public QObject
+{
+public:
+    QStringList order;
+    void watch(QWidget *widget) { widget->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::EnabledChange && static_cast<QWidget *>(watched)->isEnabled())
+            order << watched->objectName();
+        return false;
+    }
+};
+
+} // namespace
+
+class TestForm1 final : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void controlsStartAsDesigned();
+    void controlsSitAtTheirPlaces_data();
+    void controlsSitAtTheirPlaces();
+    void worksListHasFourColumnsLastHidden();
+    void inputsStayLockedWhileTheCheckRuns();
+    void versionFileDecides_data();
+    void versionFileDecides();
+    void currentVersionUnlocksInOrder();
+    void unreachableUpdateServerWarns();
+    void startsWithoutSkinFile();
+    void skinFileStylesTheWindow();
+    void closingStopsAllSound();
+    void closingDuringTheCheckEndsQuietly();
+    void linkButtonsOpenTheMakersPages();
+    void pasteButtonsFillEvenLockedBoxes();
+    void exitButtonClosesTheWindow();
+
+private:
+    std::unique_ptr<Form1> makeWindow(const QString &updateBase = {});
+    void serveVersion(const QByteArray &body, int status = 200, int delayMs = 0);
+
+    std::unique_ptr<LoopbackServer> m_server;
+    std::unique_ptr<QTemporaryDir> m_folder;
+    FakePlatform m_fakes;
+};
+
+void TestForm1::init()
+{
+    m_server = std::make_unique<LoopbackServer>();
+    QVERIFY(m_server->start());
+    m_folder = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_folder->isValid());
+    serveVersion("kw:V3.3|");
+}
+
+void TestForm1::cleanup()
+{
+    m_server.reset();
+    m_folder.reset();
+}
+
+void TestForm1::serveVersion(const QByteArray &body, int status, int delayMs)
+{
+    m_server->setHandler([=](const HttpRequest &request) {
+        if (request.path != QLatin1String("/version/main.txt"))
+            return HttpResponse::text(404, "not here");
+        HttpResponse response = HttpResponse::text(status, body);
+        response.delayMs = delayMs;
+        return response;
+    });
+}
+
+std::unique_ptr<Form1> TestForm1::makeWindow(const QString &updateBase)
+{
+    AppConfig config = testConfig(m_server->base(), m_folder->path());
+    if (!updateBase.isEmpty())
+        config.updateBase = updateBase;
+    return std::make_unique<Form1>(config, m_fakes.make());
+}
+
+void TestForm1::controlsStartAsDesigned()
+{
+    auto window = makeWindow();
+    QCOMPARE(window->size(), QSize(1063, 575));
+    QVERIFY(window->windowFlags().testFlag(Qt::FramelessWindowHint));
+    QCOMPARE(window->windowTitle(), QStringLiteral("Cantora辅助工具"));
+
+    for (QWidget *locked : {static_cast<QWidget *>(window->Text1), static_cast<QWidget *>(window->Text2),
+                            static_cast<QWidget *>(window->Command10), static_cast<QWidget *>(window->Command12)})
+        QVERIFY2(!locked->isEnabled(), qPrintable(locked->objectName()));
+    QVERIFY(window->Command3->isEnabled());
+    QVERIFY(window->Command4->isEnabled());
+    QVERIFY(window->Picture3->isHidden());
+    QVERIFY(window->aicAlphaImage2->isHidden());
+    QVERIFY(window->Image8->isHidden() && window->Image9->isHidden() && window->Image10->isHidden());
+    QCOMPARE(window->status(), kChecking);
+    QCOMPARE(window->Label8[0]->caption(), QStringLiteral("运行提示："));
+    QCOMPARE(window->Label8[2]->caption(), QStringLiteral("Orvandel出品"));
+    QCOMPARE(window->Command7->text(), QStringLiteral("在线播放"));
+    QCOMPARE(window->Command6->text(), QStringLiteral("开始下载"));
+    QCOMPARE(window->Label2->caption(), QStringLiteral("演唱歌曲：未查询"));
+    QCOMPARE(window->Label10->caption(), QStringLiteral("请输入地址进行信息提取"));
+    QVERIFY(window->Text1->text().isEmpty() && window->Text2->text().isEmpty());
+
+    QCOMPARE(window->Slider1->minimum(), 0);
+    QCOMPARE(window->Slider1->maximum(), 1000);
+    QCOMPARE(window->Slider1->pageStep(), 5);
+    QCOMPARE(window->Slider1->singleStep(), 1);
+    QCOMPARE(window->ProgressBar1->minimum(), 0);
+    QCOMPARE(window->ProgressBar1->maximum(), 100);
+    QVERIFY(!window->Timer3->isActive());
+    QVERIFY(!window->Timer4->isActive());
+    QCOMPARE(window->Timer3->interval(), 100);
+    QCOMPARE(window->Timer4->interval(), 2000);
+    QCOMPARE(window->C1.DialogTitle, QStringLiteral("选择要下载的路径"));
+    QCOMPARE(window->aicAlphaImage3->toolTip(), QStringLiteral("提取音乐"));
+    QCOMPARE(window->aicAlphaImage4->toolTip(), QStringLiteral("关闭"));
+
+    // Pictures of the sizes the window draws them at.
+    QCOMPARE(window->Image8->picture().size(), QSize(400, 70));
+    QCOMPARE(window->Image9->picture().size(), QSize(70, 69));
+    QCOMPARE(window->Image10->picture().size(), QSize(13, 101));
+    QCOMPARE(window->Image1->picture().size(), QSize(90, 90));
+    QCOMPARE(window->aicAlphaImage1->picture().size(), QSize(180, 180));
+    QVERIFY(window->aicAlphaImage1->picture().hasAlphaChannel());
+    QCOMPARE(window->aicAlphaImage3->picture().size(), QSize(106, 100));
+
+    // Nothing has been sent to the player, and no box shown, before start-up.
+    QVERIFY(m_fakes.mci->commands.isEmpty());
+    QVERIFY(m_fakes.messageBox->shown.isEmpty());
+    QCOMPARE(m_server->requestCount(), 0);
+}
+
+void TestForm1::controlsSitAtTheirPlaces_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("box");
+    QTest::newRow("Text1") << "Text1" << QRect(536, 144, 377, 18);
+    QTest::newRow("Text2") << "Text2" << QRect(16, 144, 289, 18);
+    QTest::newRow("Command9") << "Command9" << QRect(824, 112, 89, 17);
+    QTest::newRow("Command10") << "Command10" << QRect(320, 112, 97, 57);
+    QTest::newRow("Command12") << "Command12" << QRect(424, 112, 97, 57);
+    QTest::newRow("aicAlphaImage3") << "aicAlphaImage3" << QRect(936, 72, 106, 100);
+    QTest::newRow("ListView1") << "ListView1" << QRect(16, 184, 505, 337);
+    QTest::newRow("Picture1") << "Picture1" << QRect(536, 184, 217, 337);
+    QTest::newRow("Image1 in Picture1") << "Image1" << QRect(24, 16, 164, 164);
+    QTest::newRow("Label10 in Picture1") << "Label10" << QRect(8, 272, 196, 60);
+    QTest::newRow("Picture2") << "Picture2" << QRect(760, 184, 281, 249);
+    QTest::newRow("Command7 in Picture2") << "Command7" << QRect(16, 133, 121, 33);
+    QTest::newRow("Command2 in Picture2") << "Command2" << QRect(16, 208, 249, 33);
+    QTest::newRow("aicAlphaImage2 in Picture2") << "aicAlphaImage2" << QRect(128, 8, 32, 23);
+    QTest::newRow("Slider1") << "Slider1" << QRect(752, 448, 297, 25);
+    QTest::newRow("Command5") << "Command5" << QRect(960, 480, 81, 41);
+    QTest::newRow("Picture3") << "Picture3" << QRect(304, 56, 497, 433);
+    QTest::newRow("ProgressBar1 in Picture5") << "ProgressBar1" << QRect(16, 120, 401, 25);
+    QTest::newRow("Command6 in Picture5") << "Command6" << QRect(16, 152, 409, 41);
+    QTest::newRow("aicAlphaImage4 in Picture3") << "aicAlphaImage4" << QRect(464, 8, 16, 16);
+    QTest::newRow("Line1") << "Line1" << QRect(112, 544, 1, 21);
+}
+
+void TestForm1::controlsSitAtTheirPlaces()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, box);
+    auto window = makeWindow();
+    auto *control = window->findChild<QWidget *>(name);
+    QVERIFY2(control, qPrintable(name));
+    QCOMPARE(control->geometry(), box);
+}
+
+void TestForm1::worksListHasFourColumnsLastHidden()
+{
+    auto window = makeWindow();
+    QTreeWidget *list = window->ListView1;
+    QCOMPARE(list->columnCount(), 4);
+    QCOMPARE(list->topLevelItemCount(), 0);
+    const QStringList headers{"序号", "音乐ID", "音乐名称(双击可解析文件地址)", "音乐地址"};
+    const QStringList keys{"xh", "yy", "mc", "dz"};
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(list->headerItem()->text(i), headers[i]);
+        QCOMPARE(list->headerItem()->data(i, Qt::UserRole).toString(), keys[i]);
+    }
+    QCOMPARE(list->header()->sectionSize(0), 60);
+    QCOMPARE(list->header()->sectionSize(1), 100);
+    QCOMPARE(list->header()->sectionSize(2), 260);
+    QVERIFY(list->header()->isSectionHidden(3));
+
+    // A row still carries its hidden address.
+    auto *row = new QTreeWidgetItem(list, {"1", "11", "Alpha", "http://x/loadplayurl.php?wid=11"});
+    QCOMPARE(row->text(3), QStringLiteral("http://x/loadplayurl.php?wid=11"));
+    QCOMPARE(list->visualItemRect(row).width() <= 60 + 100 + 260, true);
+}
+
+void TestForm1::inputsStayLockedWhileTheCheckRuns()
+{
+    serveVersion("kw:V3.3|", 200, 600);
+    auto window = makeWindow();
+    // A look at the window while the check waits for the version file.
+    struct Snapshot
+    {
+        bool taken = false, visible = false, text1 = true, command10 = true;
+        int requests = 0, volume = 0;
+        QString status;
+    } during;
+    QTimer::singleShot(300, window.get(), [&] {
+        during = {true,
+                  window->isVisible(),
+                  window->Text1->isEnabled(),
+                  window->Command10->isEnabled(),
+                  m_server->requestCount(),
+                  window->Slider1->value(),
+                  window->status()};
+    });
+    window->load();
+    QVERIFY(during.taken);
+    QVERIFY(during.visible);
+    QCOMPARE(during.requests, 1);
+    QCOMPARE(during.status, kChecking);
+    QVERIFY(!during.text1);
+    QVERIFY(!during.command10);
+    QCOMPARE(during.volume, 1000);
+    QCOMPARE(window->status(), kWelcome);
+    QVERIFY(window->Text1->isEnabled());
+}
+
+void TestForm1::versionFileDecides_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<QString>("shownVersion");
+    QTest::newRow("ours alone") << QByteArray("kw:V3.3|") << 200 << "unlock"
+                                << "";
+    QTest::newRow("ours among others") << QByteArray("xx:V1.0|kw:V3.3|yy:V2.0|") << 200 << "unlock"
+                                       << "";
+    QTest::newRow("newer") << QByteArray("kw:V3.4|") << 200 << "end"
+                           << "V3.4";
+    QTest::newRow("blank after colon") << QByteArray("kw: V3.3|") << 200 << "end"
+                                       << " V3.3";
+    QTest::newRow("lower-case v") << QByteArray("kw:v3.3|") << 200 << "end"
+                                  << "v3.3";
+    QTest::newRow("no bar") << QByteArray("kw:V3.3") << 200 << "end"
+                            << "";
+    QTest::newRow("error page") << QByteArray("<html>gone</html>") << 404 << "end"
+                                << "";
+    QTest::newRow("empty file") << QByteArray() << 200 << "warn"
+                                << "";
+}
+
+void TestForm1::versionFileDecides()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, status);
+    QFETCH(QString, outcome);
+    QFETCH(QString, shownVersion);
+    serveVersion(file, status);
+    auto window = makeWindow();
+    QSignalSpy ended(window.get(), &Form1::programEnded);
+    window->load();
+
+    const QStringList requested = [&] {
+        QStringList paths;
+        for (const HttpRequest &r : m_server->requests())
+            paths << r.path;
+        return paths;
+    }();
+    QCOMPARE(requested, QStringList{"/version/main.txt"});
+
+    const bool unlocked = outcome == QLatin1String("unlock");
+    QCOMPARE(window->Text1->isEnabled(), unlocked);
+    QCOMPARE(window->Text2->isEnabled(), unlocked);
+    QCOMPARE(window->Command10->isEnabled(), unlocked);
+    QCOMPARE(window->Command12->isEnabled(), unlocked);
+    QCOMPARE(window->status(), unlocked ? kWelcome : kChecking);
+    QCOMPARE(ended.count(), outcome == QLatin1String("end") ? 1 : 0);
+    QCOMPARE(window->hasEnded(), outcome == QLatin1String("end"));
+
+    if (outcome == QLatin1String("unlock")) {
+        QVERIFY(m_fakes.messageBox->shown.isEmpty());
+        QVERIFY(m_fakes.launcher->addresses.isEmpty());
+    } else if (outcome == QLatin1String("warn")) {
+        QCOMPARE(m_fakes.messageBox->shown.size(), 1);
+        QCOMPARE(m_fakes.messageBox->shown[0].text, QStringLiteral("检测更新失败!请您稍后再试,暂时使用原版"));
+        QCOMPARE(m_fakes.messageBox->shown[0].icon, MessageBoxService::Icon::Warning);
+        QVERIFY(m_fakes.launcher->addresses.isEmpty());
+    } else {
+        QCOMPARE(m_fakes.messageBox->shown.size(), 1);
+        const FakeMessageBox::Shown &box = m_fakes.messageBox->shown[0];
+        QCOMPARE(box.title, QStringLiteral("Orvandel系列软件"));
+        QCOMPARE(box.icon, MessageBoxService::Icon::Information);
+        QCOMPARE(box.text,
+                 QStringLiteral("发现最新版本![") + shownVersion + QStringLiteral("]\r\n \r\n确定后自动打开官方论坛!"));
+        QCOMPARE(m_fakes.launcher->addresses, QStringList{window->config().forumUrl});
+        // Ending the program skips the closing handler.
+        QVERIFY(m_fakes.mci->commands.isEmpty());
+        QVERIFY(!window->isVisible());
+    }
+}
+
+void TestForm1::currentVersionUnlocksInOrder()
+{
+    auto window = makeWindow();
+    EnableOrder order;
+    for (QWidget *w : {static_cast<QWidget *>(window->Text1), static_cast<QWidget *>(window->Text2),
+                       static_cast<QWidget *>(window->Command10), static_cast<QWidget *>(window->Command12)})
+        order.watch(w);
+    window->load();
+    QCOMPARE(order.order, QStringList({"Command10", "Command12", "Text1", "Text2"}));
+}
+
+void TestForm1::unreachableUpdateServerWarns()
+{
+    quint16 port = 0;
+    {
+        LoopbackServer gone;
+        QVERIFY(gone.start());
+        port = gone.port();
+    }
+    auto window = makeWindow(QStringLiteral("http://127.0.0.1:%1").arg(port));
+    QSignalSpy ended(window.get(), &Form1::programEnded);
+    window->load();
+    QCOMPARE(m_fakes.messageBox->shown.size(), 1);
+    QCOMPARE(m_fakes.messageBox->shown[0].title, QStringLiteral("Orvandel系列软件"));
+    QCOMPARE(m_fakes.messageBox->shown[0].icon, MessageBoxService::Icon::Warning);
+    QCOMPARE(window->status(), kChecking);
+    QVERIFY(!window->Text1->isEnabled());
+    QVERIFY(!window->Text2->isEnabled());
+    QCOMPARE(ended.count(), 0);
+    QVERIFY(window->isVisible());
+}
+
+void TestForm1::startsWithoutSkinFile()
+{
+    auto window = makeWindow();
+    window->load();
+    QVERIFY(window->styleSheet().isEmpty());
+    QVERIFY(m_fakes.messageBox->shown.isEmpty());
+    QCOMPARE(window->status(), kWelcome);
+    // The bottom strip spans the window less 2 px on the left and 1 on the right.
+    QCOMPARE(window->Image3->geometry(), QRect(2, 536, 1060, 36));
+    QCOMPARE(window->Slider1->value(), 1000);
+}
+
+void TestForm1::skinFileStylesTheWindow()
+{
+    QFile skin(m_folder->filePath(QStringLiteral("skinh.she")));
+    QVERIFY(skin.open(QIODevice::WriteOnly));
+    skin.write("QPushButton { color: #b3172f; }");
+    skin.close();
+    auto window = makeWindow();
+    window->load();
+    QCOMPARE(window->styleSheet(), QStringLiteral("QPushButton { color: #b3172f; }"));
+    QCOMPARE(window->Command5->palette().color(QPalette::ButtonText), QColor("#b3172f"));
+}
+
+void TestForm1::closingStopsAllSound()
+{
+    auto window = makeWindow();
+    window->load();
+    m_fakes.mci->commands.clear();
+    QVERIFY(window->close());
+    QCOMPARE(m_fakes.mci->commands, QStringList{"close all"});
+}
+
+void TestForm1::closingDuringTheCheckEndsQuietly()
+{
+    serveVersion("kw:V3.3|", 200, 2000);
+    auto window = makeWindow();
+    QTimer::singleShot(200, window.get(), [&] { window->close(); });
+    window->load();
+    QCOMPARE(m_fakes.mci->commands, QStringList{"close all"});
+    QVERIFY(m_fakes.messageBox->shown.isEmpty());
+    QVERIFY(!window->Text1->isEnabled());
+    QVERIFY(!window->hasEnded());
+}
+
+void TestForm1::linkButtonsOpenTheMakersPages()
+{
+    serveVersion("kw:V3.3|", 200, 400);
+    auto window = makeWindow();
+    // Both links work while the check still runs.
+    QTimer::singleShot(100, window.get(), [&] {
+        QTest::mouseClick(window->Command3, Qt::LeftButton);
+        QTest::mouseClick(window->Command4, Qt::LeftButton);
+    });
+    window->load();
+    QCOMPARE(m_fakes.launcher->addresses, QStringList({window->config().forumUrl, window->config().homeUrl}));
+    QCOMPARE(window->status(), kWelcome);
+}
+
+void TestForm1::pasteButtonsFillEvenLockedBoxes()
+{
+    auto window = makeWindow();
+    window->Text1->setText(QStringLiteral("old"));
+    m_fakes.clipboard->content = QStringLiteral("http://127.0.0.1/s/abc");
+    QTest::mouseClick(window->Command9, Qt::LeftButton);
+    QTest::mouseClick(window->Command11, Qt::LeftButton);
+    QCOMPARE(window->Text1->text(), QStringLiteral("http://127.0.0.1/s/abc"));
+    QCOMPARE(window->Text2->text(), QStringLiteral("http://127.0.0.1/s/abc"));
+    QVERIFY(!window->Text1->isEnabled());
+
+    m_fakes.clipboard->content.clear();
+    QTest::mouseClick(window->Command9, Qt::LeftButton);
+    QVERIFY(window->Text1->text().isEmpty());
+}
+
+void TestForm1::exitButtonClosesTheWindow()
+{
+    auto window = makeWindow();
+    window->load();
+    m_fakes.mci->commands.clear();
+    QTest::mouseClick(window->Command5, Qt::LeftButton);
+    QVERIFY(!window->isVisible());
+    QCOMPARE(m_fakes.mci->commands, QStringList{"close all"});
+}
+
+QTEST_MAIN(TestForm1)
 #include "tst_form1.moc"

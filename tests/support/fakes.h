@@ -25,7 +25,7 @@ public:
         bool question;
     };
     QList<Shown> shown;
-    std::deque<bool> answers; // for ask(): popped in order, No when empty
+    std::deque<bool> answers;         // for ask(): popped in order, No when empty
     std::function<void()> whileShown; // runs while a box is "open"
 
     void inform(QWidget *, const QString &title, const QString &text, Icon icon) override;
@@ -38,8 +38,8 @@ public:
     QStringList proposed;
     std::optional<QString> answer;
 
-    std::optional<QString> chooseSaveFile(QWidget *, const QString &, const QString &proposedPath,
-                                          const QString &, const QString &) override;
+    std::optional<QString> chooseSaveFile(QWidget *, const QString &, const QString &proposedPath, const QString &,
+                                          const QString &) override;
 };
 
 class FakeClipboard final : public ClipboardService

@@ -1,0 +1,42 @@
+# Shared by the scripts in this folder; not meant to be run on its own.
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+JOBS="$(nproc 2>/dev/null || echo 2)"
+
+# What a fresh Debian 12 machine needs to build, test and run the program.
+PACKAGES=(
+    build-essential cmake
+    qt6-base-dev qt6-multimedia-dev libqt6multimedia6 qt6-qpa-plugins
+    gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+    fonts-wqy-microhei
+    xvfb xauth x11-utils imagemagick curl
+)
+
+# Installs whatever of PACKAGES (plus any given) is missing.
+ensure_packages() {
+    local missing=()
+    local pkg
+    for pkg in "${PACKAGES[@]}" "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$pkg")
+        fi
+    done
+    if [ "${#missing[@]}" -eq 0 ]; then
+        return 0
+    fi
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo=(sudo)
+    fi
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# configure_and_build BUILD_DIR [cmake options...]
+configure_and_build() {
+    local dir="$1"
+    shift
+    cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    cmake --build "$dir" -j "$JOBS"
+}
