@@ -165,6 +165,7 @@ void TestPageFetcher::failuresAreErrors_data()
     QTest::newRow("connection refused") << "refused";
     QTest::newRow("cut off mid-body") << "dropped";
     QTest::newRow("larger than the cap") << "huge";
+    QTest::newRow("redirect loop") << "loop";
     QTest::newRow("not an address") << "garbage";
     QTest::newRow("empty address") << "empty";
 }
@@ -194,6 +195,10 @@ void TestPageFetcher::failuresAreErrors()
             HttpResponse response = HttpResponse::text(200, QByteArray(100000, 'x'));
             response.framing = HttpResponse::Framing::Chunked;
             return response;
+        });
+    } else if (kind == QLatin1String("loop")) {
+        m_server->setHandler([](const HttpRequest &request) {
+            return HttpResponse::text(302, "again").withHeader("Location", request.target);
         });
     } else if (kind == QLatin1String("garbage")) {
         url = QStringLiteral("这不是地址");
