@@ -32,7 +32,6 @@ public:
     int sendString(const QString &command) override;
 
     bool isOpen() const { return m_device != nullptr; }
-    MediaDevice *device() const { return m_device.get(); }
 
     // An address as typed into an open command: a web address keeps its
     // scheme, anything without one is a local file.

@@ -315,9 +315,3 @@ int LoopbackServer::requestCount() const
     QMutexLocker lock(&m_lock);
     return static_cast<int>(m_requests.size());
 }
-
-void LoopbackServer::clearRequests()
-{
-    QMutexLocker lock(&m_lock);
-    m_requests.clear();
-}

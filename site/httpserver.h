@@ -103,7 +103,6 @@ public:
     // Every request seen so far, oldest first.
     QList<HttpRequest> requests() const;
     int requestCount() const;
-    void clearRequests();
 
 private:
     std::unique_ptr<QThread> m_thread;

@@ -3,15 +3,11 @@
 void FakeMessageBox::inform(QWidget *, const QString &title, const QString &text, Icon icon)
 {
     shown.append({title, text, icon, false});
-    if (whileShown)
-        whileShown();
 }
 
 bool FakeMessageBox::ask(QWidget *, const QString &title, const QString &text, Icon icon)
 {
     shown.append({title, text, icon, true});
-    if (whileShown)
-        whileShown();
     if (answers.empty())
         return false;
     const bool answer = answers.front();

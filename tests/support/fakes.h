@@ -9,7 +9,6 @@
 #include <QStringList>
 
 #include <deque>
-#include <functional>
 
 // Stand-ins for the desktop services: each records what the window asked of
 // it and answers as the test says.
@@ -25,8 +24,7 @@ public:
         bool question;
     };
     QList<Shown> shown;
-    std::deque<bool> answers;         // for ask(): popped in order, No when empty
-    std::function<void()> whileShown; // runs while a box is "open"
+    std::deque<bool> answers; // for ask(): popped in order, No when empty
 
     void inform(QWidget *, const QString &title, const QString &text, Icon icon) override;
     bool ask(QWidget *, const QString &title, const QString &text, Icon icon) override;
