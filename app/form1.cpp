@@ -57,6 +57,12 @@ void Form1::connectHandlers()
     connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
     connect(Command9, &QPushButton::clicked, this, &Form1::Command9_Click);
     connect(Command11, &QPushButton::clicked, this, &Form1::Command11_Click);
+
+    connectLookupHandlers();
+    connectPlayerHandlers();
+    connectDownloadHandlers();
+    connectWorksHandlers();
+    connectVideoHandlers();
 }
 
 void Form1::setStatus(const QString &message)
@@ -84,7 +90,11 @@ void Form1::load()
     Image3->setGeometry(2, Image3->y(), width() - 3, Image3->height());
 
     show();
-    Slider1->setValue(1000);
+    {
+        // Setting the volume here is not the user's scroll.
+        const QSignalBlocker quiet(Slider1);
+        Slider1->setValue(1000);
+    }
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     show();
 

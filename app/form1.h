@@ -28,6 +28,22 @@ struct SaveDialogSettings final
     QString pattern;
 };
 
+// The facts of the work looked up last. Every field is text, starts empty and
+// is overwritten only by the steps that produce it.
+struct SongRecord final
+{
+    QString pageText;
+    QString audioAddress;
+    QString videoAddress; // empty when the work has no video
+    QString singerName;
+};
+
+namespace program {
+// The current work's id: program-wide, it outlives the window state it is
+// computed from. Set by the parse and by a double-click in the works list.
+QString &workId();
+} // namespace program
+
 // The main window. It owns every piece of the program's state: its controls,
 // the song record, the download path and the harvest slots. Controls keep the
 // names the rest of the program knows them by (also as object names, so they
@@ -57,6 +73,17 @@ public:
     // True once the program has been told to end.
     bool hasEnded() const { return m_ended; }
 
+    const SongRecord &songRecord() const { return m_song; }
+    // The song title: the caption of Label2 less its prefix.
+    QString songTitle() const;
+
+    // The parse (the parse button's press). The works list runs it too, after
+    // putting an address into Text1.
+    void aicAlphaImage3_Click();
+
+    // Plays musicpath from the start at the slider's volume.
+    void play(const QString &musicpath);
+
 signals:
     // The program must end now, without the closing handler.
     void programEnded();
@@ -70,6 +97,12 @@ private:
     void createWorkPanel();
     void createDownloadPanel();
     void connectHandlers();
+    // Each subsystem wires its own handlers, in its own folder.
+    void connectLookupHandlers();   // page/
+    void connectPlayerHandlers();   // player/
+    void connectDownloadHandlers(); // download/
+    void connectWorksHandlers();    // works/
+    void connectVideoHandlers();    // video/
 
     void gx();
     void endProgram();
@@ -161,4 +194,18 @@ private:
     bool m_loaded = false;
     bool m_closing = false;
     bool m_ended = false;
+
+    // --- Song-page lookup (page/) ---
+    SongRecord m_song;
+
+    // --- Playback (player/) ---
+    void Command7_Click();
+    void Command16_Click();
+    void Slider1_Scroll();
+
+    // --- Downloading (download/) ---
+
+    // --- Works list (works/) ---
+
+    // --- Video viewer and window chrome (video/, app/) ---
 };

@@ -24,6 +24,60 @@ QByteArray contentTypeFor(const QString &fileName)
     return "application/octet-stream";
 }
 
+namespace {
+
+HttpResponse notFound()
+{
+    return HttpResponse::text(404, "<html><body><h1>404 Not Found</h1></body></html>", "text/html; charset=utf-8");
+}
+
+// The file under base that answers a site path, or an empty text. Nothing
+// outside the site folder is served, however the path is spelled.
+QString fileFor(const QString &base, const QString &path)
+{
+    const QString wanted = QDir::cleanPath(base + QLatin1Char('/') + path);
+    const QFileInfo file(wanted);
+    const QString canonical = file.canonicalFilePath();
+    if (base.isEmpty() || !canonical.startsWith(base + QLatin1Char('/')) || !file.isFile())
+        return {};
+    return canonical;
+}
+
+HttpResponse serveFile(const HttpRequest &request, const QString &path)
+{
+    QFile content(path);
+    if (!content.open(QIODevice::ReadOnly))
+        return HttpResponse::text(403, "forbidden");
+    HttpResponse response = HttpResponse::text(200, content.readAll(), contentTypeFor(path));
+    if (request.method == "HEAD") {
+        response.announcedLength = response.body.size();
+        response.body.clear();
+    }
+    return response;
+}
+
+// The site's own addresses onto the folder's files:
+//   /s/CODE                                    -> s/CODE.html (song pages)
+//   /userdata/userwork/ANY/ID.mp3              -> audio/ID.mp3 (any server folder)
+//   /userPage.php?uid=N                        -> user/N.html (singer pages)
+//   /member/personcenter/loadplayurl.php?wid=N -> the song-page address of work N
+QString siteFile(const QString &base, const HttpRequest &request)
+{
+    const QString &path = request.path;
+    if (path.startsWith(QLatin1String("/s/")) && !path.endsWith(QLatin1String(".html")))
+        return fileFor(base, path + QStringLiteral(".html"));
+    if (path.startsWith(QLatin1String("/userdata/userwork/")) && path.endsWith(QLatin1String(".mp3")))
+        return fileFor(base, QStringLiteral("/audio/") + path.section(QLatin1Char('/'), -1));
+    if (path == QLatin1String("/userPage.php"))
+        return fileFor(base, QStringLiteral("/user/") + request.query.queryItemValue(QStringLiteral("uid")) +
+                                 QStringLiteral(".html"));
+    if (path.endsWith(QLatin1Char('/')))
+        return fileFor(base, path + QStringLiteral("index.html"));
+    return fileFor(base, path);
+}
+
+} // namespace
+
 HttpHandler replicaSite(const QString &root)
 {
     const QString base = QDir(root).canonicalPath();
@@ -31,24 +85,18 @@ HttpHandler replicaSite(const QString &root)
         if (request.method != "GET" && request.method != "HEAD")
             return HttpResponse::text(400, "only GET is served here");
 
-        QString path = request.path;
-        if (path.endsWith(QLatin1Char('/')))
-            path += QStringLiteral("index.html");
-        const QString wanted = QDir::cleanPath(base + QLatin1Char('/') + path);
-        const QFileInfo file(wanted);
-        // Nothing outside the site folder is served, however the path is spelled.
-        if (base.isEmpty() || !file.canonicalFilePath().startsWith(base + QLatin1Char('/')) || !file.isFile())
-            return HttpResponse::text(404, "<html><body><h1>404 Not Found</h1></body></html>",
-                                      "text/html; charset=utf-8");
-
-        QFile content(file.canonicalFilePath());
-        if (!content.open(QIODevice::ReadOnly))
-            return HttpResponse::text(403, "forbidden");
-        HttpResponse response = HttpResponse::text(200, content.readAll(), contentTypeFor(file.fileName()));
-        if (request.method == "HEAD") {
-            response.announcedLength = response.body.size();
-            response.body.clear();
+        if (request.path == QLatin1String("/member/personcenter/loadplayurl.php")) {
+            // The site answers with the work's song page on the host that was asked.
+            const QString wid = request.query.queryItemValue(QStringLiteral("wid"));
+            const QByteArray host = request.header("host");
+            if (wid.isEmpty() || fileFor(base, QStringLiteral("/s/") + wid + QStringLiteral(".html")).isEmpty())
+                return HttpResponse::text(200, QByteArray());
+            return HttpResponse::text(200, "http://" + host + "/s/" + wid.toUtf8());
         }
-        return response;
+
+        const QString file = siteFile(base, request);
+        if (file.isEmpty())
+            return notFound();
+        return serveFile(request, file);
     };
 }
