@@ -2,6 +2,8 @@
 
 #include <QHash>
 
+#include <optional>
+
 namespace works {
 
 namespace {
@@ -14,8 +16,8 @@ constexpr QChar kQuote = u'"';
 // Ids never contain a double quote (an id is the text before one), so a full
 // marker can only start where an id marker does, and at marker j it matches
 // exactly the id that runs from the marker to the next quote, when ">" follows
-// that quote. That makes one hash entry per marker enough to answer "where is
-// the first full marker of this id, and where the next one after it".
+// that quote. One hash entry per distinct id is therefore enough to answer
+// "where is the first full marker of this id, and where the next one".
 class MarkerIndex final
 {
 public:
@@ -28,8 +30,10 @@ public:
         for (qsizetype at = m_page.indexOf(open); at >= 0; at = m_page.indexOf(open, at + kOpenLength))
             m_at.push_back(at);
 
-        const int count = int(m_at.size());
-        m_nextSame.assign(count, -1);
+        const int count = markerCount();
+        m_ids.reserve(count);
+        m_firstOf.assign(count, -1);
+        m_second.assign(count, -1);
         m_lessThan.assign(count, -1);
         qsizetype lessThan = -1; // the last "<" found, reused while it lies ahead
         bool noMoreLessThan = false;
@@ -38,6 +42,10 @@ public:
             const qsizetype quote = m_page.indexOf(kQuote, idStart);
             if (quote < 0)
                 break; // no later marker can be closed either
+            // An id running on into the next marker would end in `data-id=`;
+            // no id looked up ever does (it would hold that marker itself).
+            if (j + 1 < count && quote > m_at[j + 1])
+                continue;
             if (quote + 1 >= m_page.size() || m_page[quote + 1] != u'>')
                 continue;
             // Text after this full marker begins here; its title ends at the next "<".
@@ -48,14 +56,13 @@ public:
             }
             m_lessThan[j] = noMoreLessThan ? -1 : lessThan;
 
-            const QStringView id = m_page.mid(idStart, quote - idStart);
-            auto found = m_ids.find(id);
-            if (found == m_ids.end()) {
-                m_ids.insert(id, Chain{j, j});
-            } else {
-                m_nextSame[found->last] = j;
-                found->last = j;
-            }
+            int &known = m_ids[m_page.mid(idStart, quote - idStart)];
+            if (known == 0)
+                known = j + 1;
+            const int first = known - 1;
+            m_firstOf[j] = first;
+            if (first != j && m_second[first] < 0)
+                m_second[first] = j;
         }
     }
 
@@ -76,38 +83,49 @@ public:
         QStringView title;
     };
 
+    // For the id of piece `marker + 1`: false when its full marker does not
+    // occur. Answered without a lookup when that piece's own marker is full.
+    bool lookUpPieceId(int marker, QStringView id, Entry &entry) const
+    {
+        if (m_firstOf[marker] >= 0) {
+            entry = entryAt(m_firstOf[marker], id.size());
+            return true;
+        }
+        return lookUp(id, entry);
+    }
+
     // False when the id's full marker does not occur.
     bool lookUp(QStringView id, Entry &entry) const
     {
         const auto found = m_ids.constFind(id);
         if (found == m_ids.cend())
             return false;
-        const int first = found->first;
-        const qsizetype textStart = m_at[first] + kOpenLength + id.size() + 2;
-        // Two full markers of one id could only overlap if the id ended in
-        // `data-id=`; an id looked up here is the text before the first quote
-        // of a piece, which holds no `data-id="`, so it never does.
-        const int second = m_nextSame[first];
-        const qsizetype textEnd = second >= 0 ? m_at[second] : m_page.size();
-        entry.first = first;
-        entry.text = m_page.mid(textStart, textEnd - textStart);
-        const qsizetype lessThan = m_lessThan[first];
-        entry.title = lessThan >= 0 && lessThan < textEnd ? m_page.mid(textStart, lessThan - textStart) : QStringView();
+        entry = entryAt(*found - 1, id.size());
         return true;
     }
 
 private:
-    struct Chain
+    Entry entryAt(int first, qsizetype idLength) const
     {
-        int first;
-        int last;
-    };
+        Entry entry;
+        entry.first = first;
+        const qsizetype textStart = m_at[first] + kOpenLength + idLength + 2;
+        // Two full markers of one id never overlap: the id would have to end
+        // in `data-id=`.
+        const int second = m_second[first];
+        const qsizetype textEnd = second >= 0 ? m_at[second] : m_page.size();
+        entry.text = m_page.mid(textStart, textEnd - textStart);
+        const qsizetype lessThan = m_lessThan[first];
+        entry.title = lessThan >= 0 && lessThan < textEnd ? m_page.mid(textStart, lessThan - textStart) : QStringView();
+        return entry;
+    }
 
     QStringView m_page;
     std::vector<qsizetype> m_at;       // start of every `data-id="`, in page order
-    std::vector<int> m_nextSame;       // next marker whose full marker has the same id
-    std::vector<qsizetype> m_lessThan; // first "<" after marker j's full marker, -1 when none
-    QHash<QStringView, Chain> m_ids;
+    std::vector<int> m_firstOf;        // for a full marker: the first full marker of its id; else -1
+    std::vector<int> m_second;         // for a first full marker: the next one of its id; else -1
+    std::vector<qsizetype> m_lessThan; // first "<" after full marker j, -1 when none
+    QHash<QStringView, int> m_ids;     // id -> 1 + its first full marker
 };
 
 QStringView beforeFirst(QStringView text, QChar c)
@@ -147,14 +165,16 @@ std::vector<WorkRow> fillRows(HarvestSlots &table, qint16 markerCount)
     QString title;                // slot 4
     bool titleKnown = false;      // once true, title is always the title of text
     bool pieceChanged = true;
+    int pieceMarker = -1; // the marker slot 1 follows; -1 while it holds an earlier text
     MarkerIndex::Entry entry;
     bool found = false;
-    // One copy of each title, shared by every row of that id.
-    QHash<int, QString> titles;
+    // One copy of each title, shared by every row of that id; by first marker.
+    std::vector<std::optional<QString>> titles(index.markerCount());
 
     for (int i = 1; i <= lastRow; ++i) {
         if (i <= index.markerCount()) {
             piece = index.piece(i);
+            pieceMarker = i - 1;
             pieceChanged = true;
         }
         if (pieceChanged) {
@@ -162,14 +182,14 @@ std::vector<WorkRow> fillRows(HarvestSlots &table, qint16 markerCount)
             // derived from it: the lookup is done once.
             const QStringView idView = beforeFirst(piece, kQuote);
             id = idView.toString();
-            found = index.lookUp(idView, entry);
+            found = pieceMarker >= 0 ? index.lookUpPieceId(pieceMarker, idView, entry) : index.lookUp(idView, entry);
             pieceChanged = false;
         }
         if (found) {
             text = entry.text;
-            auto cached = titles.find(entry.first);
-            if (cached == titles.end())
-                cached = titles.insert(entry.first, entry.title.toString());
+            std::optional<QString> &cached = titles[entry.first];
+            if (!cached)
+                cached = entry.title.toString();
             title = *cached;
             titleKnown = true;
         } else if (!titleKnown) {
