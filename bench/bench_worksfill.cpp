@@ -35,7 +35,7 @@ QString singerPage(int works)
                     .arg(i)
                     .arg(i * 37 % 10000);
     }
-    return page + QStringLiteral("</ul><a class=\"more\" data-id=\"7003\">查看更多作品</a></body></html>");
+    return page + QStringLiteral("</ul><a class=\"more\" data-id=\"1004\">查看更多作品</a></body></html>");
 }
 
 using Filler = std::function<std::vector<works::WorkRow>(works::HarvestSlots &, qint16)>;
@@ -100,7 +100,7 @@ double timeWindowTick(const QString &page, int works)
     // Connected after the window's own handler, so it runs when that has ended.
     QObject::connect(window.Timer3, &QTimer::timeout, &window, [&] { tickMs = start.clock.nsecsElapsed() / 1e6; });
 
-    window.Text2->setText(server.base() + QStringLiteral("/userPage.php?uid=7003"));
+    window.Text2->setText(server.base() + QStringLiteral("/userPage.php?uid=1004"));
     window.Command10->click();
     QElapsedTimer wait;
     wait.start();

@@ -26,7 +26,7 @@ QByteArray contentTypeFor(const QString &fileName)
 
 namespace {
 
-constexpr char kLargeSingerUid[] = "7003";
+constexpr char kLargeSingerUid[] = "1004";
 constexpr int kLargeSingerWorks = 5000;
 
 HttpResponse notFound()
@@ -67,7 +67,7 @@ HttpResponse serveFile(const HttpRequest &request, const QString &path)
 // The site's own addresses onto the folder's files:
 //   /s/CODE                                    -> s/CODE.html (song pages)
 //   /userdata/userwork/ANY/ID.mp3              -> audio/ID.mp3 (any server folder)
-//   /userPage.php?uid=N                        -> user/N.html (singer pages; 7003 is made on request)
+//   /userPage.php?uid=N                        -> user/N.html (singer pages; 1004 is made on request)
 //   /member/personcenter/loadplayurl.php?wid=N -> the song-page address of work N
 QString siteFile(const QString &base, const HttpRequest &request)
 {
@@ -95,7 +95,7 @@ QByteArray largeSingerPage()
         page += "<li class=\"work\"><a class=\"work-name\" href=\"/s/" + id + "\" target=\"_blank\" data-id=\"" + id +
                 "\">练习曲 第" + QByteArray::number(i) + "首</a></li>\n";
     }
-    return page + "</ul>\n<a class=\"more-works\" href=\"javascript:;\" data-id=\"7003\">查看更多作品</a>\n"
+    return page + "</ul>\n<a class=\"more-works\" href=\"javascript:;\" data-id=\"1004\">查看更多作品</a>\n"
                   "</div>\n</body>\n</html>\n";
 }
 

@@ -1,6 +1,8 @@
+#include "app/controls.h"
 #include "app/form1.h"
 #include "page/pagefetcher.h"
 #include "site/httpserver.h"
+#include "site/replicasite.h"
 #include "support/fakes.h"
 
 #include <QLineEdit>
@@ -45,6 +47,9 @@ private slots:
     void harvestWithoutPageEndsCleanly();
 
     void doubleClickLooksTheRowUp();
+    void reResolveUsesTheRowsId();
+    void harvestsTheReplicaSingers_data();
+    void harvestsTheReplicaSingers();
     void doubleClickWhilePlayingStops();
     void doubleClickOnEmptyListReusesLastAnswer();
     void failedServiceRequestKeepsLastAnswer();
@@ -52,7 +57,7 @@ private slots:
     void listClearedDuringLookUpKeepsWorkId();
 
 private:
-    // Serves the version file and, per exact target (path and query), a page.
+    // Serves, per exact target (path and query), a page; the replica site the rest.
     void serve(QHash<QByteArray, HttpResponse> pages);
     std::unique_ptr<Form1> unlockedWindow();
     void harvest(Form1 &window, const QByteArray &page);
@@ -83,9 +88,11 @@ void TestWorks::cleanup()
 
 void TestWorks::serve(QHash<QByteArray, HttpResponse> pages)
 {
-    pages.insert("/version/main.txt", HttpResponse::text(200, "kw:V3.3|"));
-    m_server->setHandler([pages](const HttpRequest &request) {
-        return pages.value(request.target, HttpResponse::text(404, "not here"));
+    // The replica site answers whatever the test does not.
+    const HttpHandler site = replicaSite(QStringLiteral(CANTORA_SITE_ROOT));
+    m_server->setHandler([pages, site](const HttpRequest &request) {
+        const auto own = pages.constFind(request.target);
+        return own != pages.cend() ? *own : site(request);
     });
 }
 
@@ -291,19 +298,85 @@ void TestWorks::harvestWithoutPageEndsCleanly()
 
 void TestWorks::doubleClickLooksTheRowUp()
 {
-    auto window = windowWithWorks();
-    QVERIFY(window);
-    program::workId() = QStringLiteral("before");
-    const QString songPage = m_server->base() + QStringLiteral("/s/22");
-    serve({{"/member/personcenter/loadplayurl.php?wid=22", HttpResponse::text(200, songPage.toUtf8())}});
+    auto window = unlockedWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->Text2->setText(m_server->base() + QStringLiteral("/userPage.php?uid=1001"));
+    window->Command10->click();
+    QTRY_COMPARE(window->ListView1->topLevelItemCount(), 3);
     m_fakes.mci->commands.clear();
+    const int before = m_server->requestCount();
 
     doubleClickRow(*window, 1);
-    QCOMPARE(m_server->requests().last().target, QByteArray("/member/personcenter/loadplayurl.php?wid=22"));
-    QCOMPARE(window->Text1->text(), songPage);
-    QCOMPARE(program::workId(), QStringLiteral("22"));
+    const QList<HttpRequest> asked = m_server->requests().mid(before);
+    QVERIFY(asked.size() >= 2);
+    QCOMPARE(asked[0].target, QByteArray("/member/personcenter/loadplayurl.php?wid=5201109"));
+    QCOMPARE(asked[1].target, QByteArray("/s/5201109"));
+    QCOMPARE(window->Text1->text(), m_server->base() + QStringLiteral("/s/5201109"));
+    QCOMPARE(window->Label2->caption(), QStringLiteral("演唱歌曲：小幸运"));
+    QCOMPARE(window->Label1->caption(), QStringLiteral("用户名：林小夏"));
+    QVERIFY(window->songRecord().audioAddress.endsWith(QLatin1String("/5201109.mp3")));
+    QCOMPARE(program::workId(), QStringLiteral("5201109"));
+    // Ready to play, not playing.
     QCOMPARE(window->Command7->text(), QStringLiteral("在线播放"));
     QCOMPARE(m_fakes.mci->commands, QStringList{"close all"});
+}
+
+void TestWorks::reResolveUsesTheRowsId()
+{
+    auto window = unlockedWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    // The singer page lists the work under another id than its song page gives.
+    const QByteArray service = (m_server->base() + QStringLiteral("/s/5200109")).toUtf8();
+    serve({{"/userPage.php?uid=7", HttpResponse::text(200, "<a data-id=\"777109\">晴天</a><a data-id=\"0\">")},
+           {"/member/personcenter/loadplayurl.php?wid=777109", HttpResponse::text(200, service)}});
+    window->Text2->setText(singerAddress());
+    window->Command10->click();
+    QTRY_COMPARE(window->ListView1->topLevelItemCount(), 1);
+    doubleClickRow(*window, 0);
+    QCOMPARE(window->Label2->caption(), QStringLiteral("演唱歌曲：晴天"));
+    QCOMPARE(program::workId(), QStringLiteral("777109"));
+
+    window->Command16->click();
+    QCOMPARE(window->songRecord().audioAddress, QStringLiteral("http://127.0.0.1:1/userdata/userwork/109/777109.mp3"));
+    QCOMPARE(window->Command7->text(), QStringLiteral("停止播放"));
+}
+
+void TestWorks::harvestsTheReplicaSingers_data()
+{
+    QTest::addColumn<QString>("uid");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QString>("lastTitle");
+    QTest::newRow("singer with three works") << "1001" << 3 << "后来";
+    QTest::newRow("singer with one work") << "1002" << 1 << "平凡之路";
+    QTest::newRow("singer with thousands of works") << "1004" << 5000 << "练习曲 第5000首";
+    QTest::newRow("singer without works") << "1003" << 0 << "";
+}
+
+void TestWorks::harvestsTheReplicaSingers()
+{
+    QFETCH(QString, uid);
+    QFETCH(int, rows);
+    QFETCH(QString, lastTitle);
+    auto window = unlockedWindow();
+    window->Text2->setText(m_server->base() + QStringLiteral("/userPage.php?uid=") + uid);
+    window->Command10->click();
+    QTRY_VERIFY_WITH_TIMEOUT(window->Command10->isEnabled(), 5000);
+    QCOMPARE(window->ListView1->topLevelItemCount(), rows);
+    QCOMPARE(m_fakes.messageBox->shown.size(), rows == 0 ? 1 : 0);
+    if (rows == 0)
+        return;
+    const QTreeWidgetItem *last = window->ListView1->topLevelItem(rows - 1);
+    QCOMPARE(last->text(0), QString::number(rows));
+    QCOMPARE(last->text(2), lastTitle);
+    // Every row's service address answers with that work's song page, or
+    // nothing when the replica has no page for it.
+    PageFetcher fetcher;
+    const FetchResult answer = fetcher.GetBody(last->text(3));
+    QVERIFY(answer.ok);
+    QCOMPARE(answer.text,
+             uid == QLatin1String("1004") ? QString() : m_server->base() + QStringLiteral("/s/") + last->text(1));
 }
 
 void TestWorks::doubleClickWhilePlayingStops()
