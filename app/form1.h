@@ -3,6 +3,7 @@
 #include "app/chrome.h"
 #include "app/services.h"
 #include "config/appconfig.h"
+#include "page/songparser.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -200,7 +201,9 @@ private:
     bool m_ended = false;
 
     // --- Song-page lookup (page/) ---
+    void showAvatar(const QString &address);
     SongRecord m_song;
+    songpage::WorkingTexts m_parseTexts;
 
     // --- Playback (player/) ---
     void Command7_Click();

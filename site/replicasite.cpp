@@ -48,7 +48,12 @@ HttpResponse serveFile(const HttpRequest &request, const QString &path)
     QFile content(path);
     if (!content.open(QIODevice::ReadOnly))
         return HttpResponse::text(403, "forbidden");
-    HttpResponse response = HttpResponse::text(200, content.readAll(), contentTypeFor(path));
+    QByteArray body = content.readAll();
+    // Pages name the site's own addresses as {{site}}: the address the page was
+    // asked for, so the replica works on any port.
+    if (path.endsWith(QLatin1String(".html")))
+        body.replace("{{site}}", "http://" + request.header("host"));
+    HttpResponse response = HttpResponse::text(200, body, contentTypeFor(path));
     if (request.method == "HEAD") {
         response.announcedLength = response.body.size();
         response.body.clear();
