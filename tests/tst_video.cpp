@@ -1,6 +1,8 @@
 #include "app/controls.h"
 #include "app/form1.h"
+#include "page/pagefetcher.h"
 #include "site/httpserver.h"
+#include "site/replicasite.h"
 #include "support/fakes.h"
 #include "support/songpages.h"
 #include "video/form2.h"
@@ -51,6 +53,7 @@ private slots:
     void viewerControlsSitAtTheirPlaces();
     void openButtonHandsThePageToTheBrowser();
     void closedViewerIsLoadedAfresh();
+    void replicaSitePlaysTheLookedUpWork();
 
 private:
     std::unique_ptr<Form1> makeWindow();
@@ -311,6 +314,28 @@ void TestVideo::closedViewerIsLoadedAfresh()
     QVERIFY(second);
     QVERIFY(second->isVisible());
     QCOMPARE(second->Text1->text(), m_server->base() + QStringLiteral("/video/player?wid=1"));
+}
+
+// The demo's way: a work of the replica site, its page, and the player script
+// the page loads.
+void TestVideo::replicaSitePlaysTheLookedUpWork()
+{
+    m_server->setHandler(replicaSite(QStringLiteral(CANTORA_SITE_ROOT)));
+    auto window = makeWindow();
+    window->Text1->setText(m_server->base() + QStringLiteral("/s/5200109"));
+    window->aicAlphaImage3_Click();
+    QVERIFY(window->aicAlphaImage2->isVisibleTo(window.get()));
+
+    window->Command8->click();
+    const QString page = QString::fromUtf8(fileBytes(pagePath()));
+    const QString src = page.section(QLatin1Char('"'), 1, 1);
+    QCOMPARE(src, m_server->base() + QStringLiteral("/video/player?wid=5200109&autoplay=1&width=640"));
+
+    PageFetcher fetcher;
+    const FetchResult script = fetcher.GetBody(src);
+    QVERIFY(script.ok);
+    QCOMPARE(script.httpStatus, 200);
+    QVERIFY(script.text.contains(QLatin1String("document.currentScript")));
 }
 
 QTEST_MAIN(TestVideo)

@@ -38,6 +38,11 @@ Form2::Form2(Launcher &launcher, QString pagePath, QWidget *parent)
     setWindowModality(Qt::ApplicationModal);
     // Closing unloads the viewer; the next video command loads a new one.
     setAttribute(Qt::WA_DeleteOnClose);
+    // The dialog's captions sit tight against its boxes (the label at x = 16
+    // before a box at x = 96); the classic dialog size keeps them clear.
+    QFont small = font();
+    small.setPointSizeF(8.25);
+    setFont(small);
 
     Frame1 = frame(this, "Frame1", QStringLiteral("视频信息"), {8, 16, 617, 81});
     Label1 = autoLabel(Frame1, "Label1", QStringLiteral("视频地址："), {16, 24});

@@ -39,5 +39,8 @@ void Form1::Command8_Click()
         m_form2 = new Form2(*m_platform.launcher, page, this);
     m_form2->Text1->setText(address);
     m_form2->Text2->setText(m_embedLine);
+    // Both texts are longer than their boxes; show how they begin.
+    m_form2->Text1->setCursorPosition(0);
+    m_form2->Text2->setCursorPosition(0);
     m_form2->show();
 }
