@@ -48,6 +48,10 @@ private slots:
     void init();
     void cleanup();
 
+    void artHasItsSizes_data();
+    void artHasItsSizes();
+    void avatarMaskIsARoundHole();
+    void buttonLooksDiffer();
     void paintedFramePixels_data();
     void paintedFramePixels();
     void releaseDecides_data();
@@ -120,6 +124,56 @@ Shows TestChrome::minimiseShows(Form1 &window)
 Shows TestChrome::closeShows(Form1 &window)
 {
     return shownCell(window, {window.width() - 51, 2, 41, 20}, {{29, 0, 41, 20}, {29, 21, 41, 20}, {29, 42, 41, 20}});
+}
+
+void TestChrome::artHasItsSizes_data()
+{
+    QTest::addColumn<QString>("resource");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("alpha");
+    QTest::newRow("title banner") << ":/art/banner.jpg" << QSize(400, 70) << false;
+    QTest::newRow("button sheet") << ":/art/titlebuttons.jpg" << QSize(70, 69) << false;
+    QTest::newRow("frame tile") << ":/art/frame.jpg" << QSize(13, 101) << false;
+    QTest::newRow("crimson swatch") << ":/art/swatch.jpg" << QSize(20, 20) << false;
+    QTest::newRow("default avatar") << ":/art/avatar.gif" << QSize(90, 90) << false;
+    QTest::newRow("avatar mask") << ":/art/avatarmask.png" << QSize(180, 180) << true;
+    QTest::newRow("video badge") << ":/art/mvbadge.png" << QSize(32, 23) << true;
+    QTest::newRow("parse button") << ":/art/parse.png" << QSize(106, 100) << true;
+    QTest::newRow("close glyph") << ":/art/close16.png" << QSize(16, 16) << true;
+    QTest::newRow("pointing hand") << ":/art/hand.png" << QSize(32, 32) << true;
+}
+
+void TestChrome::artHasItsSizes()
+{
+    QFETCH(QString, resource);
+    QFETCH(QSize, size);
+    QFETCH(bool, alpha);
+    auto window = loadedWindow(); // brings the art in
+    const QImage art(resource);
+    QCOMPARE(art.size(), size);
+    QCOMPARE(art.hasAlphaChannel(), alpha);
+}
+
+void TestChrome::avatarMaskIsARoundHole()
+{
+    auto window = loadedWindow();
+    const QImage mask(QStringLiteral(":/art/avatarmask.png"));
+    QCOMPARE(qAlpha(mask.pixel(90, 90)), 0);
+    QCOMPARE(qAlpha(mask.pixel(90, 40)), 0);
+    for (const QPoint corner : {QPoint(0, 0), QPoint(179, 0), QPoint(0, 179), QPoint(179, 179), QPoint(20, 20)})
+        QCOMPARE(qAlpha(mask.pixel(corner)), 255);
+}
+
+// Hover and pressed cells can be told from the normal ones, which the tests
+// of the buttons' looks rely on.
+void TestChrome::buttonLooksDiffer()
+{
+    auto window = loadedWindow();
+    const QImage sheet = window->Image9->picture().toImage();
+    QVERIFY(sheet.copy(0, 0, 29, 20) != sheet.copy(0, 21, 29, 20));
+    QVERIFY(sheet.copy(0, 21, 29, 20) != sheet.copy(0, 41, 29, 20));
+    QVERIFY(sheet.copy(29, 0, 41, 20) != sheet.copy(29, 21, 41, 20));
+    QVERIFY(sheet.copy(29, 21, 41, 20) != sheet.copy(29, 42, 41, 20));
 }
 
 void TestChrome::paintedFramePixels_data()
