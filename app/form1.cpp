@@ -95,6 +95,7 @@ void Form1::load()
         const QSignalBlocker quiet(Slider1);
         Slider1->setValue(1000);
     }
+    chrome::lockColumnWidths(ListView1);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     show();
 

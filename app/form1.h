@@ -1,13 +1,17 @@
 #pragma once
 
+#include "app/chrome.h"
 #include "app/services.h"
 #include "config/appconfig.h"
 #include "page/songparser.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
+#include <optional>
 
+class Form2;
 class ImageBox;
 class ImageButton;
 class Label;
@@ -225,4 +229,20 @@ private:
     qint16 m_markerCount = 0;
 
     // --- Video viewer and window chrome (video/, app/) ---
+    void Command8_Click();
+    QString m_embedLine;     // the line last written to the video page
+    QPointer<Form2> m_form2; // the viewer, while it is loaded
+
+    void installChrome();
+    void paintEvent(QPaintEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    // Records which cells the title-bar buttons show and repaints those that change.
+    void showButtonCells(chrome::Cell minimise, chrome::Cell close);
+    chrome::Cell m_minimiseCell = chrome::Cell::Normal;
+    chrome::Cell m_closeCell = chrome::Cell::Normal;
+    // Where the pointer holds the window while it follows the pointer itself.
+    std::optional<QPoint> m_windowGrip;
 };

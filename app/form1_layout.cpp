@@ -3,6 +3,7 @@
 
 #include "app/controls.h"
 #include "app/form1.h"
+#include "app/layout.h"
 
 #include <QCursor>
 #include <QHeaderView>
@@ -32,33 +33,10 @@ QCursor pointingHand()
     return hand.isNull() ? QCursor(Qt::PointingHandCursor) : QCursor(hand, 5, 0);
 }
 
-template <typename T> T *named(T *widget, const char *name)
-{
-    widget->setObjectName(QString::fromUtf8(name));
-    return widget;
-}
-
-QPushButton *button(QWidget *parent, const char *name, const QString &caption, QRect box)
-{
-    auto *b = named(new QPushButton(caption, parent), name);
-    b->setGeometry(box);
-    b->setAutoDefault(false);
-    return b;
-}
-
-QLineEdit *textBox(QWidget *parent, const char *name, QRect box)
-{
-    auto *t = named(new QLineEdit(parent), name);
-    t->setGeometry(box);
-    return t;
-}
-
-Label *autoLabel(QWidget *parent, const char *name, const QString &caption, QPoint at)
-{
-    auto *l = named(new Label(caption, Label::Sizing::Auto, parent), name);
-    l->move(at);
-    return l;
-}
+using layout::autoLabel;
+using layout::button;
+using layout::named;
+using layout::textBox;
 
 Label *fixedLabel(QWidget *parent, const char *name, const QString &caption, QRect box)
 {

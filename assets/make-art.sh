@@ -91,34 +91,52 @@ convert "$tmp/banner-bg.png" \
 # ---------------------------------------------------------- titlebuttons.jpg
 # 70 x 69 sprite sheet. Minimise column x=0 (29 wide), cells y=0,21,41;
 # close column x=29 (41 wide), cells y=0,21,42. Cells are 20 high:
-# normal, hover, pressed. Everything else shows the band.
+# normal, hover, pressed. The window paints them at y=2 on the title band, so
+# a normal cell is the band's rows 2-21 and blends in. Glyphs are drawn four
+# times larger and scaled down, for smooth edges.
 band 70 "$tmp/band70.png"
-convert "$tmp/band70.png" -crop 70x69+0+0 +repage "$tmp/tb-bg.png"
+convert "$tmp/band70.png" -crop 70x20+0+2 +repage "$tmp/tb-normal.png"
 
-MIN_GLYPH='rectangle 10,10 18,11'
-CLOSE_GLYPH='line 16,5.5 24,13.5 line 16,13.5 24,5.5'
-
-cell() { # cell W BG(file|colour) GLYPHKIND OUT
-    local w=$1 bg=$2 kind=$3 out=$4
-    local src
-    if [[ -f $bg ]]; then src=("$bg"); else src=(-size "${w}x20" "xc:$bg"); fi
+glyph() { # glyph W KIND OUT: white glyph on transparent, W x 20
+    local w=$1 kind=$2 out=$3
+    local W=$((w * 4)) draw
     if [[ $kind == min ]]; then
-        convert "${src[@]}" -fill white -stroke none -draw "$MIN_GLYPH" "$out"
+        # 10 px bar, 1.5 px thick, centred at (14.5, 11)
+        draw='rectangle 38,41 78,47'
+        convert -size "${W}x80" xc:none -fill white -stroke none -draw "$draw" \
+            -filter Box -resize 25% "$out"
     else
-        convert "${src[@]}" -fill none -stroke white -strokewidth 1.7 \
-            -draw "$CLOSE_GLYPH" "$out"
+        # 10 x 10 cross centred at (20.5, 10)
+        convert -size "${W}x80" xc:none -fill none -stroke white -strokewidth 6 -draw 'stroke-linecap round' \
+            -draw 'line 62,20 102,60 line 62,60 102,20' \
+            -filter Box -resize 25% "$out"
     fi
 }
-convert "$tmp/tb-bg.png" -crop 29x20+0+0 +repage "$tmp/min-bg.png"
-convert "$tmp/tb-bg.png" -crop 41x20+29+0 +repage "$tmp/close-bg.png"
-cell 29 "$tmp/min-bg.png"   min   "$tmp/min0.png"
-cell 29 "$LIGHT"            min   "$tmp/min1.png"
-cell 29 "$DARK"             min   "$tmp/min2.png"
-cell 41 "$tmp/close-bg.png" close "$tmp/close0.png"
-cell 41 "$CLOSE_HOVER"      close "$tmp/close1.png"
-cell 41 "$DARK"             close "$tmp/close2.png"
+glyph 29 min "$tmp/g-min.png"
+glyph 41 close "$tmp/g-close.png"
 
-convert "$tmp/tb-bg.png" \
+cell() { # cell W BG GLYPH OUT; BG a picture file or a colour
+    local w=$1 bg=$2 g=$3 out=$4
+    if [[ -f $bg ]]; then
+        convert "$bg" "$g" -compose Over -composite "$out"
+    else
+        convert -size "${w}x20" "xc:$bg" "$g" -compose Over -composite "$out"
+    fi
+}
+convert "$tmp/tb-normal.png" -crop 29x20+0+0 +repage "$tmp/min-bg.png"
+convert "$tmp/tb-normal.png" -crop 41x20+29+0 +repage "$tmp/close-bg.png"
+# Hover lightens the band for minimise and turns close a bright red; pressed
+# darkens both.
+convert "$tmp/min-bg.png" -fill white -colorize 16% "$tmp/min-hover.png"
+convert "$tmp/min-bg.png" -fill black -colorize 22% "$tmp/min-pressed.png"
+cell 29 "$tmp/min-bg.png"      "$tmp/g-min.png"   "$tmp/min0.png"
+cell 29 "$tmp/min-hover.png"   "$tmp/g-min.png"   "$tmp/min1.png"
+cell 29 "$tmp/min-pressed.png" "$tmp/g-min.png"   "$tmp/min2.png"
+cell 41 "$tmp/close-bg.png"    "$tmp/g-close.png" "$tmp/close0.png"
+cell 41 "$CLOSE_HOVER"         "$tmp/g-close.png" "$tmp/close1.png"
+cell 41 "$DARKER"              "$tmp/g-close.png" "$tmp/close2.png"
+
+convert "$tmp/band70.png" -crop 70x69+0+0 +repage \
     "$tmp/min0.png"   -geometry +0+0   -composite \
     "$tmp/min1.png"   -geometry +0+21  -composite \
     "$tmp/min2.png"   -geometry +0+41  -composite \

@@ -69,6 +69,7 @@ HttpResponse serveFile(const HttpRequest &request, const QString &path)
 //   /userdata/userwork/ANY/ID.mp3              -> audio/ID.mp3 (any server folder)
 //   /userPage.php?uid=N                        -> user/N.html (singer pages; 1004 is made on request)
 //   /member/personcenter/loadplayurl.php?wid=N -> the song-page address of work N
+//   /video/player?wid=N                        -> video/player.js (the video player script)
 QString siteFile(const QString &base, const HttpRequest &request)
 {
     const QString &path = request.path;
@@ -79,6 +80,8 @@ QString siteFile(const QString &base, const HttpRequest &request)
     if (path == QLatin1String("/userPage.php"))
         return fileFor(base, QStringLiteral("/user/") + request.query.queryItemValue(QStringLiteral("uid")) +
                                  QStringLiteral(".html"));
+    if (path == QLatin1String("/video/player"))
+        return fileFor(base, QStringLiteral("/video/player.js"));
     if (path.endsWith(QLatin1Char('/')))
         return fileFor(base, path + QStringLiteral("index.html"));
     return fileFor(base, path);

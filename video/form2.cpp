@@ -1,0 +1,75 @@
+#include "video/form2.h"
+
+#include "app/controls.h"
+#include "app/layout.h"
+#include "app/services.h"
+
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+namespace {
+
+using layout::autoLabel;
+using layout::named;
+using layout::textBox;
+
+QGroupBox *frame(QWidget *parent, const char *name, const QString &caption, QRect box)
+{
+    auto *f = named(new QGroupBox(caption, parent), name);
+    f->setGeometry(box);
+    return f;
+}
+
+} // namespace
+
+Form2::Form2(Launcher &launcher, QString pagePath, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint)
+    , m_launcher(launcher)
+    , m_pagePath(std::move(pagePath))
+{
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("获取MV"));
+    setFixedSize(kClientWidth, kClientHeight);
+    setSizeGripEnabled(false);
+    setWindowModality(Qt::ApplicationModal);
+    // Closing unloads the viewer; the next video command loads a new one.
+    setAttribute(Qt::WA_DeleteOnClose);
+    // The dialog's captions sit tight against its boxes (the label at x = 16
+    // before a box at x = 96); the classic dialog size keeps them clear.
+    QFont small = font();
+    small.setPointSizeF(8.25);
+    setFont(small);
+
+    Frame1 = frame(this, "Frame1", QStringLiteral("视频信息"), {8, 16, 617, 81});
+    Label1 = autoLabel(Frame1, "Label1", QStringLiteral("视频地址："), {16, 24});
+    Text1 = textBox(Frame1, "Text1", {96, 21, 513, 18});
+    Label2 = autoLabel(Frame1, "Label2", QStringLiteral("HTML调用代码："), {16, 48});
+    Text2 = textBox(Frame1, "Text2", {96, 44, 513, 18});
+
+    Frame2 = frame(this, "Frame2", QStringLiteral("友情提示"), {8, 104, 617, 73});
+    Label3 = autoLabel(Frame2, "Label3", QStringLiteral("已在当前文件夹下生成名为“video.htm”"), {192, 32});
+    Label3->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    Command1 = layout::button(Frame2, "Command1", QStringLiteral("立刻播放"), {432, 16, 65, 41});
+    connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - QPoint(kClientWidth / 2, kClientHeight / 2));
+
+    Form_Load();
+}
+
+void Form2::Form_Load()
+{
+    setWindowIcon(QIcon());
+}
+
+// The page is read from disk when the browser opens it, so this works for as
+// long as the file is there, whichever run of the program wrote it.
+void Form2::Command1_Click()
+{
+    m_launcher.openFile(m_pagePath);
+}
