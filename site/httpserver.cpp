@@ -158,10 +158,14 @@ private:
         if (m_response.framing == HttpResponse::Framing::Chunked && !cutOff)
             m_socket->write("0\r\n\r\n");
         m_finished = true;
-        if (cutOff)
-            m_socket->abort(); // the peer sees the connection reset mid-body
-        else
+        if (cutOff) {
+            // What was written is out before the peer sees the connection
+            // reset mid-body (abort alone would discard it unsent).
+            m_socket->flush();
+            m_socket->abort();
+        } else {
             m_socket->disconnectFromHost();
+        }
         return false;
     }
 
