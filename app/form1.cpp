@@ -96,6 +96,7 @@ void Form1::load()
         Slider1->setValue(1000);
     }
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    createDownloader();
     show();
 
     gx();
