@@ -2,6 +2,7 @@
 
 #include "app/services.h"
 #include "config/appconfig.h"
+#include "page/songparser.h"
 
 #include <QWidget>
 
@@ -197,7 +198,9 @@ private:
     bool m_ended = false;
 
     // --- Song-page lookup (page/) ---
+    void showAvatar(const QString &address);
     SongRecord m_song;
+    songpage::WorkingTexts m_parseTexts;
 
     // --- Playback (player/) ---
     void Command7_Click();

@@ -53,6 +53,17 @@ void PageFetcher::abortAll()
 
 FetchResult PageFetcher::GetBody(const QString &URL)
 {
+    FetchResult result = GetBytes(URL);
+    if (result.ok) {
+        result.text = decodeBody(result.body, result.contentType);
+        result.body.clear();
+    }
+    result.contentType.clear();
+    return result;
+}
+
+FetchResult PageFetcher::GetBytes(const QString &URL)
+{
     FetchResult result;
     const QUrl url(URL, QUrl::TolerantMode);
     if (!url.isValid() || url.scheme().isEmpty() || url.host().isEmpty()) {
@@ -127,6 +138,7 @@ FetchResult PageFetcher::GetBody(const QString &URL)
         return result;
     }
     result.ok = true;
-    result.text = decodeBody(body, reply->rawHeader("Content-Type"));
+    result.body = body;
+    result.contentType = reply->rawHeader("Content-Type");
     return result;
 }

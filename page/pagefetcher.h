@@ -13,9 +13,11 @@ class QNetworkReply;
 struct FetchResult final
 {
     bool ok = false;
-    QString text;  // the decoded body when ok
-    QString error; // a short reason when not ok
+    QString text;    // the decoded body when ok (GetBody)
+    QByteArray body; // the body as received when ok (GetBytes)
+    QString error;   // a short reason when not ok
     int httpStatus = 0;
+    QByteArray contentType; // as the server sent it (GetBytes)
 };
 
 // Reads one web page into text. The call waits in a local event loop, so the
@@ -40,6 +42,9 @@ public:
     // GET of `url` exactly as given, with "If-Modified-Since: 0"; decodes the
     // body by the charset of its Content-Type (UTF-8 when none is named).
     FetchResult GetBody(const QString &URL);
+
+    // The same request, with the body kept as bytes (pictures and other files).
+    FetchResult GetBytes(const QString &URL);
 
     // Ends every fetch still waiting; each returns an error. For a window that
     // is closing while it waits for pages.

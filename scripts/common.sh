@@ -9,7 +9,7 @@ PACKAGES=(
     qt6-base-dev qt6-multimedia-dev libqt6multimedia6 qt6-qpa-plugins
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     fonts-wqy-microhei
-    xvfb xauth x11-utils imagemagick curl
+    xvfb xauth x11-utils xdotool imagemagick curl
 )
 
 # Installs whatever of PACKAGES (plus any given) is missing.

@@ -79,12 +79,17 @@ HttpResponse serveFile(const HttpRequest &request, const QString &path)
     QFile content(path);
     if (!content.open(QIODevice::ReadOnly))
         return HttpResponse::text(403, "forbidden");
+    QByteArray body = content.readAll();
+    // Pages name the site's own addresses as {{site}}: the address the page was
+    // asked for, so the replica works on any port.
+    if (path.endsWith(QLatin1String(".html")))
+        body.replace("{{site}}", "http://" + request.header("host"));
     if (path.endsWith(QLatin1String(".mp3")) && request.query.queryItemValue(QStringLiteral("framing")) == "chunked") {
-        HttpResponse response = HttpResponse::text(200, content.readAll(), contentTypeFor(path));
+        HttpResponse response = HttpResponse::text(200, body, contentTypeFor(path));
         response.framing = HttpResponse::Framing::Chunked;
         return response;
     }
-    return rangedBody(request, content.readAll(), contentTypeFor(path));
+    return rangedBody(request, body, contentTypeFor(path));
 }
 
 // The site's own addresses onto the folder's files:

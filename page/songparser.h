@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+
+// Cutting a song page into the work's facts. The cut keeps one working text per
+// step between pages: a step whose marker is missing leaves its working text as
+// the previous page left it, and the values derived from it follow that text.
+namespace songpage {
+
+// Where the page's addresses start; they are found by plain text search.
+struct Markers final
+{
+    QString imageHost;         // avatar addresses begin with it (no trailing slash)
+    QString videoPlayerPrefix; // the video player script's address begins with it
+};
+
+// The counters in the order the page is read and the panel shows them.
+enum class Counter { Plays, Gifts, Shares, Comments };
+inline constexpr int kCounterCount = 4;
+
+// The class names of the counters' spans, in Counter order.
+const std::array<QString, kCounterCount> &counterClasses();
+
+// One working text per cutting step; all start empty.
+struct WorkingTexts final
+{
+    QString T1;                              // after "<title>"
+    QString T2;                              // title segment between the first and second "-"
+    QString F1;                              // after the fan-count marker
+    QString D1;                              // after the description marker
+    QString S1;                              // after "<title>", for the song title
+    std::array<QString, kCounterCount> C1{}; // after each counter's span
+    std::array<QString, kCounterCount> C2{}; // after the "<em>" in it
+    QString A1;                              // after the image host
+    QString M1;                              // after the audio script marker
+};
+
+struct Facts final
+{
+    QString singerName;
+    QString fanCount;
+    QString description;
+    QString title;
+    std::array<QString, kCounterCount> counters{};
+    QString avatarAddress;
+    QString audioAddress; // empty when the page has no audio script
+    bool hasVideo = false;
+    QString videoAddress; // empty unless hasVideo
+};
+
+// Cuts `page` (non-empty) with `texts` carried over from the previous page.
+Facts cut(const QString &page, const Markers &markers, WorkingTexts &texts);
+
+// The work id read from an audio address: the file name (the seventh "/"
+// field) up to its first dot. When the address has fewer fields the previous
+// id is kept, up to its first dot (so an id without a dot becomes empty).
+QString workIdFrom(const QString &audioAddress, const QString &previousId);
+
+} // namespace songpage

@@ -1,0 +1,241 @@
+#include "app/form1.h"
+#include "player/mciinterpreter.h"
+#include "player/playback.h"
+#include "player/qtmediadevice.h"
+#include "site/httpserver.h"
+#include "site/replicasite.h"
+#include "support/fakes.h"
+#include "support/songpages.h"
+
+#include <QLineEdit>
+#include <QMediaPlayer>
+#include <QPushButton>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString kPlaying = QStringLiteral("正在进行在线试播放..");
+const QString kParseFirst = QStringLiteral("请先进行解析..");
+const QString kRebuilt = QStringLiteral("为您重新解析后,正在进行在线试播放..");
+
+QStringList playCommands(const QString &address, int volume)
+{
+    return {QStringLiteral("close OpenFile"),
+            QStringLiteral("open ") + address + QStringLiteral(" alias OpenFile type MPEGVideo"),
+            QStringLiteral("play OpenFile"), QStringLiteral("setaudio OpenFile volume to %1").arg(volume)};
+}
+
+} // namespace
+
+class TestPlayback final : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void serverNumber_data();
+    void serverNumber();
+
+    void playButtonNeedsAWork();
+    void playButtonToggles();
+    void reResolveRebuildsTheAddress_data();
+    void reResolveRebuildsTheAddress();
+    void reResolveTwiceUsesTheRebuiltAddress();
+    void reResolveWithoutAddressChangesNothing();
+    void sliderSetsTheVolume();
+
+    void streamsFromTheSite();
+
+private:
+    std::unique_ptr<Form1> lookedUp(const QString &audioPath);
+
+    std::unique_ptr<LoopbackServer> m_server;
+    std::unique_ptr<QTemporaryDir> m_folder;
+    FakePlatform m_fakes;
+};
+
+void TestPlayback::init()
+{
+    m_server = std::make_unique<LoopbackServer>();
+    QVERIFY(m_server->start());
+    m_folder = std::make_unique<QTemporaryDir>();
+    program::workId().clear();
+}
+
+void TestPlayback::cleanup()
+{
+    m_server.reset();
+    m_folder.reset();
+}
+
+// A window that has looked up a work whose audio lies at `audioPath`, with
+// nothing sent to the player yet. An empty path: a window with nothing looked up.
+std::unique_ptr<Form1> TestPlayback::lookedUp(const QString &audioPath)
+{
+    SongSite site;
+    SongPage song;
+    song.audioPath = audioPath;
+    site.page(QStringLiteral("1"), song);
+    site.file(QStringLiteral("/version/main.txt"), "kw:V3.3|", "text/plain");
+    m_server->setHandler(site.handler(m_server->base()));
+    auto window = std::make_unique<Form1>(testConfig(m_server->base(), m_folder->path()), m_fakes.make());
+    window->load();
+    if (!audioPath.isEmpty()) {
+        window->Text1->setText(m_server->base() + QStringLiteral("/s/1"));
+        window->aicAlphaImage3_Click();
+    }
+    m_fakes.mci->commands.clear();
+    return window;
+}
+
+void TestPlayback::serverNumber_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("number");
+    QTest::newRow("a123") << "http://h/userdata/userwork/a123/1.mp3"
+                          << "15";
+    QTest::newRow("123") << "http://h/userdata/userwork/123/1.mp3"
+                         << "15";
+    QTest::newRow("no number") << "http://h/userdata/userwork/abc/1.mp3"
+                               << "-108";
+    QTest::newRow("upper-case A stays") << "http://h/userdata/userwork/A123/1.mp3"
+                                        << "-108";
+    QTest::newRow("a inside the number") << "http://h/userdata/userwork/1a09/1.mp3"
+                                         << "1";
+    QTest::newRow("fraction") << "http://h/userdata/userwork/a110.5x/1.mp3"
+                              << "2.5";
+    QTest::newRow("leading blanks") << "http://h/userdata/userwork/  a120/1.mp3"
+                                    << "12";
+    QTest::newRow("exactly five slashes") << "http://h/u/w/a109"
+                                          << "1";
+    QTest::newRow("four slashes") << "http://h/u/a109"
+                                  << "";
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void TestPlayback::serverNumber()
+{
+    QFETCH(QString, address);
+    QTEST(playback::serverNumber(address), "number");
+}
+
+void TestPlayback::playButtonNeedsAWork()
+{
+    auto window = lookedUp({});
+    window->Command7->click();
+    QCOMPARE(window->status(), kParseFirst);
+    QCOMPARE(window->Command7->text(), QStringLiteral("在线播放"));
+    QVERIFY(m_fakes.mci->commands.isEmpty());
+}
+
+void TestPlayback::playButtonToggles()
+{
+    auto window = lookedUp(QStringLiteral("/userdata/userwork/a109/5200109.mp3"));
+    const QString address = window->songRecord().audioAddress;
+    window->Slider1->setValue(700);
+    m_fakes.mci->commands.clear();
+
+    window->Command7->click();
+    QCOMPARE(window->Command7->text(), QStringLiteral("停止播放"));
+    QCOMPARE(window->status(), kPlaying);
+    QCOMPARE(m_fakes.mci->commands, playCommands(address, 700));
+
+    window->setStatus(QStringLiteral("x"));
+    window->Command7->click();
+    QCOMPARE(window->Command7->text(), QStringLiteral("在线播放"));
+    QCOMPARE(m_fakes.mci->commands.constLast(), QStringLiteral("close all"));
+    QCOMPARE(window->status(), QStringLiteral("x"));
+}
+
+void TestPlayback::reResolveRebuildsTheAddress_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("a123") << "a123"
+                          << "http://127.0.0.15:1/userdata/userwork/109/5200109.mp3";
+    QTest::newRow("123") << "123"
+                         << "http://127.0.0.15:1/userdata/userwork/109/5200109.mp3";
+    QTest::newRow("no number") << "xyz"
+                               << "http://127.0.0.-108:1/userdata/userwork/109/5200109.mp3";
+}
+
+void TestPlayback::reResolveRebuildsTheAddress()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, expected);
+    auto window = lookedUp(QStringLiteral("/userdata/userwork/%1/5200109.mp3").arg(folder));
+    window->Command16->click();
+    QCOMPARE(window->songRecord().audioAddress, expected);
+    QCOMPARE(m_fakes.mci->commands, playCommands(expected, 1000));
+    QCOMPARE(window->Command7->text(), QStringLiteral("停止播放"));
+    QCOMPARE(window->status(), kRebuilt);
+}
+
+void TestPlayback::reResolveTwiceUsesTheRebuiltAddress()
+{
+    auto window = lookedUp(QStringLiteral("/userdata/userwork/a123/1234567.mp3"));
+    window->Command16->click();
+    QCOMPARE(window->songRecord().audioAddress,
+             QStringLiteral("http://127.0.0.15:1/userdata/userwork/567/1234567.mp3"));
+    // Now the folder is the id's last three digits: 567 - 108 = 459.
+    window->Command16->click();
+    QCOMPARE(window->songRecord().audioAddress,
+             QStringLiteral("http://127.0.0.459:1/userdata/userwork/567/1234567.mp3"));
+    // Stopping and playing again plays the rebuilt address.
+    window->Command7->click();
+    window->Command7->click();
+    QCOMPARE(m_fakes.mci->commands.mid(m_fakes.mci->commands.size() - 4),
+             playCommands(window->songRecord().audioAddress, 1000));
+}
+
+void TestPlayback::reResolveWithoutAddressChangesNothing()
+{
+    auto window = lookedUp({});
+    window->Command16->click();
+    QCOMPARE(window->status(), kParseFirst);
+    QCOMPARE(window->Command7->text(), QStringLiteral("在线播放"));
+    QVERIFY(window->songRecord().audioAddress.isEmpty());
+    QVERIFY(m_fakes.mci->commands.isEmpty());
+}
+
+void TestPlayback::sliderSetsTheVolume()
+{
+    auto window = lookedUp({});
+    // Start-up put the slider at full volume without telling the player.
+    QCOMPARE(window->Slider1->value(), 1000);
+    QVERIFY(m_fakes.mci->commands.isEmpty());
+    window->Slider1->triggerAction(QAbstractSlider::SliderToMinimum);
+    window->Slider1->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    QCOMPARE(m_fakes.mci->commands, (QStringList{QStringLiteral("setaudio OpenFile volume to 0"),
+                                                 QStringLiteral("setaudio OpenFile volume to 1")}));
+}
+
+void TestPlayback::streamsFromTheSite()
+{
+    m_server->setHandler(replicaSite(QStringLiteral(CANTORA_SITE_ROOT)));
+    QMediaPlayer *player = nullptr;
+    MciInterpreter mci([&player] {
+        auto device = std::make_unique<QtMediaDevice>();
+        player = device->player();
+        return device;
+    });
+    const QString address = m_server->base() + QStringLiteral("/userdata/userwork/a109/5200109.mp3");
+    for (const QString &command : playCommands(address, 1000))
+        mci.sendString(command);
+
+    QTRY_VERIFY_WITH_TIMEOUT(m_server->requestCount() > 0, 10000);
+    QCOMPARE(m_server->requests().constFirst().path, QStringLiteral("/userdata/userwork/a109/5200109.mp3"));
+    QVERIFY(player);
+    QTRY_COMPARE_WITH_TIMEOUT(player->playbackState(), QMediaPlayer::PlayingState, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(player->position() > 0, 10000);
+
+    QCOMPARE(mci.sendString(QStringLiteral("close all")), 0);
+    QVERIFY(!mci.isOpen());
+}
+
+QTEST_MAIN(TestPlayback)
+#include "tst_playback.moc"
