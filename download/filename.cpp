@@ -34,7 +34,9 @@ QString safeFileName(const QString &stem, const QString &suffix)
     QString name;
     int bytes = 0;
     for (const char32_t c : stem.toUcs4()) {
-        const char32_t kept = refused(c) ? U'_' : c;
+        // A leading dot would hide the file.
+        const bool hiding = c == U'.' && name.isEmpty();
+        const char32_t kept = refused(c) || hiding ? U'_' : c;
         const QString piece = QString::fromUcs4(&kept, 1);
         const int size = static_cast<int>(piece.toUtf8().size());
         if (bytes + size > room)

@@ -9,8 +9,8 @@ namespace download {
 constexpr int kMaxFileNameBytes = 255;
 
 // `stem` + `suffix` as one file name that is safe on Windows and Linux alike:
-// path separators, characters those systems refuse and control characters in
-// the stem become "_", other text (Chinese included) is kept, and the stem is
+// path separators, characters those systems refuse, control characters and a
+// leading dot (which would hide the file) become "_", other text (Chinese included) is kept, and the stem is
 // cut at a character boundary so the whole name fits in kMaxFileNameBytes.
 // With a suffix such as ".mp3" the name can never lead out of the folder it
 // is put in.
