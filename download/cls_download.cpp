@@ -168,16 +168,17 @@ Cls_DownLoad::Status Cls_DownLoad::receive(Transfer &t)
         QNetworkReply *reply = t.reply.get();
         qint64 available = reply->bytesAvailable();
         if (t.skip > 0 && available > 0) {
-            t.skip -= std::max<qint64>(0, reply->skip(std::min(t.skip, available)));
+            const qint64 skipped = reply->skip(std::min(t.skip, available));
+            if (skipped <= 0)
+                return Status::Incomplete;
+            t.skip -= skipped;
             continue;
         }
         const bool ended = t.broken || reply->isFinished();
         if (available >= kBlockSize || (available > 0 && ended)) {
             const qint64 n = reply->read(block, kBlockSize);
-            if (n <= 0) {
-                t.broken = true;
-                continue;
-            }
+            if (n <= 0)
+                return Status::Incomplete; // a read that fails mid-body
             if (t.file.write(block, n) != n)
                 return Status::WriteFailed;
             t.total += n;
