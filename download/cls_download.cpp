@@ -166,7 +166,7 @@ Cls_DownLoad::Status Cls_DownLoad::receive(Transfer &t)
     char block[kBlockSize];
     for (;;) {
         QNetworkReply *reply = t.reply.get();
-        qint64 available = reply->bytesAvailable();
+        const qint64 available = reply->bytesAvailable();
         if (t.skip > 0 && available > 0) {
             const qint64 skipped = reply->skip(std::min(t.skip, available));
             if (skipped <= 0)
