@@ -16,9 +16,29 @@ Label::Label(const QString &caption, Sizing sizing, QWidget *parent)
     setCaption(caption);
 }
 
+namespace {
+
+// The caption as a label shows it: control characters as blanks, except line
+// breaks on a label that wraps.
+QString shownCaption(const QString &caption, bool multiLine)
+{
+    QString shown = caption;
+    for (QChar &c : shown) {
+        const bool lineBreak = c == QLatin1Char('\n') || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
+        if (lineBreak && multiLine)
+            c = QLatin1Char('\n');
+        else if (lineBreak || c.category() == QChar::Other_Control)
+            c = QLatin1Char(' ');
+    }
+    return shown;
+}
+
+} // namespace
+
 void Label::setCaption(const QString &caption)
 {
-    setText(caption);
+    m_caption = caption;
+    setText(shownCaption(caption, m_sizing == Sizing::Fixed));
     if (m_sizing == Sizing::Auto)
         adjustSize();
 }

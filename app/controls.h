@@ -8,8 +8,11 @@
 // The few control kinds the windows need beyond Qt's own.
 
 // A label that draws plain text on its container's surface. An auto-size label
-// fits itself to its caption whenever the caption changes; a fixed one keeps
-// its box, wrapping and clipping what does not fit.
+// fits itself to its caption whenever the caption changes and stays on one
+// line; a fixed one keeps its box, wrapping and clipping what does not fit.
+// Captions come from web pages: markup shows as text, and control characters
+// show as blanks (line breaks too, on one-line labels), so no caption can push
+// a label over its neighbours. caption() gives the caption as it was set.
 class Label final : public QLabel
 {
     Q_OBJECT
@@ -18,11 +21,12 @@ public:
     Label(const QString &caption, Sizing sizing, QWidget *parent);
 
     void setCaption(const QString &caption);
-    QString caption() const { return text(); }
+    QString caption() const { return m_caption; }
     Sizing sizing() const { return m_sizing; }
 
 private:
     Sizing m_sizing;
+    QString m_caption;
 };
 
 // A picture with alpha that raises clicked() on a left press and release

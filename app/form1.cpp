@@ -109,7 +109,8 @@ void Form1::gx()
     const FetchResult page = m_fetcher->GetBody(m_config.versionFileUrl());
     if (m_closing || m_ended)
         return;
-    if (page.ok)
+    // A server error is no version file, whatever page came with it.
+    if (page.ok && page.httpStatus < 400)
         pageText = page.text;
 
     const update::Verdict verdict = update::judge(pageText);

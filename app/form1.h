@@ -231,6 +231,20 @@ private:
     int m_lastDownloadStatus = 0;
 
     // --- Works list (works/) ---
+    void Command10_Click();
+    void hx();
+    void Timer3_Timer();
+    void Timer4_Timer();
+    void Command12_Click();
+    void ListView1_DblClick();
+    // Ends a harvest whose fetch brought back no page.
+    void endHarvestWithoutPage();
+
+    // The harvest slots (page, current piece, id, text after the full marker,
+    // title, play-address answer; 6 to 10 spare) and the marker count of the
+    // last scan. Both live as long as the window and are only ever overwritten.
+    std::array<QString, 11> m_harvestSlots;
+    qint16 m_markerCount = 0;
 
     // --- Video viewer and window chrome (video/, app/) ---
 };

@@ -51,8 +51,9 @@ void Form1::aicAlphaImage3_Click()
     const FetchResult page = m_fetcher->GetBody(address);
     if (m_closing || m_ended)
         return;
-    if (!page.ok) {
-        // Nothing arrived: the panels keep showing the work looked up before.
+    if (!page.ok || page.httpStatus >= 400) {
+        // No song page arrived (an error page is not one): the panels keep
+        // showing the work looked up before.
         setStatus(QStringLiteral("网页获取失败,请您检查网络后再试.."));
         return;
     }

@@ -12,11 +12,12 @@ QtMediaDevice::QtMediaDevice()
     m_player->setAudioOutput(m_output.get());
 }
 
+// Destroying the player ends its stream at once. Stopping it first, or
+// clearing its source, waits up to a second for a stream that never got going
+// (an unreachable or broken address), and that second would freeze the window.
 QtMediaDevice::~QtMediaDevice()
 {
-    m_player->stop();
-    m_player->setSource(QUrl());
-    m_player->setAudioOutput(nullptr);
+    m_player.reset();
 }
 
 bool QtMediaDevice::open(const QUrl &source)

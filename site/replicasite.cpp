@@ -29,6 +29,9 @@ QByteArray contentTypeFor(const QString &fileName)
 
 namespace {
 
+constexpr char kLargeSingerUid[] = "1004";
+constexpr int kLargeSingerWorks = 5000;
+
 HttpResponse notFound()
 {
     return HttpResponse::text(404, "<html><body><h1>404 Not Found</h1></body></html>", "text/html; charset=utf-8");
@@ -95,7 +98,7 @@ HttpResponse serveFile(const HttpRequest &request, const QString &path)
 // The site's own addresses onto the folder's files:
 //   /s/CODE                                    -> s/CODE.html (song pages)
 //   /userdata/userwork/ANY/ID.mp3              -> audio/ID.mp3 (any server folder)
-//   /userPage.php?uid=N                        -> user/N.html (singer pages)
+//   /userPage.php?uid=N                        -> user/N.html (singer pages; 1004 is made on request)
 //   /member/personcenter/loadplayurl.php?wid=N -> the song-page address of work N
 QString siteFile(const QString &base, const HttpRequest &request)
 {
@@ -110,6 +113,21 @@ QString siteFile(const QString &base, const HttpRequest &request)
     if (path.endsWith(QLatin1Char('/')))
         return fileFor(base, path + QStringLiteral("index.html"));
     return fileFor(base, path);
+}
+
+// A singer with thousands of works, made on request rather than kept as a file.
+QByteArray largeSingerPage()
+{
+    QByteArray page = "<!DOCTYPE html>\n<html lang=\"zh-CN\"><head><meta charset=\"utf-8\">"
+                      "<title>千曲的个人主页 - Cantora K歌社区</title></head>\n<body>\n"
+                      "<h1 class=\"nickname\">千曲</h1>\n<div class=\"work-list\">\n<ul>\n";
+    for (int i = 1; i <= kLargeSingerWorks; ++i) {
+        const QByteArray id = QByteArray::number(6000000 + i) + "109";
+        page += "<li class=\"work\"><a class=\"work-name\" href=\"/s/" + id + "\" target=\"_blank\" data-id=\"" + id +
+                "\">练习曲 第" + QByteArray::number(i) + "首</a></li>\n";
+    }
+    return page + "</ul>\n<a class=\"more-works\" href=\"javascript:;\" data-id=\"1004\">查看更多作品</a>\n"
+                  "</div>\n</body>\n</html>\n";
 }
 
 } // namespace
@@ -153,6 +171,10 @@ HttpHandler replicaSite(const QString &root)
                 return HttpResponse::text(200, QByteArray());
             return HttpResponse::text(200, "http://" + host + "/s/" + wid.toUtf8());
         }
+
+        if (request.path == QLatin1String("/userPage.php") &&
+            request.query.queryItemValue(QStringLiteral("uid")) == QLatin1String(kLargeSingerUid))
+            return HttpResponse::text(200, largeSingerPage(), "text/html; charset=utf-8");
 
         const QString file = siteFile(base, request);
         if (file.isEmpty())

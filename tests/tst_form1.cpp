@@ -266,8 +266,10 @@ void TestForm1::versionFileDecides_data()
                                   << "v3.3";
     QTest::newRow("no bar") << QByteArray("kw:V3.3") << 200 << "end"
                             << "";
-    QTest::newRow("error page") << QByteArray("<html>gone</html>") << 404 << "end"
-                                << "";
+    QTest::newRow("not found page") << QByteArray("<html>gone</html>") << 404 << "warn"
+                                    << "";
+    QTest::newRow("server error naming us") << QByteArray("kw:V3.3|") << 500 << "warn"
+                                            << "";
     QTest::newRow("empty file") << QByteArray() << 200 << "warn"
                                 << "";
 }

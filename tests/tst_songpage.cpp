@@ -51,6 +51,7 @@ private slots:
     void fillsBothPanels();
     void sameAddressTwiceGivesTheSameWork();
     void pageWithoutVideoHidesTheBadge();
+    void failedFetchKeepsThePreviousWork_data();
     void failedFetchKeepsThePreviousWork();
     void emptyPageChangesNothing();
     void pageWithoutAudioLeavesNothingToPlay();
@@ -366,15 +367,28 @@ void TestSongPage::pageWithoutVideoHidesTheBadge()
     QVERIFY(window->songRecord().videoAddress.isEmpty());
 }
 
+void TestSongPage::failedFetchKeepsThePreviousWork_data()
+{
+    QTest::addColumn<bool>("errorPage");
+    QTest::newRow("no answer") << false;
+    QTest::newRow("error page") << true;
+}
+
 void TestSongPage::failedFetchKeepsThePreviousWork()
 {
+    QFETCH(bool, errorPage);
     m_site.page(QStringLiteral("1"), SongPage());
     auto window = makeWindow();
     lookUp(*window, m_server->base() + QStringLiteral("/s/1"));
     const SongRecord before = window->songRecord();
 
     const HttpHandler site = m_site.handler(m_server->base());
-    m_server->setHandler([site](const HttpRequest &request) {
+    SongPage gone;
+    gone.title = QStringLiteral("不该显示");
+    const QByteArray goneHtml = gone.html(m_server->base());
+    m_server->setHandler([site, errorPage, goneHtml](const HttpRequest &request) {
+        if (request.path == QLatin1String("/s/2") && errorPage)
+            return HttpResponse::text(404, goneHtml, "text/html");
         if (request.path == QLatin1String("/s/2")) {
             HttpResponse silence;
             silence.neverAnswer = true;

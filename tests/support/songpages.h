@@ -3,7 +3,7 @@
 #include "site/httpserver.h"
 
 #include <QByteArray>
-#include <QMap>
+#include <QHash>
 #include <QString>
 
 // Song pages in the site's shape, for tests that need a work looked up.
@@ -46,6 +46,6 @@ public:
     HttpHandler handler(const QString &base) const;
 
 private:
-    QMap<QString, SongPage> m_pages;
-    QMap<QString, QPair<QByteArray, QByteArray>> m_files;
+    QHash<QString, SongPage> m_pages;
+    QHash<QString, QPair<QByteArray, QByteArray>> m_files;
 };

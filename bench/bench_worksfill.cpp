@@ -1,0 +1,160 @@
+// Times the works list filler against the plain split-per-row filler, and the
+// whole list-filling tick of the window for a singer with 20,000 works.
+//   bench_worksfill            (runs offscreen unless QT_QPA_PLATFORM is set)
+
+#include "app/form1.h"
+#include "literalfill.h"
+#include "site/httpserver.h"
+#include "works/harvest.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+// A singer page as the site writes it: one entry per work, then the page's
+// closing marker.
+QString singerPage(int works)
+{
+    QString page = QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>歌手</title></head>"
+                                  "<body><h1 class=\"nickname\">千曲</h1><ul>\n");
+    for (int i = 1; i <= works; ++i) {
+        const QString id = QString::number(6000000 + i) + QStringLiteral("109");
+        page += QStringLiteral("<li class=\"work\"><a class=\"work-name\" href=\"/s/%1\" target=\"_blank\" "
+                               "data-id=\"%1\">练习曲 第%2首</a><span class=\"plays\">播放 %3</span></li>\n")
+                    .arg(id)
+                    .arg(i)
+                    .arg(i * 37 % 10000);
+    }
+    return page + QStringLiteral("</ul><a class=\"more\" data-id=\"1004\">查看更多作品</a></body></html>");
+}
+
+using Filler = std::function<std::vector<works::WorkRow>(works::HarvestSlots &, qint16)>;
+
+// One fill, in milliseconds. Checks the row count on the way.
+double timeFill(const Filler &fill, const QString &page, int works)
+{
+    works::HarvestSlots slot;
+    slot[0] = page;
+    const qint16 count = works::countMarkers(page);
+    QElapsedTimer clock;
+    clock.start();
+    const std::vector<works::WorkRow> rows = fill(slot, count);
+    const double ms = clock.nsecsElapsed() / 1e6;
+    if (int(rows.size()) != works)
+        std::fprintf(stderr, "wrong row count: %zu, expected %d\n", rows.size(), works);
+    return ms;
+}
+
+// Notes when the list filler's timer event reaches its timer, before the
+// window's handler runs.
+class TickStart final : public QObject
+{
+public:
+    QElapsedTimer clock;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Timer)
+            clock.start();
+        return false;
+    }
+};
+
+// Harvests of a 20,000-work page in the window, shown offscreen, one after
+// the other; the time of each tick that fills the list, in milliseconds.
+std::vector<double> timeWindowTicks(const QString &page, int works, int harvests)
+{
+    LoopbackServer server;
+    if (!server.start())
+        return {};
+    const QByteArray body = page.toUtf8();
+    server.setHandler([body](const HttpRequest &request) {
+        if (request.path == QLatin1String("/version/main.txt"))
+            return HttpResponse::text(200, "kw:V3.3|");
+        return HttpResponse::text(200, body, "text/html; charset=utf-8");
+    });
+    QTemporaryDir folder;
+    AppConfig config = AppConfig::fromBuild();
+    config.siteBase = config.updateBase = server.base();
+    config.programFolder = folder.path();
+
+    Form1 window(config, Platform::desktop());
+    window.load();
+    TickStart start;
+    window.Timer3->installEventFilter(&start);
+    double tickMs = -1;
+    // Connected after the window's own handler, so it runs when that has ended.
+    QObject::connect(window.Timer3, &QTimer::timeout, &window, [&] { tickMs = start.clock.nsecsElapsed() / 1e6; });
+
+    std::vector<double> ticks;
+    window.Text2->setText(server.base() + QStringLiteral("/userPage.php?uid=1004"));
+    for (int harvest = 0; harvest < harvests; ++harvest) {
+        tickMs = -1;
+        window.Command10->click();
+        QElapsedTimer wait;
+        wait.start();
+        while (tickMs < 0 && wait.elapsed() < 60000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        // Let the list paint its new rows before the next press.
+        QCoreApplication::processEvents();
+        if (window.ListView1->topLevelItemCount() != works)
+            std::fprintf(stderr, "the list holds %d rows, expected %d\n", window.ListView1->topLevelItemCount(), works);
+        ticks.push_back(tickMs);
+    }
+    window.close();
+    return ticks;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    const Filler linear = works::fillRows;
+    const Filler plain = literal::fillRows;
+
+    // The linear sizes take turns, best of several rounds each, so that a
+    // busy machine slows them alike; they run before the literal filler's
+    // many allocations can leave the heap fragmented under them.
+    const int sizes[3] = {1000, 4000, 20000};
+    const QString pages[3] = {singerPage(sizes[0]), singerPage(sizes[1]), singerPage(sizes[2])};
+    double linearAt[3] = {1e300, 1e300, 1e300};
+    double literalAt[2] = {};
+    for (int round = 0; round < 15; ++round) {
+        for (int i = 0; i < 3; ++i)
+            linearAt[i] = std::min(linearAt[i], timeFill(linear, pages[i], sizes[i]));
+    }
+    for (int i = 0; i < 2; ++i)
+        literalAt[i] = timeFill(plain, pages[i], sizes[i]);
+
+    std::printf("works  linear (ms)  literal (ms)\n");
+    for (int i = 0; i < 3; ++i) {
+        if (i < 2)
+            std::printf("%5d  %11.2f  %12.1f\n", sizes[i], linearAt[i], literalAt[i]);
+        else
+            std::printf("%5d  %11.2f  %12s\n", sizes[i], linearAt[i], "-");
+    }
+    std::printf("literal / linear at 4000 works: %.0fx (target: at least 50x)\n", literalAt[1] / linearAt[1]);
+    std::printf("linear growth 4000 -> 20000 works: %.2fx (5x is linear; target: within 6x)\n",
+                linearAt[2] / linearAt[1]);
+
+    std::printf("whole list-filling tick, 20000 works, list included, three harvests in a row:");
+    for (const double tick : timeWindowTicks(pages[2], sizes[2], 3))
+        std::printf(" %.1f ms", tick);
+    std::printf(" (target: under 100 ms)\n");
+    return 0;
+}

@@ -1,0 +1,261 @@
+#include "app/controls.h"
+#include "app/form1.h"
+#include "player/mciinterpreter.h"
+#include "player/qtmediadevice.h"
+#include "support/fakes.h"
+#include "support/faults.h"
+#include "support/songpages.h"
+
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMediaPlayer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+Q_DECLARE_METATYPE(Fault)
+
+namespace {
+
+// Every wait here ends within the page time limit plus this much.
+constexpr qint64 kTimeLimitMs = 1500;
+constexpr qint64 kSlackMs = 3000;
+// The window must never stop ticking for longer than this (generous, so the
+// suite holds under the sanitizers too).
+constexpr qint64 kLongestFreezeMs = 400;
+
+const QString kFetchFailed = QStringLiteral("网页获取失败,请您检查网络后再试..");
+
+bool fetchFails(Fault fault)
+{
+    switch (fault) {
+    case Fault::Refused:
+    case Fault::ResetHalfWay:
+    case Fault::NeverAnswers:
+    case Fault::Trickle:
+    case Fault::HugePage:
+    case Fault::RedirectLoop:
+    case Fault::NotFound:
+    case Fault::ServerError:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+// Every entry point that reads the network, against a server in each fault
+// mode: no crash, no hang past the limits, the window keeps ticking, and a
+// message where one is due.
+class TestFaults final : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void updateCheck_data() { faultRows(); }
+    void updateCheck();
+    void parse_data() { faultRows(); }
+    void parse();
+    void avatar_data() { faultRows(); }
+    void avatar();
+    void playbackOpen_data() { faultRows(); }
+    void playbackOpen();
+
+private:
+    static void faultRows();
+    // Serves `fault` at `path`, the replica's healthy answers elsewhere; the
+    // base to use (a dead one for a refused connection).
+    QString serve(Fault fault, const QString &path, const QByteArray &healthy, const QByteArray &type);
+    std::unique_ptr<Form1> makeWindow(const QString &base, const QString &updateBase = {});
+
+    std::unique_ptr<LoopbackServer> m_server;
+    std::unique_ptr<QTemporaryDir> m_folder;
+    FakePlatform m_fakes;
+    SongSite m_site;
+};
+
+void TestFaults::faultRows()
+{
+    QTest::addColumn<Fault>("fault");
+    for (const auto &[name, fault] : allFaults())
+        QTest::newRow(name) << fault;
+}
+
+void TestFaults::init()
+{
+    m_server = std::make_unique<LoopbackServer>();
+    QVERIFY(m_server->start());
+    m_folder = std::make_unique<QTemporaryDir>();
+    m_site = SongSite();
+    m_site.file(QStringLiteral("/version/main.txt"), "kw:V3.3|", "text/plain");
+    m_site.file(QStringLiteral("/img/avatar/1001.gif"), replicaFile(QStringLiteral("img/avatar/1002.gif")),
+                "image/gif");
+    m_site.page(QStringLiteral("1"), SongPage());
+}
+
+void TestFaults::cleanup()
+{
+    m_server.reset();
+    m_folder.reset();
+}
+
+QString TestFaults::serve(Fault fault, const QString &path, const QByteArray &healthy, const QByteArray &type)
+{
+    const HttpHandler site = m_site.handler(m_server->base());
+    m_server->setHandler([=](const HttpRequest &request) {
+        if (request.path == path || (fault == Fault::RedirectLoop && request.path == QLatin1String("/loop")))
+            return faultyResponse(fault, healthy, type);
+        return site(request);
+    });
+    return fault == Fault::Refused ? refusedBase() : m_server->base();
+}
+
+std::unique_ptr<Form1> TestFaults::makeWindow(const QString &base, const QString &updateBase)
+{
+    AppConfig config = testConfig(base, m_folder->path());
+    config.pageTimeoutMs = kTimeLimitMs;
+    if (!updateBase.isEmpty())
+        config.updateBase = updateBase;
+    return std::make_unique<Form1>(config, m_fakes.make());
+}
+
+void TestFaults::updateCheck()
+{
+    QFETCH(Fault, fault);
+    const QString base = serve(fault, QStringLiteral("/version/main.txt"), "kw:V3.3|", "text/plain");
+    auto window = makeWindow(base);
+    QSignalSpy ended(window.get(), &Form1::programEnded);
+
+    QElapsedTimer clock;
+    clock.start();
+    TickWatch ticks;
+    window->load();
+    QVERIFY2(clock.elapsed() < kTimeLimitMs + kSlackMs, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(ticks.longestGapMs() < kLongestFreezeMs, qPrintable(QString::number(ticks.longestGapMs())));
+
+    // The version file is plain ASCII: in GBK it reads the same, and unlocks.
+    if (fault == Fault::GbkAsUtf8) {
+        QVERIFY(window->Text1->isEnabled());
+        return;
+    }
+    // A faulty version file never unlocks the inputs, and the user is told.
+    QVERIFY(!window->Text1->isEnabled());
+    QVERIFY(!window->Command10->isEnabled());
+    QCOMPARE(m_fakes.messageBox->shown.size(), 1);
+    const bool warned = m_fakes.messageBox->shown.constFirst().text.startsWith(QStringLiteral("检测更新失败"));
+    QCOMPARE(warned, fetchFails(fault) || fault == Fault::EmptyBody);
+    // Only a readable file that names another version ends the program.
+    QCOMPARE(ended.count(), warned ? 0 : 1);
+}
+
+void TestFaults::parse()
+{
+    QFETCH(Fault, fault);
+    m_site.page(QStringLiteral("2"), SongPage());
+    const QByteArray healthy = SongPage().html(m_server->base());
+    const QString base = serve(fault, QStringLiteral("/s/2"), healthy, "text/html; charset=utf-8");
+    // The update check and the first work come from a healthy server.
+    auto window = makeWindow(base, m_server->base());
+    window->load();
+    QVERIFY(window->Text1->isEnabled());
+    // The address must name the configured site (a dead one when refused).
+    window->Text1->setText(m_server->base() + QStringLiteral("/s/1?via=") + base + QStringLiteral("/s/"));
+    window->aicAlphaImage3_Click();
+    const SongRecord before = window->songRecord();
+    QVERIFY(!before.audioAddress.isEmpty());
+
+    window->Text1->setText(base + QStringLiteral("/s/2"));
+    window->setStatus(QString());
+    QElapsedTimer clock;
+    clock.start();
+    TickWatch ticks;
+    window->aicAlphaImage3_Click();
+    QVERIFY2(clock.elapsed() < kTimeLimitMs + kSlackMs, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(ticks.longestGapMs() < kLongestFreezeMs, qPrintable(QString::number(ticks.longestGapMs())));
+
+    if (fetchFails(fault)) {
+        QCOMPARE(window->status(), kFetchFailed);
+        QCOMPARE(window->songRecord().audioAddress, before.audioAddress);
+        QCOMPARE(window->songRecord().pageText, before.pageText);
+    } else {
+        QVERIFY(window->status().isEmpty());
+    }
+    // Whatever page arrived, the work on show never plays another work's sound.
+    if (!window->songRecord().pageText.isEmpty() && window->songRecord().pageText != before.pageText)
+        QVERIFY(window->songRecord().audioAddress.isEmpty() ||
+                window->songRecord().pageText.contains(window->songRecord().audioAddress));
+}
+
+void TestFaults::avatar()
+{
+    QFETCH(Fault, fault);
+    SongPage song;
+    song.avatarPath = QStringLiteral("/img/avatar/faulty.gif");
+    const QString base = serve(fault, song.avatarPath, replicaFile(QStringLiteral("img/avatar/1002.gif")), "image/gif");
+    // The page names the faulty host for the picture.
+    m_site.page(QStringLiteral("3"), song);
+    const QByteArray page = song.html(base);
+    const HttpHandler faulty = [=, previous = m_site.handler(m_server->base())](const HttpRequest &request) {
+        if (request.path == QLatin1String("/s/3"))
+            return HttpResponse::text(200, page, "text/html; charset=utf-8");
+        if (request.path == song.avatarPath || request.path == QLatin1String("/loop"))
+            return faultyResponse(fault, replicaFile(QStringLiteral("img/avatar/1002.gif")), "image/gif");
+        return previous(request);
+    };
+    m_server->setHandler(faulty);
+    AppConfig config = testConfig(m_server->base(), m_folder->path());
+    config.pageTimeoutMs = kTimeLimitMs;
+    config.imageHost = base + QStringLiteral("/img");
+    Form1 window(config, m_fakes.make());
+    window.load();
+    window.Text1->setText(m_server->base() + QStringLiteral("/s/3"));
+
+    QElapsedTimer clock;
+    clock.start();
+    TickWatch ticks;
+    window.aicAlphaImage3_Click();
+    QVERIFY2(clock.elapsed() < kTimeLimitMs + kSlackMs, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(ticks.longestGapMs() < kLongestFreezeMs, qPrintable(QString::number(ticks.longestGapMs())));
+
+    QCOMPARE(window.songTitle(), QStringLiteral("晴天"));
+    // No picture came: the default one shows.
+    QCOMPARE(window.Image1->picture().toImage(), window.Image2->picture().toImage());
+}
+
+void TestFaults::playbackOpen()
+{
+    QFETCH(Fault, fault);
+    const QString path = QStringLiteral("/userdata/userwork/a109/5200109.mp3");
+    const QString base = serve(fault, path, replicaFile(QStringLiteral("audio/5200109.mp3")), "audio/mpeg");
+    QMediaPlayer *player = nullptr;
+    MciInterpreter mci([&player] {
+        auto device = std::make_unique<QtMediaDevice>();
+        player = device->player();
+        return device;
+    });
+
+    QElapsedTimer clock;
+    clock.start();
+    TickWatch ticks;
+    const QString address = base + path;
+    mci.sendString(QStringLiteral("close OpenFile"));
+    mci.sendString(QStringLiteral("open ") + address + QStringLiteral(" alias OpenFile type MPEGVideo"));
+    mci.sendString(QStringLiteral("play OpenFile"));
+    mci.sendString(QStringLiteral("setaudio OpenFile volume to 1000"));
+    QVERIFY(clock.elapsed() < 1000); // every command returns at once
+    QVERIFY(player);
+    // Let the stream get as far as it will.
+    QTest::qWait(1500);
+    QVERIFY2(ticks.longestGapMs() < kLongestFreezeMs, qPrintable(QString::number(ticks.longestGapMs())));
+
+    clock.restart();
+    QCOMPARE(mci.sendString(QStringLiteral("close all")), 0);
+    QVERIFY(!mci.isOpen());
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+}
+
+QTEST_MAIN(TestFaults)
+#include "tst_faults.moc"

@@ -1,0 +1,99 @@
+#include "app/controls.h"
+#include "app/form1.h"
+#include "support/fakes.h"
+#include "support/songpages.h"
+
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// Pages written to upset the window: markup, control characters, direction
+// marks, very long runs and emoji in every fact the panels show.
+class TestHostile final : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void factsShowAsText_data();
+    void factsShowAsText();
+
+private:
+    std::unique_ptr<LoopbackServer> m_server;
+    std::unique_ptr<QTemporaryDir> m_folder;
+    FakePlatform m_fakes;
+};
+
+void TestHostile::init()
+{
+    m_server = std::make_unique<LoopbackServer>();
+    QVERIFY(m_server->start());
+    m_folder = std::make_unique<QTemporaryDir>();
+}
+
+void TestHostile::cleanup()
+{
+    m_server.reset();
+    m_folder.reset();
+}
+
+void TestHostile::factsShowAsText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("markup") << QStringLiteral("<b>粗</b><img src=x onerror=alert(1)>&lt;");
+    QTest::newRow("control characters") << QStringLiteral("行一\r\n行二\t\x01\x07\x1b[31m");
+    QTest::newRow("line separators") << QStringLiteral("甲\u2028乙\u2029丙");
+    QTest::newRow("right-to-left marks") << QStringLiteral("\u202Eabc\u200F\u202Bxyz");
+    QTest::newRow("10,000 characters") << QString(10000, QLatin1Char('W'));
+    QTest::newRow("emoji") << QStringLiteral("🎤🎶👩‍🎤🇨🇳");
+    QTest::newRow("rich text header") << QStringLiteral("<html><h1>大</h1></html>");
+}
+
+void TestHostile::factsShowAsText()
+{
+    QFETCH(QString, text);
+    // The facts are cut up to the next "<" or "-", so each field gets what it can carry.
+    QString field = text;
+    field.remove(QLatin1Char('<')).remove(QLatin1Char('-'));
+    SongPage song;
+    song.title = field;
+    song.singer = field;
+    song.description = field;
+    song.plays = field;
+    song.videoQuery = QStringLiteral("?wid=1");
+    SongSite site;
+    site.page(QStringLiteral("1"), song);
+    site.file(QStringLiteral("/version/main.txt"), "kw:V3.3|", "text/plain");
+    m_server->setHandler(site.handler(m_server->base()));
+
+    Form1 window(testConfig(m_server->base(), m_folder->path()), m_fakes.make());
+    window.load();
+    const QRect label1 = window.Label1->geometry();
+    const QRect label10 = window.Label10->geometry();
+    const QRect picture2 = window.Picture2->geometry();
+    window.Text1->setText(m_server->base() + QStringLiteral("/s/1"));
+    window.aicAlphaImage3_Click();
+
+    // The facts arrive whole, as text.
+    QCOMPARE(window.songTitle(), field.trimmed());
+    QCOMPARE(window.songRecord().singerName, field.trimmed());
+    QCOMPARE(window.Label10->caption(), field.trimmed());
+    for (const Label *label : window.findChildren<Label *>())
+        QCOMPARE(label->textFormat(), Qt::PlainText);
+
+    // One-line labels stay one line high; the boxes and the window keep their places.
+    QCOMPARE(window.Label1->height(), label1.height());
+    QCOMPARE(window.Label2->height(), label1.height());
+    QCOMPARE(window.Label5->height(), label1.height());
+    QVERIFY(!window.Label1->text().contains(QLatin1Char('\n')));
+    QCOMPARE(window.Label10->geometry(), label10);
+    QCOMPARE(window.Picture2->geometry(), picture2);
+    QCOMPARE(window.size(), QSize(Form1::kClientWidth, Form1::kClientHeight));
+    QCOMPARE(window.aicAlphaImage2->y(), 8);
+    // It still paints.
+    QVERIFY(!window.grab().isNull());
+}
+
+QTEST_MAIN(TestHostile)
+#include "tst_hostile.moc"

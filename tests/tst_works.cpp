@@ -1,0 +1,465 @@
+#include "app/controls.h"
+#include "app/form1.h"
+#include "page/pagefetcher.h"
+#include "site/httpserver.h"
+#include "site/replicasite.h"
+#include "support/fakes.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+
+const QString kFetching = QStringLiteral("正在进行获取..");
+const QString kDone = QStringLiteral("获取完毕..");
+const QString kNoWorks = QStringLiteral("当前歌手没有音乐作品或未开通Cantora会员无法获取");
+const QString kNoPage = QStringLiteral("未能获取歌手主页,请稍后再试 ..");
+const QString kServicePath = QStringLiteral("/member/personcenter/loadplayurl.php");
+
+const QByteArray kThreeWorks = "<ul><li data-id=\"11\">Alpha</li><li data-id=\"22\">Beta</li>"
+                               "<li data-id=\"33\">Gamma</li></ul>";
+
+QStringList rowText(const QTreeWidgetItem *row)
+{
+    return {row->text(0), row->text(1), row->text(2), row->text(3)};
+}
+
+} // namespace
+
+class TestWorks final : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void addressIsChecked_data();
+    void addressIsChecked();
+    void harvestFillsTheListAfterTheFetch();
+    void pageWithoutWorksIsReportedAfterTwoSeconds();
+    void oneMarkerGivesNoRowAndNoMessage();
+    void secondHarvestStartsAfresh();
+    void harvestWithoutPageEndsCleanly_data();
+    void harvestWithoutPageEndsCleanly();
+
+    void doubleClickLooksTheRowUp();
+    void reResolveUsesTheRowsId();
+    void harvestsTheReplicaSingers_data();
+    void harvestsTheReplicaSingers();
+    void doubleClickWhilePlayingStops();
+    void doubleClickOnEmptyListReusesLastAnswer();
+    void failedServiceRequestKeepsLastAnswer();
+    void clearingTheListKeepsPlaying();
+    void listClearedDuringLookUpKeepsWorkId();
+
+private:
+    // Serves, per exact target (path and query), a page; the replica site the rest.
+    void serve(QHash<QByteArray, HttpResponse> pages);
+    std::unique_ptr<Form1> unlockedWindow();
+    void harvest(Form1 &window, const QByteArray &page);
+    // Shown on screen (rows can be clicked) with the three-work page harvested.
+    std::unique_ptr<Form1> windowWithWorks();
+    QString singerAddress() const { return m_server->base() + QStringLiteral("/userPage.php?uid=7"); }
+    void doubleClickRow(Form1 &window, int row);
+
+    std::unique_ptr<LoopbackServer> m_server;
+    std::unique_ptr<QTemporaryDir> m_folder;
+    FakePlatform m_fakes;
+};
+
+void TestWorks::init()
+{
+    m_server = std::make_unique<LoopbackServer>();
+    QVERIFY(m_server->start());
+    m_folder = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_folder->isValid());
+    serve({});
+}
+
+void TestWorks::cleanup()
+{
+    m_server.reset();
+    m_folder.reset();
+}
+
+void TestWorks::serve(QHash<QByteArray, HttpResponse> pages)
+{
+    // The replica site answers whatever the test does not.
+    const HttpHandler site = replicaSite(QStringLiteral(CANTORA_SITE_ROOT));
+    m_server->setHandler([pages, site](const HttpRequest &request) {
+        const auto own = pages.constFind(request.target);
+        return own != pages.cend() ? *own : site(request);
+    });
+}
+
+std::unique_ptr<Form1> TestWorks::unlockedWindow()
+{
+    auto window = std::make_unique<Form1>(testConfig(m_server->base(), m_folder->path()), m_fakes.make());
+    window->load();
+    if (!window->Command10->isEnabled())
+        qWarning("the update check did not unlock the window");
+    return window;
+}
+
+// A whole harvest of `page`, up to the list filler's tick.
+void TestWorks::harvest(Form1 &window, const QByteArray &page)
+{
+    serve({{"/userPage.php?uid=7", HttpResponse::text(200, page, "text/html; charset=utf-8")}});
+    window.Text2->setText(singerAddress());
+    window.Command10->click();
+    QTRY_VERIFY(window.Command10->isEnabled());
+}
+
+std::unique_ptr<Form1> TestWorks::windowWithWorks()
+{
+    auto window = unlockedWindow();
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get()))
+        return nullptr;
+    harvest(*window, kThreeWorks);
+    if (window->ListView1->topLevelItemCount() != 2)
+        return nullptr;
+    return window;
+}
+
+void TestWorks::doubleClickRow(Form1 &window, int row)
+{
+    QTreeWidget *list = window.ListView1;
+    const QPoint at = list->visualItemRect(list->topLevelItem(row)).center();
+    // The first click of a double-click selects the row.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+}
+
+void TestWorks::addressIsChecked_data()
+{
+    QTest::addColumn<QString>("address"); // {base} stands for the server's base
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<bool>("fetched");
+    QTest::newRow("empty") << ""
+                           << "请输入歌手主页地址 .." << false;
+    QTest::newRow("key in other letter case") << "{base}/UserPage.php?uid=7"
+                                              << "地址错误,请您检查 .." << false;
+    QTest::newRow("no key") << "{base}/user/7"
+                            << "地址错误,请您检查 .." << false;
+    QTest::newRow("key after any prefix") << "{base}/a/b?x=1&userPage.php?uid=7" << kDone << true;
+}
+
+void TestWorks::addressIsChecked()
+{
+    QFETCH(QString, address);
+    QFETCH(QString, status);
+    QFETCH(bool, fetched);
+    auto window = unlockedWindow();
+    serve({{"/a/b?x=1&userPage.php?uid=7", HttpResponse::text(200, kThreeWorks)}});
+    const int before = m_server->requestCount();
+
+    window->Text2->setText(address.replace(QLatin1String("{base}"), m_server->base()));
+    window->Command10->click();
+    QTRY_COMPARE(window->status(), status);
+    QCOMPARE(m_server->requestCount() - before, fetched ? 1 : 0);
+    QVERIFY(window->Command10->isEnabled());
+    QVERIFY(window->Text2->isEnabled());
+}
+
+void TestWorks::harvestFillsTheListAfterTheFetch()
+{
+    auto window = unlockedWindow();
+    // Rows of an earlier harvest stay until the new page has arrived.
+    new QTreeWidgetItem(window->ListView1, {"1", "99", "Old", "old"});
+    HttpResponse slow = HttpResponse::text(200, kThreeWorks);
+    slow.delayMs = 400;
+    serve({{"/userPage.php?uid=7", slow}});
+
+    struct
+    {
+        bool taken = false, button = true, box = true;
+        int rows = 0;
+        QString status;
+    } during;
+    QTimer::singleShot(200, window.get(), [&] {
+        during = {true, window->Command10->isEnabled(), window->Text2->isEnabled(),
+                  window->ListView1->topLevelItemCount(), window->status()};
+    });
+    window->Text2->setText(singerAddress());
+    window->Command10->click();
+    QVERIFY(during.taken);
+    QVERIFY(!during.button && !during.box);
+    QCOMPARE(during.rows, 1);
+    QCOMPARE(during.status, kFetching);
+
+    // Scanned: the list is empty, the filler ticks first.
+    QCOMPARE(window->ListView1->topLevelItemCount(), 0);
+    QVERIFY(window->Timer3->isActive() && window->Timer4->isActive());
+    QVERIFY(window->Timer3->remainingTime() < window->Timer4->remainingTime());
+
+    QTRY_COMPARE(window->status(), kDone);
+    QCOMPARE(window->ListView1->topLevelItemCount(), 2);
+    const QString service = m_server->base() + QStringLiteral("/member/personcenter/loadplayurl.php?wid=");
+    QCOMPARE(rowText(window->ListView1->topLevelItem(0)), (QStringList{"1", "11", "Alpha", service + "11"}));
+    QCOMPARE(rowText(window->ListView1->topLevelItem(1)), (QStringList{"2", "22", "Beta", service + "22"}));
+    QVERIFY(window->Command10->isEnabled() && window->Text2->isEnabled());
+    QVERIFY(!window->Timer3->isActive() && !window->Timer4->isActive());
+    QVERIFY(m_fakes.messageBox->shown.isEmpty());
+}
+
+void TestWorks::pageWithoutWorksIsReportedAfterTwoSeconds()
+{
+    auto window = unlockedWindow();
+    window->Text2->setText(singerAddress());
+    serve({{"/userPage.php?uid=7", HttpResponse::text(200, "<p>TA还没有发布作品</p>")}});
+    QElapsedTimer clock;
+    clock.start();
+    window->Command10->click();
+    QVERIFY(!window->Timer3->isActive());
+    QCOMPARE(window->status(), kFetching);
+
+    QTRY_VERIFY_WITH_TIMEOUT(!m_fakes.messageBox->shown.isEmpty(), 5000);
+    QVERIFY(clock.elapsed() >= 1900);
+    QCOMPARE(m_fakes.messageBox->shown.size(), 1);
+    const FakeMessageBox::Shown box = m_fakes.messageBox->shown.first();
+    QCOMPARE(box.title, QStringLiteral("Orvandel系列软件"));
+    QCOMPARE(box.text, kNoWorks + QLatin1Char('!'));
+    QCOMPARE(box.icon, MessageBoxService::Icon::Information);
+    QVERIFY(!box.question);
+    QCOMPARE(window->status(), kNoWorks);
+    QVERIFY(window->Command10->isEnabled() && window->Text2->isEnabled());
+    QCOMPARE(window->ListView1->topLevelItemCount(), 0);
+    QVERIFY(!window->Timer4->isActive());
+}
+
+void TestWorks::oneMarkerGivesNoRowAndNoMessage()
+{
+    auto window = unlockedWindow();
+    harvest(*window, "<a data-id=\"11\">Alpha</a>");
+    QCOMPARE(window->status(), kDone);
+    QCOMPARE(window->ListView1->topLevelItemCount(), 0);
+    // The filler disarmed the empty-result check: it never reports.
+    QVERIFY(!window->Timer4->isActive());
+    QVERIFY(m_fakes.messageBox->shown.isEmpty());
+}
+
+void TestWorks::secondHarvestStartsAfresh()
+{
+    auto window = unlockedWindow();
+    harvest(*window, kThreeWorks);
+    QCOMPARE(window->ListView1->topLevelItemCount(), 2);
+
+    // The second page's first entry carries another attribute after its id:
+    // its row takes the title the first harvest ended with.
+    harvest(*window, "data-id=\"44\" class=\"hot\">Delta<data-id=\"55\">Echo<data-id=\"66\">");
+    QTRY_COMPARE(window->ListView1->topLevelItemCount(), 2);
+    QCOMPARE(window->ListView1->topLevelItem(0)->text(0), QStringLiteral("1"));
+    QCOMPARE(window->ListView1->topLevelItem(0)->text(1), QStringLiteral("44"));
+    QCOMPARE(window->ListView1->topLevelItem(0)->text(2), QStringLiteral("Beta"));
+    QCOMPARE(rowText(window->ListView1->topLevelItem(1)).mid(0, 3), (QStringList{"2", "55", "Echo"}));
+}
+
+void TestWorks::harvestWithoutPageEndsCleanly_data()
+{
+    QTest::addColumn<HttpResponse>("response");
+    QTest::addColumn<bool>("listCleared");
+    QTest::newRow("empty body") << HttpResponse::text(200, "") << true;
+    HttpResponse cutOff = HttpResponse::text(200, "data-id=\"11\">Alpha<data-id=\"22\">");
+    cutOff.announcedLength = 4000;
+    cutOff.dropAfter = 10;
+    QTest::newRow("connection broken off") << cutOff << false;
+    HttpResponse silent;
+    silent.neverAnswer = true;
+    QTest::newRow("time limit") << silent << false;
+}
+
+void TestWorks::harvestWithoutPageEndsCleanly()
+{
+    QFETCH(HttpResponse, response);
+    QFETCH(bool, listCleared);
+    auto window = unlockedWindow();
+    harvest(*window, kThreeWorks);
+    window->fetcher()->setTimeLimit(300);
+
+    serve({{"/userPage.php?uid=7", response}});
+    window->Command10->click();
+    // Ended within the press: nothing is left armed to end it later.
+    QCOMPARE(window->status(), kNoPage);
+    QVERIFY(window->Command10->isEnabled() && window->Text2->isEnabled());
+    QVERIFY(!window->Timer3->isActive() && !window->Timer4->isActive());
+    QCOMPARE(window->ListView1->topLevelItemCount(), listCleared ? 0 : 2);
+    QVERIFY(m_fakes.messageBox->shown.isEmpty());
+
+    // The window harvests again at once.
+    harvest(*window, kThreeWorks);
+    QCOMPARE(window->status(), kDone);
+    QCOMPARE(window->ListView1->topLevelItemCount(), 2);
+}
+
+void TestWorks::doubleClickLooksTheRowUp()
+{
+    auto window = unlockedWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    window->Text2->setText(m_server->base() + QStringLiteral("/userPage.php?uid=1001"));
+    window->Command10->click();
+    QTRY_COMPARE(window->ListView1->topLevelItemCount(), 3);
+    m_fakes.mci->commands.clear();
+    const int before = m_server->requestCount();
+
+    doubleClickRow(*window, 1);
+    const QList<HttpRequest> asked = m_server->requests().mid(before);
+    QVERIFY(asked.size() >= 2);
+    QCOMPARE(asked[0].target, QByteArray("/member/personcenter/loadplayurl.php?wid=5201109"));
+    QCOMPARE(asked[1].target, QByteArray("/s/5201109"));
+    QCOMPARE(window->Text1->text(), m_server->base() + QStringLiteral("/s/5201109"));
+    QCOMPARE(window->Label2->caption(), QStringLiteral("演唱歌曲：小幸运"));
+    QCOMPARE(window->Label1->caption(), QStringLiteral("用户名：林小夏"));
+    QVERIFY(window->songRecord().audioAddress.endsWith(QLatin1String("/5201109.mp3")));
+    QCOMPARE(program::workId(), QStringLiteral("5201109"));
+    // Ready to play, not playing.
+    QCOMPARE(window->Command7->text(), QStringLiteral("在线播放"));
+    QCOMPARE(m_fakes.mci->commands, QStringList{"close all"});
+}
+
+void TestWorks::reResolveUsesTheRowsId()
+{
+    auto window = unlockedWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    // The singer page lists the work under another id than its song page gives.
+    const QByteArray service = (m_server->base() + QStringLiteral("/s/5200109")).toUtf8();
+    serve({{"/userPage.php?uid=7", HttpResponse::text(200, "<a data-id=\"777109\">晴天</a><a data-id=\"0\">")},
+           {"/member/personcenter/loadplayurl.php?wid=777109", HttpResponse::text(200, service)}});
+    window->Text2->setText(singerAddress());
+    window->Command10->click();
+    QTRY_COMPARE(window->ListView1->topLevelItemCount(), 1);
+    doubleClickRow(*window, 0);
+    QCOMPARE(window->Label2->caption(), QStringLiteral("演唱歌曲：晴天"));
+    QCOMPARE(program::workId(), QStringLiteral("777109"));
+
+    window->Command16->click();
+    QCOMPARE(window->songRecord().audioAddress, QStringLiteral("http://127.0.0.1:1/userdata/userwork/109/777109.mp3"));
+    QCOMPARE(window->Command7->text(), QStringLiteral("停止播放"));
+}
+
+void TestWorks::harvestsTheReplicaSingers_data()
+{
+    QTest::addColumn<QString>("uid");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QString>("lastTitle");
+    QTest::newRow("singer with three works") << "1001" << 3 << "后来";
+    QTest::newRow("singer with one work") << "1002" << 1 << "平凡之路";
+    QTest::newRow("singer with thousands of works") << "1004" << 5000 << "练习曲 第5000首";
+    QTest::newRow("singer without works") << "1003" << 0 << "";
+}
+
+void TestWorks::harvestsTheReplicaSingers()
+{
+    QFETCH(QString, uid);
+    QFETCH(int, rows);
+    QFETCH(QString, lastTitle);
+    auto window = unlockedWindow();
+    window->Text2->setText(m_server->base() + QStringLiteral("/userPage.php?uid=") + uid);
+    window->Command10->click();
+    QTRY_VERIFY_WITH_TIMEOUT(window->Command10->isEnabled(), 5000);
+    QCOMPARE(window->ListView1->topLevelItemCount(), rows);
+    QCOMPARE(m_fakes.messageBox->shown.size(), rows == 0 ? 1 : 0);
+    if (rows == 0)
+        return;
+    const QTreeWidgetItem *last = window->ListView1->topLevelItem(rows - 1);
+    QCOMPARE(last->text(0), QString::number(rows));
+    QCOMPARE(last->text(2), lastTitle);
+    // Every row's service address answers with that work's song page, or
+    // nothing when the replica has no page for it.
+    PageFetcher fetcher;
+    const FetchResult answer = fetcher.GetBody(last->text(3));
+    QVERIFY(answer.ok);
+    QCOMPARE(answer.text,
+             uid == QLatin1String("1004") ? QString() : m_server->base() + QStringLiteral("/s/") + last->text(1));
+}
+
+void TestWorks::doubleClickWhilePlayingStops()
+{
+    auto window = windowWithWorks();
+    QVERIFY(window);
+    window->Command7->setText(QStringLiteral("停止播放"));
+    m_fakes.mci->commands.clear();
+
+    doubleClickRow(*window, 0);
+    QCOMPARE(window->Command7->text(), QStringLiteral("在线播放"));
+    QCOMPARE(m_fakes.mci->commands, QStringList{"close all"});
+}
+
+void TestWorks::doubleClickOnEmptyListReusesLastAnswer()
+{
+    auto window = unlockedWindow();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    program::workId() = QStringLiteral("kept");
+    window->Text1->setText(QStringLiteral("typed"));
+    const int before = m_server->requestCount();
+
+    QTest::mouseDClick(window->ListView1->viewport(), Qt::LeftButton, {}, QPoint(50, 50));
+    // No row: no service request, the (still empty) last answer fills the box.
+    QCOMPARE(m_server->requestCount(), before);
+    QCOMPARE(window->Text1->text(), QString());
+    QCOMPARE(program::workId(), QStringLiteral("kept"));
+    QCOMPARE(m_fakes.mci->commands.last(), QStringLiteral("close all"));
+}
+
+void TestWorks::failedServiceRequestKeepsLastAnswer()
+{
+    auto window = windowWithWorks();
+    QVERIFY(window);
+    serve({{"/member/personcenter/loadplayurl.php?wid=11", HttpResponse::text(200, "http://site/s/11")}});
+    doubleClickRow(*window, 0);
+    QCOMPARE(window->Text1->text(), QStringLiteral("http://site/s/11"));
+
+    HttpResponse broken = HttpResponse::text(200, "http://site/s/22");
+    broken.announcedLength = 100;
+    broken.dropAfter = 3;
+    serve({{"/member/personcenter/loadplayurl.php?wid=22", broken}});
+    doubleClickRow(*window, 1);
+    QCOMPARE(window->Text1->text(), QStringLiteral("http://site/s/11"));
+    // The row's id still becomes the work id.
+    QCOMPARE(program::workId(), QStringLiteral("22"));
+}
+
+void TestWorks::clearingTheListKeepsPlaying()
+{
+    auto window = unlockedWindow();
+    harvest(*window, kThreeWorks);
+    window->Command7->setText(QStringLiteral("停止播放"));
+    m_fakes.mci->commands.clear();
+
+    window->Command12->click();
+    QCOMPARE(window->ListView1->topLevelItemCount(), 0);
+    QVERIFY(m_fakes.mci->commands.isEmpty());
+    QCOMPARE(window->Command7->text(), QStringLiteral("停止播放"));
+    QCOMPARE(window->Text2->text(), singerAddress());
+
+    // The harvest runs again at once, from the same address.
+    window->Command10->click();
+    QTRY_COMPARE(window->ListView1->topLevelItemCount(), 2);
+}
+
+void TestWorks::listClearedDuringLookUpKeepsWorkId()
+{
+    auto window = windowWithWorks();
+    QVERIFY(window);
+    program::workId() = QStringLiteral("kept");
+    HttpResponse slow = HttpResponse::text(200, "http://site/s/11");
+    slow.delayMs = 300;
+    serve({{"/member/personcenter/loadplayurl.php?wid=11", slow}});
+    // The list is cleared while the service's answer is on its way.
+    QTimer::singleShot(100, window.get(), [&] { window->Command12->click(); });
+
+    doubleClickRow(*window, 0);
+    QCOMPARE(window->ListView1->topLevelItemCount(), 0);
+    QCOMPARE(window->Text1->text(), QStringLiteral("http://site/s/11"));
+    QCOMPARE(program::workId(), QStringLiteral("kept"));
+}
+
+QTEST_MAIN(TestWorks)
+#include "tst_works.moc"
