@@ -97,6 +97,7 @@ void Form1::load()
     }
     chrome::lockColumnWidths(ListView1);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    createDownloader();
     show();
 
     gx();

@@ -11,6 +11,7 @@
 #include <array>
 #include <optional>
 
+class Cls_DownLoad;
 class Form2;
 class ImageBox;
 class ImageButton;
@@ -211,6 +212,27 @@ private:
     void Slider1_Scroll();
 
     // --- Downloading (download/) ---
+public:
+    // The one downloader, created by load() and living as long as the window.
+    Cls_DownLoad *Cdf = nullptr;
+    // How long, in milliseconds, a transfer may wait for an answer or for more
+    // of its body before it asks again or gives up.
+    int DownloadTimeOut = 10000;
+    // The file the next transfer writes to; empty until the download button.
+    QString downloadPath() const { return m_downloadPath; }
+
+private:
+    void createDownloader();
+    void Command2_Click();
+    void Command1_Click();
+    void Command6_Click();
+    void Command13_Click();
+    void aicAlphaImage4_Click();
+    void Cdf_entDLFileDowning(const QString &sRemoteURL, qint64 lDownLoaded, qint64 lFilesize, qint64 lSpeed);
+    void Cdf_entDLFileStatus(int TmpState);
+    QString downloadFileName() const;
+    QString m_downloadPath;
+    int m_lastDownloadStatus = 0;
 
     // --- Works list (works/) ---
     void Command10_Click();

@@ -116,7 +116,11 @@ private:
         }
         head += "Connection: close\r\n\r\n";
         m_socket->write(head);
-        m_limit = r.dropAfter >= 0 ? std::min<qint64>(r.dropAfter, r.body.size()) : r.body.size();
+        m_limit = r.body.size();
+        for (const qint64 cut : {r.dropAfter, r.hangUpAfter}) {
+            if (cut >= 0)
+                m_limit = std::min(m_limit, cut);
+        }
         if (r.trickleBytes > 0 && r.trickleMs > 0) {
             auto *trickle = new QTimer(this);
             connect(trickle, &QTimer::timeout, this, [this, trickle] {
@@ -158,7 +162,7 @@ private:
         if (m_response.framing == HttpResponse::Framing::Chunked && !cutOff)
             m_socket->write("0\r\n\r\n");
         m_finished = true;
-        if (cutOff)
+        if (cutOff && m_limit != m_response.hangUpAfter)
             m_socket->abort(); // the peer sees the connection reset mid-body
         else
             m_socket->disconnectFromHost();

@@ -46,8 +46,11 @@ struct HttpResponse final
     int delayMs = 0;          // wait this long before answering
     bool neverAnswer = false; // read the request, then say nothing at all
     qint64 dropAfter = -1;    // close the connection once this many body bytes are out
-    int trickleBytes = 0;     // with trickleMs: send the body this many bytes at a time...
-    int trickleMs = 0;        // ...one piece every trickleMs milliseconds
+    // Once this many body bytes are out, close the connection as if the answer
+    // were over: what was written arrives, then the body ends short.
+    qint64 hangUpAfter = -1;
+    int trickleBytes = 0; // with trickleMs: send the body this many bytes at a time...
+    int trickleMs = 0;    // ...one piece every trickleMs milliseconds
     // Advertise this Content-Length instead of the body's real size (>= 0).
     qint64 announcedLength = -1;
 

@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <optional>
+
 QByteArray contentTypeFor(const QString &fileName)
 {
     const QString suffix = QFileInfo(fileName).suffix().toLower();
@@ -46,6 +49,34 @@ QString fileFor(const QString &base, const QString &path)
     return canonical;
 }
 
+// The byte range a "Range" header asks for, as [first, last]; nothing when it
+// is absent or not one range this server understands.
+std::optional<QPair<qint64, qint64>> wantedRange(const QByteArray &header, qint64 size)
+{
+    const QByteArray value = header.trimmed();
+    if (!value.startsWith("bytes=") || value.contains(','))
+        return std::nullopt;
+    const QByteArray spec = value.mid(6).trimmed();
+    const qsizetype dash = spec.indexOf('-');
+    if (dash < 0)
+        return std::nullopt;
+    bool firstOk = false;
+    bool lastOk = false;
+    const QByteArray firstText = spec.left(dash).trimmed();
+    const QByteArray lastText = spec.mid(dash + 1).trimmed();
+    if (firstText.isEmpty()) { // the last N bytes
+        const qint64 suffix = lastText.toLongLong(&lastOk);
+        if (!lastOk || suffix <= 0)
+            return std::nullopt;
+        return QPair<qint64, qint64>(std::max<qint64>(0, size - suffix), size - 1);
+    }
+    const qint64 first = firstText.toLongLong(&firstOk);
+    qint64 last = lastText.isEmpty() ? size - 1 : lastText.toLongLong(&lastOk);
+    if (!firstOk || first < 0 || (!lastText.isEmpty() && (!lastOk || last < first)))
+        return std::nullopt;
+    return QPair<qint64, qint64>(first, std::min(last, size - 1));
+}
+
 HttpResponse serveFile(const HttpRequest &request, const QString &path)
 {
     QFile content(path);
@@ -56,12 +87,12 @@ HttpResponse serveFile(const HttpRequest &request, const QString &path)
     // asked for, so the replica works on any port.
     if (path.endsWith(QLatin1String(".html")))
         body.replace("{{site}}", "http://" + request.header("host"));
-    HttpResponse response = HttpResponse::text(200, body, contentTypeFor(path));
-    if (request.method == "HEAD") {
-        response.announcedLength = response.body.size();
-        response.body.clear();
+    if (path.endsWith(QLatin1String(".mp3")) && request.query.queryItemValue(QStringLiteral("framing")) == "chunked") {
+        HttpResponse response = HttpResponse::text(200, body, contentTypeFor(path));
+        response.framing = HttpResponse::Framing::Chunked;
+        return response;
     }
-    return response;
+    return rangedBody(request, body, contentTypeFor(path));
 }
 
 // The site's own addresses onto the folder's files:
@@ -103,6 +134,30 @@ QByteArray largeSingerPage()
 }
 
 } // namespace
+
+HttpResponse rangedBody(const HttpRequest &request, const QByteArray &body, const QByteArray &contentType)
+{
+    HttpResponse response = HttpResponse::text(200, body, contentType);
+    response.withHeader("Accept-Ranges", "bytes");
+    const QByteArray size = QByteArray::number(body.size());
+    if (const auto range = wantedRange(request.header("range"), body.size())) {
+        const auto [first, last] = *range;
+        if (first >= body.size()) {
+            response = HttpResponse::text(416, QByteArray(), contentType);
+            response.withHeader("Content-Range", "bytes */" + size);
+            return response;
+        }
+        response.status = 206;
+        response.body = body.mid(first, last - first + 1);
+        response.withHeader("Content-Range",
+                            "bytes " + QByteArray::number(first) + '-' + QByteArray::number(last) + '/' + size);
+    }
+    if (request.method == "HEAD") {
+        response.announcedLength = response.body.size();
+        response.body.clear();
+    }
+    return response;
+}
 
 HttpHandler replicaSite(const QString &root)
 {

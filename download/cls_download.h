@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QEventLoop;
+class QFile;
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// Copies one web resource into a local file, block by block, on the calling
+// thread. The transfer runs inside DLFile; the caller's window processes its
+// pending events after every block and whenever the transfer waits for data,
+// so its handlers (a stop request among them) run inside the transfer. It reports
+// through two signals and never shows anything itself.
+class Cls_DownLoad final : public QObject
+{
+    Q_OBJECT
+public:
+    // The stages a transfer reports through entDLFileStatus, in the order they
+    // can occur. Success: Connecting, Requesting, QueryingSize, Receiving,
+    // progress per block, DataComplete, Finished.
+    enum class Status : int {
+        Connecting = 1,    // preparing the request
+        Requesting = 2,    // request sent, waiting for the answer's headers
+        QueryingSize = 3,  // headers in: reading the announced length
+        Receiving = 4,     // about to open the target file and read the body
+        Stopped = 5,       // a stop request ended the transfer
+        Finished = 6,      // the transfer is over, whichever way it ended
+        ConnectFailed = 7, // no client to send the request with
+        RequestFailed = 8, // no answer, or an HTTP error status (400 and above)
+        DataComplete = 9,  // the whole body is in the file
+        Incomplete = 10,   // the body stayed short of its announced length
+        WriteFailed = 11,  // the target file could not be opened or written
+    };
+    static constexpr int code(Status status) { return static_cast<int>(status); }
+
+    // Bytes per read, write and progress event.
+    static constexpr int kBlockSize = 512;
+    // How often a transfer asks again for the rest of a body that broke off.
+    static constexpr int kMaxResumes = 3;
+    // The speed reported while no whole second has passed yet.
+    static constexpr qint64 kFirstSecondSpeed = 1025;
+
+    explicit Cls_DownLoad(QObject *parent = nullptr);
+    ~Cls_DownLoad() override;
+
+    // Downloads sRemoteURL into sLocalFilePath (created, or truncated when it
+    // exists) and returns the number of bytes written. lTimeOut is the stall
+    // limit in milliseconds: waiting that long for the headers, or for more of
+    // a body, counts as a failure to answer. A body that ends short of its
+    // announced length is asked for again from where it broke off, up to
+    // kMaxResumes times. Returns 0 at once, without any signal, while another
+    // transfer of this object runs.
+    qint64 DLFile(const QString &sRemoteURL, const QString &sLocalFilePath, int lTimeOut);
+
+    // Asks the running transfer to end after its next block (or at once when
+    // it is waiting for data). Without a running transfer it does nothing.
+    void DLFileStop();
+
+    bool isRunning() const { return m_running; }
+
+signals:
+    // After each block written: the address, the bytes written so far, the
+    // announced length (0 when none was given) and the average bytes per second.
+    void entDLFileDowning(const QString &sRemoteURL, qint64 lDownLoaded, qint64 lFilesize, qint64 lSpeed);
+    // At each stage, with a Status code.
+    void entDLFileStatus(int TmpState);
+
+private:
+    enum class Wake { Ready, Stopped, Stalled, Interrupted };
+    enum class Answer { Usable, Refused, Stopped, Interrupted };
+
+    struct Transfer;
+
+    Status transfer(Transfer &t);
+    Status receive(Transfer &t);
+    bool resume(Transfer &t, Status &end);
+    Answer sendRequest(Transfer &t, qint64 from);
+    Wake waitFor(QNetworkReply *reply, bool headersOnly, int stallMs);
+    qint64 speed(const Transfer &t) const;
+    void status(Status state) { emit entDLFileStatus(code(state)); }
+
+    QNetworkAccessManager *m_network;
+    bool m_running = false;
+    bool m_stopRequested = false;
+    QEventLoop *m_wait = nullptr; // the loop a transfer is waiting in, if any
+};

@@ -1,0 +1,475 @@
+#include "download/cls_download.h"
+#include "site/httpserver.h"
+#include "site/replicasite.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <atomic>
+
+using Status = Cls_DownLoad::Status;
+
+namespace {
+
+constexpr int kShortStall = 400; // ms; long enough for loopback, short enough for tests
+
+QByteArray patterned(int size)
+{
+    QByteArray body(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        body[i] = static_cast<char>((i * 7 + i / 251) & 0xff);
+    return body;
+}
+
+QList<int> codes(std::initializer_list<Status> list)
+{
+    QList<int> out;
+    for (Status s : list)
+        out << Cls_DownLoad::code(s);
+    return out;
+}
+
+// Everything one transfer reported.
+struct Record
+{
+    QList<int> statuses;
+    QList<qint64> totals;
+    QList<qint64> sizes;
+    QList<qint64> speeds;
+
+    explicit Record(Cls_DownLoad &downloader)
+    {
+        QObject::connect(&downloader, &Cls_DownLoad::entDLFileStatus, &downloader,
+                         [this](int state) { statuses << state; });
+        QObject::connect(&downloader, &Cls_DownLoad::entDLFileDowning, &downloader,
+                         [this](const QString &, qint64 done, qint64 size, qint64 speed) {
+                             totals << done;
+                             sizes << size;
+                             speeds << speed;
+                         });
+    }
+};
+
+QByteArray fileContent(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A port on 127.0.0.1 that nothing listens on.
+quint16 closedPort()
+{
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+} // namespace
+
+class TestDownload final : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void reportsEachStage_data();
+    void reportsEachStage();
+    void failedRequestWritesNothing_data();
+    void failedRequestWritesNothing();
+    void asksAsVbHttpBypassingCaches();
+    void speedIsTheFirstSecondValueUntilAWholeSecondPassed();
+    void stopEndsAfterTheNextBlock();
+    void stopWhileWaitingEndsAtOnce_data();
+    void stopWhileWaitingEndsAtOnce();
+    void staleStopDoesNotStopTheNextTransfer();
+    void secondTransferIsRefusedWhileOneRuns();
+    void shortBodyIsResumed_data();
+    void shortBodyIsResumed();
+    void existingLongerFileIsTruncated();
+    void unwritableTargetIsReported();
+    void replicaServesMp3sWithAndWithoutLength();
+
+private:
+    QString target(const QString &name = QStringLiteral("song.mp3")) const { return m_folder->filePath(name); }
+
+    std::unique_ptr<LoopbackServer> m_server;
+    std::unique_ptr<QTemporaryDir> m_folder;
+};
+
+void TestDownload::init()
+{
+    m_server = std::make_unique<LoopbackServer>();
+    QVERIFY(m_server->start());
+    m_folder = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_folder->isValid());
+}
+
+void TestDownload::cleanup()
+{
+    m_server.reset();
+    m_folder.reset();
+}
+
+void TestDownload::reportsEachStage_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("framing");
+    QTest::addColumn<QList<qint64>>("totals");
+    QTest::addColumn<qint64>("announced");
+
+    const int length = static_cast<int>(HttpResponse::Framing::ContentLength);
+    const int chunked = static_cast<int>(HttpResponse::Framing::Chunked);
+    const int untilClose = static_cast<int>(HttpResponse::Framing::UntilClose);
+    QTest::newRow("empty body") << 0 << length << QList<qint64>{} << qint64(0);
+    QTest::newRow("exactly one block") << 512 << length << QList<qint64>{512} << qint64(512);
+    QTest::newRow("three blocks") << 1536 << length << QList<qint64>{512, 1024, 1536} << qint64(1536);
+    QTest::newRow("short last block") << 1100 << length << QList<qint64>{512, 1024, 1100} << qint64(1100);
+    QTest::newRow("chunked, no length") << 1536 << chunked << QList<qint64>{512, 1024, 1536} << qint64(0);
+    QTest::newRow("until close, no length") << 700 << untilClose << QList<qint64>{512, 700} << qint64(0);
+}
+
+void TestDownload::reportsEachStage()
+{
+    QFETCH(int, size);
+    QFETCH(int, framing);
+    QFETCH(QList<qint64>, totals);
+    QFETCH(qint64, announced);
+    const QByteArray body = patterned(size);
+    m_server->setHandler([&](const HttpRequest &) {
+        HttpResponse response = HttpResponse::text(200, body, "audio/mpeg");
+        response.framing = static_cast<HttpResponse::Framing>(framing);
+        // Pieces smaller than a block must still make whole blocks.
+        response.trickleBytes = 200;
+        response.trickleMs = 1;
+        return response;
+    });
+
+    Cls_DownLoad downloader;
+    Record record(downloader);
+    const QString url = m_server->base() + QStringLiteral("/a.mp3");
+    QSignalSpy downing(&downloader, &Cls_DownLoad::entDLFileDowning);
+    const qint64 written = downloader.DLFile(url, target(), 10000);
+
+    QCOMPARE(written, qint64(size));
+    QCOMPARE(record.statuses, codes({Status::Connecting, Status::Requesting, Status::QueryingSize, Status::Receiving,
+                                     Status::DataComplete, Status::Finished}));
+    QCOMPARE(record.totals, totals);
+    QCOMPARE(record.sizes, QList<qint64>(totals.size(), announced));
+    for (const QList<QVariant> &event : downing)
+        QCOMPARE(event.at(0).toString(), url);
+    QVERIFY(QFileInfo::exists(target()));
+    QCOMPARE(fileContent(target()), body);
+    QVERIFY(!downloader.isRunning());
+}
+
+void TestDownload::failedRequestWritesNothing_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("404") << "404";
+    QTest::newRow("500") << "500";
+    QTest::newRow("unreachable") << "unreachable";
+    QTest::newRow("never answers") << "silent";
+    QTest::newRow("not an address") << "garbage";
+}
+
+void TestDownload::failedRequestWritesNothing()
+{
+    QFETCH(QString, kind);
+    m_server->setHandler([&](const HttpRequest &) {
+        if (kind == QLatin1String("silent")) {
+            HttpResponse response;
+            response.neverAnswer = true;
+            return response;
+        }
+        return HttpResponse::text(kind.toInt(), "<html>error page</html>", "text/html");
+    });
+    QString url = m_server->base() + QStringLiteral("/a.mp3");
+    if (kind == QLatin1String("unreachable"))
+        url = QStringLiteral("http://127.0.0.1:%1/a.mp3").arg(closedPort());
+    if (kind == QLatin1String("garbage"))
+        url = QStringLiteral("::not an address::");
+
+    Cls_DownLoad downloader;
+    Record record(downloader);
+    QCOMPARE(downloader.DLFile(url, target(), kShortStall), qint64(0));
+    QCOMPARE(record.statuses, codes({Status::Connecting, Status::Requesting, Status::RequestFailed, Status::Finished}));
+    QVERIFY(record.totals.isEmpty());
+    QVERIFY(!QFileInfo::exists(target()));
+}
+
+void TestDownload::asksAsVbHttpBypassingCaches()
+{
+    m_server->setHandler([](const HttpRequest &) { return HttpResponse::text(200, "x"); });
+    Cls_DownLoad downloader;
+    QCOMPARE(downloader.DLFile(m_server->base() + QStringLiteral("/a.mp3?x=1"), target(), 10000), qint64(1));
+    const QList<HttpRequest> requests = m_server->requests();
+    QCOMPARE(requests.size(), 1);
+    QCOMPARE(requests[0].method, QByteArray("GET"));
+    QCOMPARE(requests[0].target, QByteArray("/a.mp3?x=1"));
+    QCOMPARE(requests[0].header("user-agent"), QByteArray("VB Http"));
+    QCOMPARE(requests[0].header("cache-control"), QByteArray("no-cache"));
+    QVERIFY(requests[0].header("range").isEmpty());
+}
+
+void TestDownload::speedIsTheFirstSecondValueUntilAWholeSecondPassed()
+{
+    // Two blocks 1.7 s apart: the whole seconds elapsed at the second block
+    // are 1 or 2 (the start is counted from its rounded second).
+    m_server->setHandler([](const HttpRequest &) {
+        HttpResponse response = HttpResponse::text(200, patterned(1024));
+        response.trickleBytes = 512;
+        response.trickleMs = 1700;
+        return response;
+    });
+    Cls_DownLoad downloader;
+    Record record(downloader);
+    QCOMPARE(downloader.DLFile(m_server->base() + QStringLiteral("/a.mp3"), target(), 10000), qint64(1024));
+    QCOMPARE(record.speeds.size(), 2);
+    QVERIFY2(record.speeds[0] == Cls_DownLoad::kFirstSecondSpeed || record.speeds[0] == 512,
+             qPrintable(QString::number(record.speeds[0])));
+    QVERIFY2(record.speeds[1] == 1024 || record.speeds[1] == 512, qPrintable(QString::number(record.speeds[1])));
+
+    // A quick transfer mostly ends inside its first whole second.
+    m_server->setHandler([](const HttpRequest &) { return HttpResponse::text(200, patterned(4096)); });
+    Record quick(downloader);
+    QCOMPARE(downloader.DLFile(m_server->base() + QStringLiteral("/b.mp3"), target(), 10000), qint64(4096));
+    for (int i = 0; i < quick.speeds.size(); ++i)
+        QVERIFY(quick.speeds[i] == Cls_DownLoad::kFirstSecondSpeed || quick.speeds[i] == quick.totals[i]);
+}
+
+void TestDownload::stopEndsAfterTheNextBlock()
+{
+    const QByteArray body = patterned(64 * 1024);
+    m_server->setHandler([&](const HttpRequest &) { return HttpResponse::text(200, body); });
+    Cls_DownLoad downloader;
+    Record record(downloader);
+    // Asked from an event the window handles after the third block.
+    connect(&downloader, &Cls_DownLoad::entDLFileDowning, this, [&](const QString &, qint64 done) {
+        if (done == 3 * 512)
+            QTimer::singleShot(0, &downloader, &Cls_DownLoad::DLFileStop);
+    });
+    const qint64 written = downloader.DLFile(m_server->base() + QStringLiteral("/a.mp3"), target(), 10000);
+
+    QCOMPARE(written, qint64(4 * 512));
+    QCOMPARE(record.totals, (QList<qint64>{512, 1024, 1536, 2048}));
+    QCOMPARE(record.statuses.mid(4), codes({Status::Stopped, Status::Finished}));
+    QCOMPARE(fileContent(target()), body.left(2048));
+}
+
+void TestDownload::stopWhileWaitingEndsAtOnce_data()
+{
+    QTest::addColumn<bool>("headersSent");
+    QTest::newRow("waiting for the answer") << false;
+    QTest::newRow("waiting for the body") << true;
+}
+
+void TestDownload::stopWhileWaitingEndsAtOnce()
+{
+    QFETCH(bool, headersSent);
+    m_server->setHandler([&](const HttpRequest &) {
+        HttpResponse response = HttpResponse::text(200, patterned(4096));
+        response.neverAnswer = !headersSent;
+        response.trickleBytes = 100; // less than a block, then nothing for a minute
+        response.trickleMs = 60000;
+        return response;
+    });
+    Cls_DownLoad downloader;
+    Record record(downloader);
+    QTimer::singleShot(100, &downloader, &Cls_DownLoad::DLFileStop);
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(downloader.DLFile(m_server->base() + QStringLiteral("/a.mp3"), target(), 30000), qint64(0));
+    QVERIFY(clock.elapsed() < 5000);
+    QCOMPARE(record.statuses.last(2), codes({Status::Stopped, Status::Finished}));
+    QCOMPARE(record.statuses.contains(Cls_DownLoad::code(Status::Receiving)), headersSent);
+    QCOMPARE(QFileInfo::exists(target()), headersSent);
+}
+
+void TestDownload::staleStopDoesNotStopTheNextTransfer()
+{
+    const QByteArray body = patterned(8192);
+    m_server->setHandler([&](const HttpRequest &) { return HttpResponse::text(200, body); });
+    Cls_DownLoad downloader;
+    const QString url = m_server->base() + QStringLiteral("/a.mp3");
+
+    downloader.DLFileStop(); // nothing runs
+    QCOMPARE(downloader.DLFile(url, target(), 10000), body.size());
+
+    // Asked once the data is complete, too late for the transfer to act on.
+    auto late = connect(&downloader, &Cls_DownLoad::entDLFileStatus, &downloader, [&](int state) {
+        if (state == Cls_DownLoad::code(Status::DataComplete))
+            downloader.DLFileStop();
+    });
+    QCOMPARE(downloader.DLFile(url, target(), 10000), body.size());
+    disconnect(late);
+
+    Record record(downloader);
+    QCOMPARE(downloader.DLFile(url, target(), 10000), body.size());
+    QCOMPARE(record.statuses.last(2), codes({Status::DataComplete, Status::Finished}));
+}
+
+void TestDownload::secondTransferIsRefusedWhileOneRuns()
+{
+    const QByteArray body = patterned(2048);
+    m_server->setHandler([&](const HttpRequest &) { return HttpResponse::text(200, body); });
+    Cls_DownLoad downloader;
+    Record record(downloader);
+    const QString url = m_server->base() + QStringLiteral("/a.mp3");
+    qint64 nested = -1;
+    connect(&downloader, &Cls_DownLoad::entDLFileDowning, this, [&](const QString &, qint64 done) {
+        if (done == 512)
+            nested = downloader.DLFile(url, target(QStringLiteral("other.mp3")), 10000);
+    });
+    QCOMPARE(downloader.DLFile(url, target(), 10000), qint64(2048));
+    QCOMPARE(nested, qint64(0));
+    QCOMPARE(record.statuses, codes({Status::Connecting, Status::Requesting, Status::QueryingSize, Status::Receiving,
+                                     Status::DataComplete, Status::Finished}));
+    QCOMPARE(m_server->requestCount(), 1);
+    QVERIFY(!QFileInfo::exists(target(QStringLiteral("other.mp3"))));
+    QCOMPARE(fileContent(target()), body);
+}
+
+void TestDownload::shortBodyIsResumed_data()
+{
+    QTest::addColumn<QString>("first"); // how the first answer breaks
+    QTest::addColumn<QString>("later"); // how every later answer behaves
+    QTest::addColumn<int>("end");
+    QTest::addColumn<int>("requests");
+
+    const int complete = Cls_DownLoad::code(Status::DataComplete);
+    const int incomplete = Cls_DownLoad::code(Status::Incomplete);
+    QTest::newRow("dropped, range honoured") << "drop"
+                                             << "range" << complete << 2;
+    QTest::newRow("stalled, range honoured") << "stall"
+                                             << "range" << complete << 2;
+    QTest::newRow("dropped, range ignored") << "drop"
+                                            << "whole" << complete << 2;
+    QTest::newRow("dropped every time") << "drop"
+                                        << "drop" << incomplete << 1 + Cls_DownLoad::kMaxResumes;
+    QTest::newRow("dropped, then not found") << "drop"
+                                             << "404" << incomplete << 1 + Cls_DownLoad::kMaxResumes;
+    QTest::newRow("dropped, then another file") << "drop"
+                                                << "other" << incomplete << 1 + Cls_DownLoad::kMaxResumes;
+    // Without a length there is no telling where to go on from.
+    QTest::newRow("chunked and stalled") << "chunked-stall"
+                                         << "range" << incomplete << 1;
+}
+
+void TestDownload::shortBodyIsResumed()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, later);
+    QFETCH(int, end);
+    QFETCH(int, requests);
+    const QByteArray body = patterned(8000);
+    m_server->setHandler([&](const HttpRequest &request) {
+        const bool isFirst = request.header("range").isEmpty();
+        const QString &mode = isFirst ? first : later;
+        HttpResponse response = HttpResponse::text(200, body, "audio/mpeg");
+        if (mode == QLatin1String("range"))
+            return rangedBody(request, body, "audio/mpeg");
+        if (mode == QLatin1String("drop"))
+            response.hangUpAfter = 3000;
+        if (mode == QLatin1String("chunked-stall"))
+            response.framing = HttpResponse::Framing::Chunked;
+        if (mode.endsWith(QLatin1String("stall"))) {
+            response.trickleBytes = 3000;
+            response.trickleMs = 60000;
+        }
+        if (mode == QLatin1String("404"))
+            return HttpResponse::text(404, "gone");
+        if (mode == QLatin1String("other"))
+            response.body = patterned(5000);
+        return response;
+    });
+
+    Cls_DownLoad downloader;
+    Record record(downloader);
+    const qint64 written = downloader.DLFile(m_server->base() + QStringLiteral("/a.mp3"), target(), kShortStall);
+
+    QCOMPARE(record.statuses.last(2), (QList<int>{end, Cls_DownLoad::code(Status::Finished)}));
+    QCOMPARE(m_server->requestCount(), requests);
+    const QByteArray written_ = fileContent(target());
+    QCOMPARE(written, qint64(written_.size()));
+    QCOMPARE(written_, body.left(written_.size()));
+    QCOMPARE(record.totals.last(), written);
+    for (int i = 1; i < record.totals.size(); ++i)
+        QVERIFY(record.totals[i] > record.totals[i - 1]);
+    if (end == Cls_DownLoad::code(Status::DataComplete)) {
+        QCOMPARE(written_, body);
+        QCOMPARE(m_server->requests().at(1).header("range"), QByteArray("bytes=3000-"));
+    } else {
+        QVERIFY(written < body.size());
+    }
+}
+
+void TestDownload::existingLongerFileIsTruncated()
+{
+    {
+        QFile old(target());
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write(QByteArray(10000, 'o'));
+    }
+    const QByteArray body = patterned(1536);
+    m_server->setHandler([&](const HttpRequest &) { return HttpResponse::text(200, body); });
+    Cls_DownLoad downloader;
+    QCOMPARE(downloader.DLFile(m_server->base() + QStringLiteral("/a.mp3"), target(), 10000), qint64(1536));
+    QCOMPARE(fileContent(target()), body);
+}
+
+void TestDownload::unwritableTargetIsReported()
+{
+    m_server->setHandler([](const HttpRequest &) { return HttpResponse::text(200, patterned(2048)); });
+    Cls_DownLoad downloader;
+    Record record(downloader);
+    const QString path = target(QStringLiteral("no/such/folder/a.mp3"));
+    QCOMPARE(downloader.DLFile(m_server->base() + QStringLiteral("/a.mp3"), path, 10000), qint64(0));
+    QCOMPARE(record.statuses, codes({Status::Connecting, Status::Requesting, Status::QueryingSize, Status::Receiving,
+                                     Status::WriteFailed, Status::Finished}));
+    QVERIFY(!downloader.isRunning());
+}
+
+void TestDownload::replicaServesMp3sWithAndWithoutLength()
+{
+    QTemporaryDir root;
+    QVERIFY(QDir(root.path()).mkpath(QStringLiteral("audio")));
+    const QByteArray song = patterned(5000);
+    {
+        QFile mp3(root.filePath(QStringLiteral("audio/3109.mp3")));
+        QVERIFY(mp3.open(QIODevice::WriteOnly));
+        mp3.write(song);
+    }
+    const HttpHandler site = replicaSite(root.path());
+    // The first answer breaks off; the replica serves the rest as a range.
+    std::atomic<bool> answered{false};
+    m_server->setHandler([&](const HttpRequest &request) {
+        HttpResponse response = site(request);
+        if (!answered.exchange(true))
+            response.hangUpAfter = 1234;
+        return response;
+    });
+    const QString address = m_server->base() + QStringLiteral("/userdata/userwork/109/3109.mp3");
+
+    Cls_DownLoad downloader;
+    Record record(downloader);
+    QCOMPARE(downloader.DLFile(address, target(), kShortStall), qint64(song.size()));
+    QCOMPARE(fileContent(target()), song);
+    QCOMPARE(record.sizes.first(), qint64(song.size()));
+    QCOMPARE(m_server->requestCount(), 2);
+    QCOMPARE(m_server->requests().last().header("range"), QByteArray("bytes=1234-"));
+
+    m_server->setHandler(site);
+    Record chunked(downloader);
+    QCOMPARE(downloader.DLFile(address + QStringLiteral("?framing=chunked"), target(), kShortStall),
+             qint64(song.size()));
+    QCOMPARE(fileContent(target()), song);
+    QCOMPARE(chunked.sizes, QList<qint64>(chunked.sizes.size(), 0));
+}
+
+QTEST_MAIN(TestDownload)
+#include "tst_download.moc"

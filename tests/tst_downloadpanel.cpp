@@ -1,0 +1,484 @@
+#include "app/controls.h"
+#include "app/form1.h"
+#include "download/cls_download.h"
+#include "download/filename.h"
+#include "site/httpserver.h"
+#include "support/fakes.h"
+#include "support/songpages.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+const QString kStart = QStringLiteral("开始下载");
+const QString kStop = QStringLiteral("停止下载");
+const QString kDone = QStringLiteral("音乐下载完成");
+const QString kNotParsed = QStringLiteral("请先进行解析..");
+const QString kAudioPath = QStringLiteral("/userdata/userwork/a109/5200109.mp3");
+
+QByteArray patterned(int size)
+{
+    QByteArray body(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        body[i] = static_cast<char>((i * 13 + i / 509) & 0xff);
+    return body;
+}
+
+QByteArray fileContent(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+using AudioAnswer = std::function<HttpResponse(const HttpRequest &)>;
+
+AudioAnswer plainAudio(const QByteArray &body)
+{
+    return [body](const HttpRequest &) { return HttpResponse::text(200, body, "audio/mpeg"); };
+}
+
+} // namespace
+
+class TestDownloadPanel final : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void buttonsAskForAParseFirst();
+    void downloadButtonOpensTheCentredPanel();
+    void defaultFileNameIsSafe_data();
+    void defaultFileNameIsSafe();
+    void saveDialogChangesThePath();
+    void startWithoutPathWarns();
+    void completeDownloadShowsTheFile();
+    void progressBarFollowsTheBlocks_data();
+    void progressBarFollowsTheBlocks();
+    void failureKeepsItsMessage_data();
+    void failureKeepsItsMessage();
+    void confirmedStopKeepsThePartialFile();
+    void declinedStopLetsTheTransferFinish();
+    void abortedTransferDoesNotStopTheNextOne();
+    void copyButtonCopiesTheAudioAddress();
+    void closeGlyphHidesThePanel();
+
+private:
+    // A window that has looked up `song`; its audio is answered as serveAudio() said.
+    std::unique_ptr<Form1> lookedUpWindow(const SongPage &song = SongPage());
+    void serveAudio(AudioAnswer audio);
+    // Presses the start button; returns the status line after each status.
+    QStringList download(Form1 &window);
+    int audioRequests() const;
+    QString musicFolder() const { return m_folder->filePath(QStringLiteral("Music")); }
+
+    std::unique_ptr<LoopbackServer> m_server;
+    std::unique_ptr<QTemporaryDir> m_folder;
+    FakePlatform m_fakes;
+    SongSite m_site;
+    AudioAnswer m_audio;
+};
+
+void TestDownloadPanel::init()
+{
+    m_server = std::make_unique<LoopbackServer>();
+    QVERIFY(m_server->start());
+    m_folder = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_folder->isValid());
+    m_site = SongSite();
+    m_site.file(QStringLiteral("/version/main.txt"), "kw:V3.3|", "text/plain");
+    program::workId().clear();
+    serveAudio(plainAudio(patterned(1536)));
+}
+
+void TestDownloadPanel::cleanup()
+{
+    m_server.reset();
+    m_folder.reset();
+}
+
+void TestDownloadPanel::serveAudio(AudioAnswer audio)
+{
+    m_audio = audio;
+    const HttpHandler site = m_site.handler(m_server->base());
+    m_server->setHandler([site, audio](const HttpRequest &request) {
+        return request.path == kAudioPath ? audio(request) : site(request);
+    });
+}
+
+std::unique_ptr<Form1> TestDownloadPanel::lookedUpWindow(const SongPage &song)
+{
+    m_site.page(QStringLiteral("5200109"), song);
+    serveAudio(m_audio);
+    AppConfig config = testConfig(m_server->base(), m_folder->path());
+    auto window = std::make_unique<Form1>(config, m_fakes.make());
+    window->DownloadTimeOut = 400;
+    window->load();
+    if (!song.audioPath.isEmpty()) {
+        window->Text1->setText(m_server->base() + QStringLiteral("/s/5200109"));
+        window->aicAlphaImage3_Click();
+    }
+    return window;
+}
+
+int TestDownloadPanel::audioRequests() const
+{
+    const QList<HttpRequest> seen = m_server->requests();
+    return static_cast<int>(
+        std::count_if(seen.cbegin(), seen.cend(), [](const HttpRequest &r) { return r.path == kAudioPath; }));
+}
+
+QStringList TestDownloadPanel::download(Form1 &window)
+{
+    QStringList seen;
+    // Connected after the window's own listener, so it sees the window's answer.
+    const auto watch = connect(window.Cdf, &Cls_DownLoad::entDLFileStatus, this, [&](int) { seen << window.status(); });
+    window.Command6->click();
+    disconnect(watch);
+    return seen;
+}
+
+void TestDownloadPanel::buttonsAskForAParseFirst()
+{
+    SongPage none;
+    none.audioPath.clear();
+    auto window = lookedUpWindow(none);
+    window->ProgressBar1->setValue(40);
+    m_fakes.clipboard->content = QStringLiteral("before");
+
+    window->Command2->click();
+    QCOMPARE(window->status(), kNotParsed);
+    QVERIFY(window->Picture3->isHidden());
+    QCOMPARE(window->ProgressBar1->value(), 0);
+    // The path is set all the same, from the captions as they are.
+    QCOMPARE(window->downloadPath(), musicFolder() + QStringLiteral("/未查询 - .mp3"));
+
+    window->setStatus(QString());
+    window->Command13->click();
+    QCOMPARE(window->status(), kNotParsed);
+    QCOMPARE(m_fakes.clipboard->content, QStringLiteral("before"));
+}
+
+void TestDownloadPanel::downloadButtonOpensTheCentredPanel()
+{
+    auto window = lookedUpWindow();
+    QVERIFY(window->downloadPath().isEmpty());
+    window->Command2->click();
+    QCOMPARE(window->status(), QStringLiteral("正在下载音乐.."));
+    QVERIFY(window->Picture3->isVisible());
+    QCOMPARE(window->Picture3->pos(), QPoint(1063 / 2 - 497 / 2, 575 / 2 - 433 / 2));
+    QCOMPARE(window->Label16->caption(), QStringLiteral("音乐名称：晴天"));
+    QCOMPARE(window->Label17->caption(), QStringLiteral("演唱歌手：林小夏"));
+    QCOMPARE(window->downloadPath(), musicFolder() + QStringLiteral("/晴天 - 林小夏.mp3"));
+}
+
+void TestDownloadPanel::defaultFileNameIsSafe_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("singer");
+    QTest::addColumn<QString>("name"); // empty: only checked to fit and stay in Music
+
+    QTest::newRow("chinese kept") << "晴天"
+                                  << "林小夏"
+                                  << "晴天 - 林小夏.mp3";
+    QTest::newRow("climbing out") << "../../../evil"
+                                  << ".."
+                                  << "_._.._.._evil - ...mp3";
+    QTest::newRow("windows separators") << "a\\b"
+                                        << "C:\\x"
+                                        << "a_b - C__x.mp3";
+    QTest::newRow("refused characters") << "w*h?a\"t<>|"
+                                        << "tab\there"
+                                        << "w_h_a_t___ - tab_here.mp3";
+    QTest::newRow("too long") << QString(200, QChar(0x957F)) << "林小夏"
+                              << "";
+    QTest::newRow("long with emoji") << QString::fromUtf8("🎵").repeated(80) << "x"
+                                     << "";
+}
+
+void TestDownloadPanel::defaultFileNameIsSafe()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, singer);
+    QFETCH(QString, name);
+    SongPage song;
+    song.title = title;
+    song.singer = singer;
+    auto window = lookedUpWindow(song);
+    QCOMPARE(window->songRecord().singerName, singer);
+
+    window->Command2->click();
+    const QFileInfo path(window->downloadPath());
+    QCOMPARE(path.absolutePath(), musicFolder());
+    QVERIFY(path.fileName().toUtf8().size() <= download::kMaxFileNameBytes);
+    QVERIFY(path.fileName().endsWith(QLatin1String(".mp3")));
+    QVERIFY(!path.fileName().contains(QChar(0xFFFD)));
+    if (!name.isEmpty())
+        QCOMPARE(path.fileName(), name);
+
+    // The save dialog proposes the same name.
+    window->Command1->click();
+    QCOMPARE(m_fakes.saveDialog->proposed, QStringList{path.fileName()});
+
+    // The file system takes it, in a Music folder made for it.
+    QVERIFY(!QFileInfo::exists(musicFolder()));
+    download(*window);
+    QCOMPARE(QDir(musicFolder()).entryList(QDir::Files), QStringList{path.fileName()});
+    QCOMPARE(QDir(m_folder->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"Music"});
+}
+
+void TestDownloadPanel::saveDialogChangesThePath()
+{
+    auto window = lookedUpWindow();
+    window->Command2->click();
+    const QString before = window->downloadPath();
+    window->Label13->setCaption(QString());
+    window->setStatus(QStringLiteral("unchanged"));
+
+    m_fakes.saveDialog->answer.reset();
+    window->Command1->click();
+    QCOMPARE(window->Label13->caption(), QStringLiteral("如需更换在此请选择下载的路径："));
+    QCOMPARE(window->downloadPath(), before);
+    QCOMPARE(window->status(), QStringLiteral("unchanged"));
+    QVERIFY(m_fakes.messageBox->shown.isEmpty());
+
+    const QString chosen = m_folder->filePath(QStringLiteral("elsewhere.mp3"));
+    m_fakes.saveDialog->answer = chosen;
+    window->Command1->click();
+    QCOMPARE(window->downloadPath(), chosen);
+    QCOMPARE(window->status(), QStringLiteral("已更换下载路径：") + chosen);
+
+    download(*window);
+    QCOMPARE(fileContent(chosen), patterned(1536));
+    QCOMPARE(m_fakes.launcher->selected, QStringList{chosen});
+}
+
+void TestDownloadPanel::startWithoutPathWarns()
+{
+    auto window = lookedUpWindow();
+    window->Command6->click();
+    QCOMPARE(m_fakes.messageBox->shown.size(), 1);
+    const FakeMessageBox::Shown box = m_fakes.messageBox->shown.first();
+    QCOMPARE(box.title, QStringLiteral("Orvandel系列软件"));
+    QCOMPARE(box.text, QStringLiteral("请先选择要下载的文件路径!"));
+    QCOMPARE(box.icon, MessageBoxService::Icon::Warning);
+    QVERIFY(!box.question);
+    QCOMPARE(window->Command6->text(), kStart);
+    QCOMPARE(audioRequests(), 0);
+}
+
+void TestDownloadPanel::completeDownloadShowsTheFile()
+{
+    auto window = lookedUpWindow();
+    window->Command2->click();
+    bool lockedWhileRunning = false;
+    connect(window->Cdf, &Cls_DownLoad::entDLFileDowning, this,
+            [&] { lockedWhileRunning = !window->Command2->isEnabled() && window->Command6->text() == kStop; });
+    const QStringList statuses = download(*window);
+
+    QCOMPARE(statuses, (QStringList{"正在连接服务器...", "正在发送请求...", "获取远程文件信息...",
+                                    "正在下载音乐数据...", "正在连接服务器..", kDone}));
+    QVERIFY(lockedWhileRunning);
+    QCOMPARE(fileContent(window->downloadPath()), patterned(1536));
+    QCOMPARE(m_fakes.launcher->selected, QStringList{window->downloadPath()});
+    QCOMPARE(window->Command6->text(), kStart);
+    QVERIFY(window->Command6->isEnabled());
+    QVERIFY(window->Command2->isEnabled());
+    QCOMPARE(window->ProgressBar1->value(), 100);
+}
+
+void TestDownloadPanel::progressBarFollowsTheBlocks_data()
+{
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("announced");
+    QTest::addColumn<QList<int>>("values");
+    QTest::newRow("1536 bytes") << 1536 << true << QList<int>{33, 67, 100};
+    QTest::newRow("halves to even") << 4096 << true << QList<int>{12, 25, 38, 50, 62, 75, 88, 100};
+    QTest::newRow("no length") << 1536 << false << QList<int>{0, 0, 0};
+}
+
+void TestDownloadPanel::progressBarFollowsTheBlocks()
+{
+    QFETCH(int, size);
+    QFETCH(bool, announced);
+    QFETCH(QList<int>, values);
+    const QByteArray body = patterned(size);
+    serveAudio([=](const HttpRequest &) {
+        HttpResponse response = HttpResponse::text(200, body, "audio/mpeg");
+        if (!announced)
+            response.framing = HttpResponse::Framing::Chunked;
+        return response;
+    });
+    auto window = lookedUpWindow();
+    window->Command2->click();
+    QList<int> seen;
+    connect(window->Cdf, &Cls_DownLoad::entDLFileDowning, this, [&] { seen << window->ProgressBar1->value(); });
+    QCOMPARE(download(*window).last(), kDone);
+    QCOMPARE(seen, values);
+}
+
+void TestDownloadPanel::failureKeepsItsMessage_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("fileShown");
+    QTest::newRow("not found") << "404"
+                               << "抱歉!发送请求失败.." << false;
+    QTest::newRow("server error") << "500"
+                                  << "抱歉!发送请求失败.." << false;
+    QTest::newRow("never answers") << "silent"
+                                   << "抱歉!发送请求失败.." << false;
+    QTest::newRow("cut off for good") << "drop"
+                                      << "下载被中止.." << true;
+    QTest::newRow("stalls for good") << "stall"
+                                     << "下载被中止.." << true;
+}
+
+void TestDownloadPanel::failureKeepsItsMessage()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, message);
+    QFETCH(bool, fileShown);
+    serveAudio([kind](const HttpRequest &) {
+        HttpResponse response = HttpResponse::text(200, patterned(4000), "audio/mpeg");
+        if (kind == QLatin1String("404") || kind == QLatin1String("500"))
+            response = HttpResponse::text(kind.toInt(), "<html>no</html>", "text/html");
+        response.neverAnswer = kind == QLatin1String("silent");
+        if (kind == QLatin1String("drop"))
+            response.hangUpAfter = 1000;
+        if (kind == QLatin1String("stall")) {
+            response.trickleBytes = 1000;
+            response.trickleMs = 60000;
+        }
+        return response;
+    });
+    auto window = lookedUpWindow();
+    window->Command2->click();
+    const QString path = window->downloadPath();
+    const QStringList statuses = download(*window);
+
+    QCOMPARE(statuses.last(), message);
+    QVERIFY(!statuses.contains(kDone));
+    QCOMPARE(QFileInfo::exists(path), fileShown);
+    QCOMPARE(m_fakes.launcher->selected, fileShown ? QStringList{path} : QStringList{});
+    QCOMPARE(window->Command6->text(), kStart);
+    QVERIFY(window->Command6->isEnabled());
+    QVERIFY(window->Command2->isEnabled());
+}
+
+void TestDownloadPanel::confirmedStopKeepsThePartialFile()
+{
+    const QByteArray body = patterned(100 * 512);
+    serveAudio(plainAudio(body));
+    auto window = lookedUpWindow();
+    window->Command2->click();
+    m_fakes.messageBox->answers = {true};
+    connect(window->Cdf, &Cls_DownLoad::entDLFileDowning, this, [&](const QString &, qint64 done) {
+        // The user's press, handled while the transfer lets the window work.
+        if (done == 3 * 512)
+            QTimer::singleShot(0, window->Command6, &QPushButton::click);
+    });
+    bool stoppedState = false;
+    connect(window->Cdf, &Cls_DownLoad::entDLFileStatus, this, [&](int state) {
+        if (state != Cls_DownLoad::code(Cls_DownLoad::Status::Stopped))
+            return;
+        stoppedState =
+            window->Command6->text() == kStart && !window->Command6->isEnabled() && window->Command2->isEnabled();
+        // A press before the stopped transfer has returned starts nothing.
+        window->Command6->click();
+    });
+    const QStringList statuses = download(*window);
+
+    QCOMPARE(m_fakes.messageBox->shown.size(), 1);
+    QCOMPARE(m_fakes.messageBox->shown[0].text, QStringLiteral("当前正在下载中..停止将损坏下载文件!"));
+    QCOMPARE(m_fakes.messageBox->shown[0].icon, MessageBoxService::Icon::Information);
+    QVERIFY(m_fakes.messageBox->shown[0].question);
+    QVERIFY(stoppedState);
+    QCOMPARE(statuses.last(2), (QStringList{"停止音乐下载", "停止音乐下载"}));
+    // The block read after the press is kept.
+    QCOMPARE(fileContent(window->downloadPath()), body.left(4 * 512));
+    QCOMPARE(m_fakes.launcher->selected, QStringList{window->downloadPath()});
+    QCOMPARE(audioRequests(), 1);
+    QCOMPARE(window->Command6->text(), kStart);
+    QVERIFY(window->Command6->isEnabled());
+    QVERIFY(window->Command2->isEnabled());
+}
+
+void TestDownloadPanel::declinedStopLetsTheTransferFinish()
+{
+    const QByteArray body = patterned(12 * 512);
+    serveAudio([body](const HttpRequest &) {
+        HttpResponse response = HttpResponse::text(200, body, "audio/mpeg");
+        response.trickleBytes = 512;
+        response.trickleMs = 10;
+        return response;
+    });
+    auto window = lookedUpWindow();
+    window->Command2->click();
+    m_fakes.messageBox->answers = {false};
+    QString captionAfterNo;
+    connect(window->Cdf, &Cls_DownLoad::entDLFileDowning, this, [&](const QString &, qint64 done) {
+        if (done == 2 * 512) {
+            window->Command6->click();
+            captionAfterNo = window->Command6->text();
+        }
+    });
+    QCOMPARE(download(*window).last(), kDone);
+    QCOMPARE(m_fakes.messageBox->shown.size(), 1);
+    QCOMPARE(captionAfterNo, kStop);
+    QCOMPARE(fileContent(window->downloadPath()), body);
+}
+
+void TestDownloadPanel::abortedTransferDoesNotStopTheNextOne()
+{
+    const QByteArray body = patterned(8000);
+    serveAudio([body](const HttpRequest &) {
+        HttpResponse response = HttpResponse::text(200, body, "audio/mpeg");
+        response.hangUpAfter = 1000;
+        return response;
+    });
+    auto window = lookedUpWindow();
+    window->Command2->click();
+    QCOMPARE(download(*window).last(), QStringLiteral("下载被中止.."));
+
+    serveAudio(plainAudio(body));
+    QCOMPARE(download(*window).last(), kDone);
+    QCOMPARE(fileContent(window->downloadPath()), body);
+}
+
+void TestDownloadPanel::copyButtonCopiesTheAudioAddress()
+{
+    auto window = lookedUpWindow();
+    window->Command13->click();
+    QCOMPARE(m_fakes.clipboard->content, m_server->base() + kAudioPath);
+    QCOMPARE(window->status(), QStringLiteral("音乐地址已复制.."));
+
+    // After the re-resolve command, the rebuilt address is the one copied.
+    window->Command16->click();
+    window->Command13->click();
+    QCOMPARE(m_fakes.clipboard->content, QStringLiteral("http://127.0.0.1:1/userdata/userwork/109/5200109.mp3"));
+}
+
+void TestDownloadPanel::closeGlyphHidesThePanel()
+{
+    auto window = lookedUpWindow();
+    window->Command2->click();
+    QVERIFY(window->Picture3->isVisible());
+    QTest::mouseClick(window->aicAlphaImage4, Qt::LeftButton, {}, QPoint(8, 8));
+    QVERIFY(window->Picture3->isHidden());
+    window->Command2->click();
+    QVERIFY(window->Picture3->isVisible());
+}
+
+QTEST_MAIN(TestDownloadPanel)
+#include "tst_downloadpanel.moc"
