@@ -246,7 +246,14 @@ Cls_DownLoad::Answer Cls_DownLoad::sendRequest(Transfer &t, qint64 from)
     t.broken = false;
     t.skip = 0;
     QNetworkReply *reply = t.reply.get();
-    if (!reply->isFinished() && !reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
+    // A redirect is followed by the network layer; only the answer at its end
+    // may touch the file (a redirect loop must not empty an earlier copy).
+    const auto redirecting = [reply] {
+        const int code = httpStatus(reply);
+        return code >= 300 && code < 400;
+    };
+    while (!reply->isFinished() &&
+           (!reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid() || redirecting())) {
         switch (waitFor(reply, true, t.stallMs)) {
         case Wake::Ready:
             break;
@@ -260,6 +267,8 @@ Cls_DownLoad::Answer Cls_DownLoad::sendRequest(Transfer &t, qint64 from)
     }
 
     const int code = httpStatus(reply);
+    if (reply->isFinished() && reply->error() != QNetworkReply::NoError && redirecting())
+        return Answer::Refused;
     if (code == 0 || code >= 400)
         return Answer::Refused;
     if (from == 0)

@@ -81,6 +81,7 @@ private slots:
     void reportsEachStage();
     void failedRequestWritesNothing_data();
     void failedRequestWritesNothing();
+    void followsARedirect();
     void asksAsVbHttpBypassingCaches();
     void speedIsTheFirstSecondValueUntilAWholeSecondPassed();
     void stopEndsAfterTheNextBlock();
@@ -167,6 +168,21 @@ void TestDownload::reportsEachStage()
     QVERIFY(!downloader.isRunning());
 }
 
+void TestDownload::followsARedirect()
+{
+    const QByteArray body = patterned(1536);
+    m_server->setHandler([&](const HttpRequest &request) {
+        if (request.path == QLatin1String("/moved.mp3"))
+            return HttpResponse::text(302, "").withHeader("Location", "/a.mp3");
+        return HttpResponse::text(200, body, "audio/mpeg");
+    });
+    Cls_DownLoad downloader;
+    Record record(downloader);
+    QCOMPARE(downloader.DLFile(m_server->base() + QStringLiteral("/moved.mp3"), target(), 10000), qint64(1536));
+    QCOMPARE(record.statuses.constLast(), Cls_DownLoad::code(Status::Finished));
+    QCOMPARE(fileContent(target()), body);
+}
+
 void TestDownload::failedRequestWritesNothing_data()
 {
     QTest::addColumn<QString>("kind");
@@ -175,6 +191,7 @@ void TestDownload::failedRequestWritesNothing_data()
     QTest::newRow("unreachable") << "unreachable";
     QTest::newRow("never answers") << "silent";
     QTest::newRow("not an address") << "garbage";
+    QTest::newRow("redirect loop") << "loop";
 }
 
 void TestDownload::failedRequestWritesNothing()
@@ -186,6 +203,8 @@ void TestDownload::failedRequestWritesNothing()
             response.neverAnswer = true;
             return response;
         }
+        if (kind == QLatin1String("loop"))
+            return HttpResponse::text(302, "").withHeader("Location", "/a.mp3");
         return HttpResponse::text(kind.toInt(), "<html>error page</html>", "text/html");
     });
     QString url = m_server->base() + QStringLiteral("/a.mp3");

@@ -6,11 +6,15 @@
 #include "support/faults.h"
 #include "support/songpages.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMediaPlayer>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QtTest>
 
 Q_DECLARE_METATYPE(Fault)
@@ -63,6 +67,12 @@ private slots:
     void avatar();
     void playbackOpen_data() { faultRows(); }
     void playbackOpen();
+    void download_data() { faultRows(); }
+    void download();
+    void harvest_data() { faultRows(); }
+    void harvest();
+    void worksDoubleClick_data() { faultRows(); }
+    void worksDoubleClick();
 
 private:
     static void faultRows();
@@ -255,6 +265,146 @@ void TestFaults::playbackOpen()
     QCOMPARE(mci.sendString(QStringLiteral("close all")), 0);
     QVERIFY(!mci.isOpen());
     QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+}
+
+void TestFaults::download()
+{
+    QFETCH(Fault, fault);
+    const QByteArray mp3 = replicaFile(QStringLiteral("audio/5200109.mp3"));
+    const QString base = serve(fault, QStringLiteral("/audio.mp3"), mp3, "audio/mpeg");
+    SongPage song;
+    song.audioPath = QStringLiteral("/audio.mp3");
+    // The page names the faulty server for the sound.
+    const QByteArray page = song.html(base);
+    const HttpHandler faulty = [=, previous = m_site.handler(m_server->base())](const HttpRequest &request) {
+        if (request.path == QLatin1String("/s/1"))
+            return HttpResponse::text(200, page, "text/html; charset=utf-8");
+        if (request.path == QLatin1String("/audio.mp3") || request.path == QLatin1String("/loop"))
+            return faultyResponse(fault, mp3, "audio/mpeg");
+        return previous(request);
+    };
+    m_server->setHandler(faulty);
+    auto window = makeWindow(m_server->base());
+    window->DownloadTimeOut = 400;
+    window->load();
+    window->Text1->setText(m_server->base() + QStringLiteral("/s/1"));
+    window->aicAlphaImage3_Click();
+    window->Command2->click();
+    // A copy of the work from an earlier download sits where this one goes.
+    const QString path = window->downloadPath();
+    {
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        QFile earlier(path);
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        earlier.write("an earlier copy");
+    }
+
+    QElapsedTimer clock;
+    clock.start();
+    TickWatch ticks;
+    window->Command6->click();
+    QTRY_VERIFY_WITH_TIMEOUT(window->Command6->isEnabled() && window->Command2->isEnabled(), 20000);
+    QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(ticks.longestGapMs() < kLongestFreezeMs, qPrintable(QString::number(ticks.longestGapMs())));
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray written = file.readAll();
+    const bool done = window->status() == QStringLiteral("音乐下载完成");
+    // Done means the whole answer is on disk; anything else was said on the
+    // status line, and an answer that was never a file left the old copy alone.
+    if (done)
+        QCOMPARE(written, faultyResponse(fault, mp3, "audio/mpeg").body);
+    else
+        QVERIFY2(!window->status().isEmpty() && window->status() != QStringLiteral("正在下载音乐.."),
+                 qPrintable(window->status()));
+    switch (fault) {
+    case Fault::Refused:
+    case Fault::NeverAnswers:
+    case Fault::RedirectLoop:
+    case Fault::NotFound:
+    case Fault::ServerError:
+        QVERIFY(!done);
+        QCOMPARE(written, QByteArray("an earlier copy"));
+        break;
+    case Fault::ResetHalfWay:
+    case Fault::Trickle:
+        QVERIFY(!done);
+        break;
+    default:
+        QVERIFY(done);
+    }
+}
+
+void TestFaults::harvest()
+{
+    QFETCH(Fault, fault);
+    const QByteArray singer = replicaFile(QStringLiteral("user/1001.html"));
+    const QString base = serve(fault, QStringLiteral("/userPage.php"), singer, "text/html; charset=utf-8");
+    auto window = makeWindow(base, m_server->base());
+    window->load();
+    QVERIFY(window->Text2->isEnabled());
+    window->Text2->setText(base + QStringLiteral("/userPage.php?uid=1001"));
+
+    QElapsedTimer clock;
+    clock.start();
+    TickWatch ticks;
+    window->Command10->click();
+    // The harvest always ends with the box and button usable again and a word on the status line.
+    QTRY_VERIFY_WITH_TIMEOUT(window->Command10->isEnabled() && window->Text2->isEnabled(), kTimeLimitMs + kSlackMs);
+    QVERIFY2(ticks.longestGapMs() < kLongestFreezeMs, qPrintable(QString::number(ticks.longestGapMs())));
+    QVERIFY(window->status() != QStringLiteral("正在进行获取.."));
+    QVERIFY(!window->status().isEmpty());
+    QVERIFY(clock.elapsed() < kTimeLimitMs + kSlackMs);
+    // Nothing from a faulty page is a work of this singer, except what the
+    // healthy page in GBK clothing still spells in ASCII.
+    if (fault != Fault::GbkAsUtf8) {
+        for (int i = 0; i < window->ListView1->topLevelItemCount(); ++i)
+            QVERIFY(!window->ListView1->topLevelItem(i)->text(1).isEmpty() || fault == Fault::Garbage);
+    }
+}
+
+void TestFaults::worksDoubleClick()
+{
+    QFETCH(Fault, fault);
+    // The list comes from a healthy singer page; the play-address service is faulty.
+    const QString base = serve(fault, QStringLiteral("/member/personcenter/loadplayurl.php"),
+                               (m_server->base() + QStringLiteral("/s/1")).toUtf8(), "text/html; charset=utf-8");
+    const HttpHandler faulty = [=, previous = m_site.handler(m_server->base())](const HttpRequest &request) {
+        if (request.path == QLatin1String("/userPage.php"))
+            return HttpResponse::text(200, replicaFile(QStringLiteral("user/1001.html")), "text/html; charset=utf-8");
+        if (request.path == QLatin1String("/member/personcenter/loadplayurl.php") ||
+            request.path == QLatin1String("/loop"))
+            return faultyResponse(fault, (m_server->base() + QStringLiteral("/s/1")).toUtf8(),
+                                  "text/html; charset=utf-8");
+        return previous(request);
+    };
+    m_server->setHandler(faulty);
+    auto window = makeWindow(base, m_server->base());
+    window->load();
+    window->Text2->setText(m_server->base() + QStringLiteral("/userPage.php?uid=1001"));
+    window->Command10->click();
+    QTRY_VERIFY_WITH_TIMEOUT(window->ListView1->topLevelItemCount() > 0, 5000);
+    QTreeWidgetItem *row = window->ListView1->topLevelItem(0);
+    window->ListView1->setCurrentItem(row);
+    m_fakes.mci->commands.clear();
+
+    QElapsedTimer clock;
+    clock.start();
+    TickWatch ticks;
+    QTest::mouseDClick(window->ListView1->viewport(), Qt::LeftButton, {},
+                       window->ListView1->visualItemRect(row).center());
+    QVERIFY2(clock.elapsed() < kTimeLimitMs + kSlackMs, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(ticks.longestGapMs() < kLongestFreezeMs, qPrintable(QString::number(ticks.longestGapMs())));
+
+    // Whatever the service said, the player is stopped and idle, and the
+    // status line says why nothing was looked up.
+    QCOMPARE(m_fakes.mci->commands, QStringList{QStringLiteral("close all")});
+    QCOMPARE(window->Command7->text(), QStringLiteral("在线播放"));
+    // Only the answer in GBK clothing, plain ASCII, still names the song page.
+    QCOMPARE(window->songRecord().audioAddress.isEmpty(), fault != Fault::GbkAsUtf8);
+    if (window->songRecord().audioAddress.isEmpty())
+        QVERIFY(!window->status().isEmpty());
 }
 
 QTEST_MAIN(TestFaults)
