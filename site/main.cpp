@@ -1,5 +1,5 @@
 // cantora-site: the replica site on 127.0.0.1, for the demo.
-//   cantora-site [--port N] [--root DIR]
+//   cantora-site [--port N] [--root DIR] [--audio-rate KiB]
 
 #include "site/httpserver.h"
 #include "site/replicasite.h"
@@ -21,8 +21,13 @@ int main(int argc, char *argv[])
                                         QStringLiteral("port"), QStringLiteral("18733"));
     const QCommandLineOption rootOption(QStringLiteral("root"), QStringLiteral("Folder with the site's files."),
                                         QStringLiteral("dir"), QStringLiteral(CANTORA_SITE_ROOT));
+    const QCommandLineOption audioRateOption(
+        QStringLiteral("audio-rate"),
+        QStringLiteral("Send MP3s at most this many KiB a second, as a distant server would (0: at once)."),
+        QStringLiteral("KiB"), QStringLiteral("0"));
     parser.addOption(portOption);
     parser.addOption(rootOption);
+    parser.addOption(audioRateOption);
     parser.process(app);
 
     QTextStream err(stderr);
@@ -38,8 +43,27 @@ int main(int argc, char *argv[])
         return 2;
     }
 
+    bool rateOk = false;
+    const uint audioRate = parser.value(audioRateOption).toUInt(&rateOk);
+    if (!rateOk || audioRate > 1024 * 1024) {
+        err << "cantora-site: not a rate: " << parser.value(audioRateOption) << Qt::endl;
+        return 2;
+    }
+
     HttpServer server;
-    server.setHandler(replicaSite(root));
+    HttpHandler site = replicaSite(root);
+    if (audioRate > 0) {
+        // A tenth of the rate every 100 ms.
+        site = [site, audioRate](const HttpRequest &request) {
+            HttpResponse response = site(request);
+            if (request.path.endsWith(QLatin1String(".mp3")) && response.status < 400) {
+                response.trickleBytes = static_cast<int>(audioRate * 1024 / 10);
+                response.trickleMs = 100;
+            }
+            return response;
+        };
+    }
+    server.setHandler(site);
     if (!server.listen(QHostAddress::LocalHost, static_cast<quint16>(port))) {
         err << "cantora-site: cannot listen on 127.0.0.1:" << port << ": " << server.errorString() << Qt::endl;
         return 1;
