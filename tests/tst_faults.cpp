@@ -30,6 +30,18 @@ constexpr qint64 kLongestFreezeMs = 400;
 
 const QString kFetchFailed = QStringLiteral("网页获取失败,请您检查网络后再试..");
 
+// What the user ended up seeing, for the log (the closing table of a run).
+void tell(const QString &outcome, qint64 ms, const TickWatch &ticks)
+{
+    qInfo().noquote()
+        << QStringLiteral("%1 | %2 ms | longest pause %3 ms").arg(outcome).arg(ms).arg(ticks.longestGapMs());
+}
+
+QString firstLine(const QString &text)
+{
+    return text.section(QLatin1Char('\r'), 0, 0).section(QLatin1Char('\n'), 0, 0);
+}
+
 bool fetchFails(Fault fault)
 {
     switch (fault) {
@@ -149,6 +161,7 @@ void TestFaults::updateCheck()
     // The version file is plain ASCII: in GBK it reads the same, and unlocks.
     if (fault == Fault::GbkAsUtf8) {
         QVERIFY(window->Text1->isEnabled());
+        tell(QStringLiteral("unlocked (the file reads the same)"), clock.elapsed(), ticks);
         return;
     }
     // A faulty version file never unlocks the inputs, and the user is told.
@@ -156,6 +169,10 @@ void TestFaults::updateCheck()
     QVERIFY(!window->Command10->isEnabled());
     QCOMPARE(m_fakes.messageBox->shown.size(), 1);
     const bool warned = m_fakes.messageBox->shown.constFirst().text.startsWith(QStringLiteral("检测更新失败"));
+    tell(QStringLiteral("box \"%1\"%2")
+             .arg(firstLine(m_fakes.messageBox->shown.constFirst().text),
+                  ended.count() ? QStringLiteral(", program ends") : QString()),
+         clock.elapsed(), ticks);
     QCOMPARE(warned, fetchFails(fault) || fault == Fault::EmptyBody);
     // Only a readable file that names another version ends the program.
     QCOMPARE(ended.count(), warned ? 0 : 1);
@@ -186,6 +203,9 @@ void TestFaults::parse()
     QVERIFY2(clock.elapsed() < kTimeLimitMs + kSlackMs, qPrintable(QString::number(clock.elapsed())));
     QVERIFY2(ticks.longestGapMs() < kLongestFreezeMs, qPrintable(QString::number(ticks.longestGapMs())));
 
+    tell(window->status().isEmpty() ? QStringLiteral("parsed: title \"%1\"").arg(window->songTitle().left(20))
+                                    : QStringLiteral("status \"%1\"").arg(window->status()),
+         clock.elapsed(), ticks);
     if (fetchFails(fault)) {
         QCOMPARE(window->status(), kFetchFailed);
         QCOMPARE(window->songRecord().audioAddress, before.audioAddress);
@@ -230,6 +250,7 @@ void TestFaults::avatar()
     QVERIFY2(clock.elapsed() < kTimeLimitMs + kSlackMs, qPrintable(QString::number(clock.elapsed())));
     QVERIFY2(ticks.longestGapMs() < kLongestFreezeMs, qPrintable(QString::number(ticks.longestGapMs())));
 
+    tell(QStringLiteral("default avatar"), clock.elapsed(), ticks);
     QCOMPARE(window.songTitle(), QStringLiteral("晴天"));
     // No picture came: the default one shows.
     QCOMPARE(window.Image1->picture().toImage(), window.Image2->picture().toImage());
@@ -261,10 +282,15 @@ void TestFaults::playbackOpen()
     QTest::qWait(1500);
     QVERIFY2(ticks.longestGapMs() < kLongestFreezeMs, qPrintable(QString::number(ticks.longestGapMs())));
 
+    const qint64 opened = clock.elapsed();
     clock.restart();
     QCOMPARE(mci.sendString(QStringLiteral("close all")), 0);
     QVERIFY(!mci.isOpen());
     QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    tell(QStringLiteral("stream %1, closed in %2 ms")
+             .arg(player->errorString().isEmpty() ? QStringLiteral("silent, no error") : player->errorString())
+             .arg(clock.elapsed()),
+         opened, ticks);
 }
 
 void TestFaults::download()
@@ -311,6 +337,11 @@ void TestFaults::download()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray written = file.readAll();
     const bool done = window->status() == QStringLiteral("音乐下载完成");
+    tell(QStringLiteral("status \"%1\", %2")
+             .arg(window->status(), written == "an earlier copy"
+                                        ? QStringLiteral("earlier copy kept")
+                                        : QStringLiteral("%1 bytes on disk").arg(written.size())),
+         clock.elapsed(), ticks);
     // Done means the whole answer is on disk; anything else was said on the
     // status line, and an answer that was never a file left the old copy alone.
     if (done)
@@ -355,6 +386,8 @@ void TestFaults::harvest()
     QVERIFY2(ticks.longestGapMs() < kLongestFreezeMs, qPrintable(QString::number(ticks.longestGapMs())));
     QVERIFY(window->status() != QStringLiteral("正在进行获取.."));
     QVERIFY(!window->status().isEmpty());
+    tell(QStringLiteral("status \"%1\", %2 rows").arg(window->status()).arg(window->ListView1->topLevelItemCount()),
+         clock.elapsed(), ticks);
     QVERIFY(clock.elapsed() < kTimeLimitMs + kSlackMs);
     // Nothing from a faulty page is a work of this singer, except what the
     // healthy page in GBK clothing still spells in ASCII.
@@ -399,6 +432,7 @@ void TestFaults::worksDoubleClick()
 
     // Whatever the service said, the player is stopped and idle, and the
     // status line says why nothing was looked up.
+    tell(QStringLiteral("status \"%1\", player closed").arg(window->status()), clock.elapsed(), ticks);
     QCOMPARE(m_fakes.mci->commands, QStringList{QStringLiteral("close all")});
     QCOMPARE(window->Command7->text(), QStringLiteral("在线播放"));
     // Only the answer in GBK clothing, plain ASCII, still names the song page.

@@ -3,7 +3,10 @@
 #include "support/fakes.h"
 #include "support/songpages.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -48,6 +51,7 @@ void TestHostile::factsShowAsText_data()
     QTest::newRow("10,000 characters") << QString(10000, QLatin1Char('W'));
     QTest::newRow("emoji") << QStringLiteral("🎤🎶👩‍🎤🇨🇳");
     QTest::newRow("rich text header") << QStringLiteral("<html><h1>大</h1></html>");
+    QTest::newRow("path and shell characters") << QStringLiteral("../../x; rm -rf ~ `id` $(id) | C:\\x*?\"");
 }
 
 void TestHostile::factsShowAsText()
@@ -93,6 +97,13 @@ void TestHostile::factsShowAsText()
     QCOMPARE(window.aicAlphaImage2->y(), 8);
     // It still paints.
     QVERIFY(!window.grab().isNull());
+
+    // The download goes into the Music folder under a name made of the text.
+    window.Command2->click();
+    const QFileInfo target(window.downloadPath());
+    QCOMPARE(target.absolutePath(), QDir(m_folder->path()).absoluteFilePath(QStringLiteral("Music")));
+    QVERIFY(target.fileName().endsWith(QLatin1String(".mp3")));
+    QVERIFY(target.fileName().toUtf8().size() <= 255);
 }
 
 QTEST_MAIN(TestHostile)
