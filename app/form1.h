@@ -61,6 +61,10 @@ public:
     static constexpr int kClientWidth = 1063;
     static constexpr int kClientHeight = 575;
     static constexpr char kBoxTitle[] = "Orvandel系列软件";
+    // The address boxes take this many characters at most: far more than any
+    // address, and little enough that whatever a broken service or clipboard
+    // hands them is laid out without a pause.
+    static constexpr int kAddressMaxLength = 2048;
 
     Form1(AppConfig config, Platform platform, QWidget *parent = nullptr);
     ~Form1() override;

@@ -146,11 +146,13 @@ void Form1::createControls()
     Command5 = button(this, "Command5", QStringLiteral("退出程序"), {960, 480, 81, 41});
     Command9 = button(this, "Command9", QStringLiteral("粘贴地址"), {824, 112, 89, 17});
     Text1 = textBox(this, "Text1", {536, 144, 377, 18});
+    Text1->setMaxLength(Form1::kAddressMaxLength);
     Text1->setEnabled(false);
     Command12 = button(this, "Command12", QStringLiteral("清空列表"), {424, 112, 97, 57});
     Command12->setEnabled(false);
     Command11 = button(this, "Command11", QStringLiteral("粘贴地址"), {232, 112, 73, 17});
     Text2 = textBox(this, "Text2", {16, 144, 289, 18});
+    Text2->setMaxLength(Form1::kAddressMaxLength);
     Text2->setEnabled(false);
     Command10 = button(this, "Command10", QStringLiteral("批量获取"), {320, 112, 97, 57});
     Command10->setEnabled(false);

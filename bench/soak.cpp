@@ -146,9 +146,9 @@ private:
             return 0;
         });
         if (wanted(QStringLiteral("play"))) {
-            m_steps.push_back([&w] { return w.Command7->click(), 150; });  // play
+            m_steps.push_back([&w] { return w.Command7->click(), 600; });  // play
             m_steps.push_back([&w] { return w.Command7->click(), 0; });    // stop
-            m_steps.push_back([&w] { return w.Command16->click(), 100; }); // re-resolve and play
+            m_steps.push_back([&w] { return w.Command16->click(), 600; }); // re-resolve and play
         }
         if (wanted(QStringLiteral("download"))) {
             m_steps.push_back([this, &w] {

@@ -1,22 +1,68 @@
 #include "player/qtmediadevice.h"
 
 #include <QAudioOutput>
+#include <QCoreApplication>
 #include <QMediaPlayer>
+#include <QPointer>
 
 #include <algorithm>
 
-QtMediaDevice::QtMediaDevice()
-    : m_output(std::make_unique<QAudioOutput>())
-    , m_player(std::make_unique<QMediaPlayer>())
+namespace {
+
+// The player a closed device left for the next one, with its output. Parked
+// under the application object, so it goes with it at exit.
+QPointer<QMediaPlayer> &sparePlayer()
 {
+    static QPointer<QMediaPlayer> spare;
+    return spare;
+}
+
+// Stopping a player is quick only when its stream got going without error.
+bool stopsAtOnce(const QMediaPlayer &player)
+{
+    if (player.error() != QMediaPlayer::NoError)
+        return false;
+    switch (player.mediaStatus()) {
+    case QMediaPlayer::LoadedMedia:
+    case QMediaPlayer::BufferingMedia:
+    case QMediaPlayer::BufferedMedia:
+    case QMediaPlayer::EndOfMedia:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+QtMediaDevice::QtMediaDevice()
+{
+    if (QMediaPlayer *spare = sparePlayer().data()) {
+        sparePlayer().clear();
+        spare->setParent(nullptr);
+        m_player.reset(spare);
+        m_output.reset(spare->audioOutput());
+        m_output->setParent(nullptr);
+        return;
+    }
+    m_output = std::make_unique<QAudioOutput>();
+    m_player = std::make_unique<QMediaPlayer>();
     m_player->setAudioOutput(m_output.get());
 }
 
-// Destroying the player ends its stream at once. Stopping it first, or
-// clearing its source, waits up to a second for a stream that never got going
-// (an unreachable or broken address), and that second would freeze the window.
 QtMediaDevice::~QtMediaDevice()
 {
+    QCoreApplication *app = QCoreApplication::instance();
+    if (app && !sparePlayer() && stopsAtOnce(*m_player)) {
+        m_player->stop();
+        m_player->setSource(QUrl());
+        m_output->setParent(m_player.get());
+        m_player->setParent(app);
+        sparePlayer() = m_player.release();
+        m_output.release();
+        return;
+    }
+    // Destroying the player ends its stream at once, whatever state it is in.
     m_player.reset();
 }
 

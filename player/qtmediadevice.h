@@ -8,6 +8,11 @@ class QAudioOutput;
 class QMediaPlayer;
 
 // The media device over Qt Multimedia: one player with its own audio output.
+//
+// Every new player leaves a few kilobytes behind in the system's media stack
+// when it goes, so a device that ends a healthy stream hands its player on to
+// the next device instead. A player whose stream never got going (no answer,
+// an error) is destroyed at once: stopping it would wait up to a second.
 class QtMediaDevice final : public MediaDevice
 {
 public:

@@ -7,8 +7,10 @@
 #include "support/fakes.h"
 #include "support/songpages.h"
 
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMediaPlayer>
+#include <QPointer>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -48,6 +50,7 @@ private slots:
     void sliderSetsTheVolume();
 
     void streamsFromTheSite();
+    void playsAgainOnTheSamePlayer();
 
 private:
     std::unique_ptr<Form1> lookedUp(const QString &audioPath);
@@ -235,6 +238,47 @@ void TestPlayback::streamsFromTheSite()
 
     QCOMPARE(mci.sendString(QStringLiteral("close all")), 0);
     QVERIFY(!mci.isOpen());
+}
+
+// A closed healthy stream hands its player on; a broken one does not, and the
+// next stream plays either way.
+void TestPlayback::playsAgainOnTheSamePlayer()
+{
+    m_server->setHandler(replicaSite(QStringLiteral(CANTORA_SITE_ROOT)));
+    QMediaPlayer *player = nullptr;
+    MciInterpreter mci([&player] {
+        auto device = std::make_unique<QtMediaDevice>();
+        player = device->player();
+        return device;
+    });
+    const auto playFrom = [&](const QString &path) {
+        for (const QString &command : playCommands(m_server->base() + path, 1000))
+            mci.sendString(command);
+    };
+    const QString song = QStringLiteral("/userdata/userwork/a109/5200109.mp3");
+
+    playFrom(song);
+    QTRY_VERIFY_WITH_TIMEOUT(player->position() > 0, 10000);
+    QMediaPlayer *first = player;
+    QCOMPARE(mci.sendString(QStringLiteral("close all")), 0);
+
+    playFrom(QStringLiteral("/userdata/userwork/a109/5201109.mp3"));
+    QCOMPARE(player, first);
+    QTRY_VERIFY_WITH_TIMEOUT(player->position() > 0, 10000);
+    QCOMPARE(player->source().path(), QStringLiteral("/userdata/userwork/a109/5201109.mp3"));
+
+    // A stream that fails is not handed on; the next one still plays.
+    playFrom(QStringLiteral("/missing.mp3"));
+    QTRY_VERIFY_WITH_TIMEOUT(player->error() != QMediaPlayer::NoError, 10000);
+    const QPointer<QMediaPlayer> broken = player;
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(mci.sendString(QStringLiteral("close all")), 0);
+    QVERIFY(clock.elapsed() < 500);
+    QVERIFY(broken.isNull());
+    playFrom(song);
+    QTRY_VERIFY_WITH_TIMEOUT(player->position() > 0, 10000);
+    mci.sendString(QStringLiteral("close all"));
 }
 
 QTEST_MAIN(TestPlayback)
