@@ -50,16 +50,16 @@ bool continuesAt(const QNetworkReply *reply, qint64 from, qint64 size)
     const QByteArray range = reply->rawHeader("Content-Range").trimmed();
     if (!range.startsWith("bytes "))
         return false;
-    const QByteArray spec = range.mid(6).trimmed();
-    const qsizetype dash = spec.indexOf('-');
-    const qsizetype slash = spec.indexOf('/');
+    const QByteArray bounds = range.mid(6).trimmed();
+    const qsizetype dash = bounds.indexOf('-');
+    const qsizetype slash = bounds.indexOf('/');
     if (dash <= 0 || slash <= dash)
         return false;
     bool ok = false;
-    const qint64 first = spec.left(dash).toLongLong(&ok);
+    const qint64 first = bounds.left(dash).toLongLong(&ok);
     if (!ok || first != from)
         return false;
-    const QByteArray whole = spec.mid(slash + 1);
+    const QByteArray whole = bounds.mid(slash + 1);
     return whole == "*" || whole.toLongLong() == size;
 }
 

@@ -56,14 +56,14 @@ std::optional<QPair<qint64, qint64>> wantedRange(const QByteArray &header, qint6
     const QByteArray value = header.trimmed();
     if (!value.startsWith("bytes=") || value.contains(','))
         return std::nullopt;
-    const QByteArray spec = value.mid(6).trimmed();
-    const qsizetype dash = spec.indexOf('-');
+    const QByteArray bounds = value.mid(6).trimmed();
+    const qsizetype dash = bounds.indexOf('-');
     if (dash < 0)
         return std::nullopt;
     bool firstOk = false;
     bool lastOk = false;
-    const QByteArray firstText = spec.left(dash).trimmed();
-    const QByteArray lastText = spec.mid(dash + 1).trimmed();
+    const QByteArray firstText = bounds.left(dash).trimmed();
+    const QByteArray lastText = bounds.mid(dash + 1).trimmed();
     if (firstText.isEmpty()) { // the last N bytes
         const qint64 suffix = lastText.toLongLong(&lastOk);
         if (!lastOk || suffix <= 0)
