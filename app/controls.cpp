@@ -16,6 +16,16 @@ Label::Label(const QString &caption, Sizing sizing, QWidget *parent)
     setCaption(caption);
 }
 
+QString shownPart(const QString &text)
+{
+    if (text.size() <= kShownTextMax)
+        return text;
+    qsizetype cut = kShownTextMax;
+    if (text.at(cut - 1).isHighSurrogate())
+        --cut;
+    return text.left(cut) + QChar(0x2026);
+}
+
 namespace {
 
 // The caption as a label shows it: control characters as blanks, except line
@@ -38,7 +48,7 @@ QString shownCaption(const QString &caption, bool multiLine)
 void Label::setCaption(const QString &caption)
 {
     m_caption = caption;
-    setText(shownCaption(caption, m_sizing == Sizing::Fixed));
+    setText(shownCaption(shownPart(caption), m_sizing == Sizing::Fixed));
     if (m_sizing == Sizing::Auto)
         adjustSize();
 }

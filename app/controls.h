@@ -7,12 +7,20 @@
 
 // The few control kinds the windows need beyond Qt's own.
 
+// Texts from outside are shown up to this many characters, then "…": enough for
+// any real name or title, and little enough to lay out without a pause.
+inline constexpr qsizetype kShownTextMax = 512;
+// `text` as a label or list cell shows it: whole when it is short enough, else
+// cut (never inside a surrogate pair) and ended with "…".
+QString shownPart(const QString &text);
+
 // A label that draws plain text on its container's surface. An auto-size label
 // fits itself to its caption whenever the caption changes and stays on one
 // line; a fixed one keeps its box, wrapping and clipping what does not fit.
 // Captions come from web pages: markup shows as text, and control characters
 // show as blanks (line breaks too, on one-line labels), so no caption can push
-// a label over its neighbours. caption() gives the caption as it was set.
+// a label over its neighbours, and a long one shows only its start (see
+// shownPart). caption() gives the caption whole, as it was set.
 class Label final : public QLabel
 {
     Q_OBJECT

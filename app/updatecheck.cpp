@@ -6,10 +6,10 @@ namespace update {
 
 QString versionIn(const QString &pageText)
 {
-    const std::optional<QString> entry = textcut::piece(pageText, QStringLiteral("kw:"), 1);
+    const std::optional<QStringView> entry = textcut::piece(pageText, u"kw:", 1);
     if (!entry)
         return QString();
-    return textcut::before(*entry, QStringLiteral("|"));
+    return textcut::before(*entry, u"|").toString();
 }
 
 Verdict judge(const QString &pageText)

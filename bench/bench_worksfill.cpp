@@ -1,6 +1,10 @@
 // Times the works list filler against the plain split-per-row filler, and the
 // whole list-filling tick of the window for a singer with 20,000 works.
 //   bench_worksfill            (runs offscreen unless QT_QPA_PLATFORM is set)
+// With a number of works instead, one harvest of that page in the window: the
+// fill tick and the longest pause of a 10 ms window timer from the press to
+// the filled list (the list holds at most 32,766 rows).
+//   bench_worksfill 1000000
 
 #include "app/form1.h"
 #include "literalfill.h"
@@ -38,6 +42,16 @@ QString singerPage(int works)
     return page + QStringLiteral("</ul><a class=\"more\" data-id=\"1004\">查看更多作品</a></body></html>");
 }
 
+// A singer page with entries as short as they come, so that a million of them
+// fit under the page fetcher's size limit.
+QString terseSingerPage(int works)
+{
+    QString page = QStringLiteral("<html><body>");
+    for (int i = 1; i <= works; ++i)
+        page += QStringLiteral("<i data-id=\"%1\">t%1</i>").arg(i);
+    return page + QStringLiteral("</body></html>");
+}
+
 using Filler = std::function<std::vector<works::WorkRow>(works::HarvestSlots &, qint16)>;
 
 // One fill, in milliseconds. Checks the row count on the way.
@@ -71,9 +85,43 @@ protected:
     }
 };
 
+// The longest gap between the ticks of a 10 ms window timer, in ms, since start().
+class PauseWatch final
+{
+public:
+    PauseWatch()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { note(); });
+    }
+    void start()
+    {
+        m_clock.start();
+        m_last = m_longest = 0;
+        m_timer.start(10);
+    }
+    double longestMs()
+    {
+        note();
+        return m_longest / 1e6;
+    }
+
+private:
+    void note()
+    {
+        const qint64 now = m_clock.nsecsElapsed();
+        m_longest = std::max(m_longest, now - m_last);
+        m_last = now;
+    }
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_longest = 0;
+};
+
 // Harvests of a 20,000-work page in the window, shown offscreen, one after
 // the other; the time of each tick that fills the list, in milliseconds.
-std::vector<double> timeWindowTicks(const QString &page, int works, int harvests)
+std::vector<double> timeWindowTicks(const QString &page, int works, int harvests, double *longestPause = nullptr)
 {
     LoopbackServer server;
     if (!server.start())
@@ -99,8 +147,10 @@ std::vector<double> timeWindowTicks(const QString &page, int works, int harvests
 
     std::vector<double> ticks;
     window.Text2->setText(server.base() + QStringLiteral("/userPage.php?uid=1004"));
+    PauseWatch pauses;
     for (int harvest = 0; harvest < harvests; ++harvest) {
         tickMs = -1;
+        pauses.start();
         window.Command10->click();
         QElapsedTimer wait;
         wait.start();
@@ -108,6 +158,8 @@ std::vector<double> timeWindowTicks(const QString &page, int works, int harvests
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         // Let the list paint its new rows before the next press.
         QCoreApplication::processEvents();
+        if (longestPause)
+            *longestPause = std::max(*longestPause, pauses.longestMs());
         if (window.ListView1->topLevelItemCount() != works)
             std::fprintf(stderr, "the list holds %d rows, expected %d\n", window.ListView1->topLevelItemCount(), works);
         ticks.push_back(tickMs);
@@ -123,6 +175,18 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+
+    if (argc > 1) {
+        const int works = QByteArray(argv[1]).toInt();
+        const int rows = std::min(works, works::kMaxMarkerCount - 1);
+        const QString page = terseSingerPage(works);
+        double pause = 0;
+        const std::vector<double> ticks = timeWindowTicks(page, rows, 1, &pause);
+        std::printf("%d works (%.0f MiB page), %d rows: fill tick %.1f ms, longest 10 ms timer pause %.1f ms "
+                    "from the press to the filled list (target: under 400 ms)\n",
+                    works, page.toUtf8().size() / 1048576.0, rows, ticks.empty() ? -1.0 : ticks[0], pause);
+        return 0;
+    }
 
     const Filler linear = works::fillRows;
     const Filler plain = literal::fillRows;

@@ -7,15 +7,109 @@ namespace songpage {
 namespace {
 
 const QChar Q = QLatin1Char('"');
+constexpr QStringView kTitleMarker = u"<title>";
+constexpr QStringView kServiceName = u"Cantora";
+constexpr QStringView kCounterNumber = u"<em>";
 
 // Stores the text after `marker` in `target`; a missing marker leaves it as it was.
-void keepAfter(QString &target, const QString &text, const QString &marker)
+void keepAfter(PageSlice &target, const PageSlice &text, QStringView marker)
 {
-    if (std::optional<QString> rest = textcut::after(text, marker))
-        target = std::move(*rest);
+    if (const std::optional<QStringView> rest = textcut::after(text.view(), marker))
+        target = text.sub(*rest);
+}
+
+QString trimmedBefore(const PageSlice &text, QStringView marker)
+{
+    return textcut::trimBlanks(textcut::before(text.view(), marker)).toString();
+}
+
+// The address sits in quotes followed by a comma: the text after the script
+// marker, its quotes removed and blanks trimmed, up to the length that reaches
+// one character past the closing quote, commas removed. Only that stretch is
+// gathered, never the rest of the page.
+QString audioAddressIn(QStringView m1)
+{
+    const qsizetype p = m1.indexOf(Q) + 1;
+    QString address;
+    qsizetype at = 0;
+    for (; at < m1.size() && address.size() < p; ++at) {
+        const QChar c = m1[at];
+        if (c == Q || (c == QLatin1Char(' ') && address.isEmpty()))
+            continue;
+        address += c;
+    }
+    // Blanks at its end go only when nothing but blanks and quotes follows.
+    while (at < m1.size() && (m1[at] == Q || m1[at] == QLatin1Char(' ')))
+        ++at;
+    if (at == m1.size())
+        address.truncate(textcut::trimBlanks(address).size());
+    return address.remove(QLatin1Char(','));
+}
+
+// For a working text read later only for the text before `delimiter`: keeps
+// just that and the delimiter.
+void keepThrough(PageSlice &text, QStringView delimiter)
+{
+    const qsizetype at = text.view().indexOf(delimiter);
+    text.keepOnlyFirst(at < 0 ? 0 : at + delimiter.size());
+}
+
+// Working texts left over from earlier pages are cut down to what the steps
+// read from them, so no earlier page stays alive behind them.
+void letGoOfEarlierPages(WorkingTexts &texts, const PageSlice &page)
+{
+    const auto earlier = [&page](const PageSlice &text) { return !text.sharesPageWith(page); };
+    if (earlier(texts.T1)) {
+        // Read for the piece between its first and second "-".
+        const QStringView t1 = texts.T1.view();
+        const qsizetype first = t1.indexOf(QLatin1Char('-'));
+        const qsizetype second = first < 0 ? -1 : t1.indexOf(QLatin1Char('-'), first + 1);
+        texts.T1.keepOnlyFirst(first < 0 ? 0 : second < 0 ? t1.size() : second + 1);
+    }
+    if (earlier(texts.T2))
+        keepThrough(texts.T2, kServiceName);
+    for (PageSlice *text : {&texts.F1, &texts.D1})
+        if (earlier(*text))
+            keepThrough(*text, u"<");
+    if (earlier(texts.S1))
+        keepThrough(texts.S1, u"-");
+    for (int i = 0; i < kCounterCount; ++i) {
+        if (earlier(texts.C1[i])) {
+            // Read for the number after its "<em>", up to the next "<".
+            const QStringView c1 = texts.C1[i].view();
+            const qsizetype em = c1.indexOf(kCounterNumber);
+            const qsizetype end = em < 0 ? -1 : c1.indexOf(QLatin1Char('<'), em + kCounterNumber.size());
+            texts.C1[i].keepOnlyFirst(em < 0 ? 0 : end < 0 ? em + kCounterNumber.size() : end + 1);
+        }
+        if (earlier(texts.C2[i]))
+            keepThrough(texts.C2[i], u"<");
+    }
+    if (earlier(texts.A1))
+        keepThrough(texts.A1, QStringView(&Q, 1));
+    // Only ever read on the page it was cut from.
+    if (earlier(texts.M1))
+        texts.M1.keepOnlyFirst(0);
 }
 
 } // namespace
+
+PageSlice PageSlice::sub(QStringView part) const
+{
+    PageSlice slice;
+    slice.m_page = m_page;
+    slice.m_from = part.isEmpty() ? 0 : part.data() - m_page.constData();
+    slice.m_length = part.size();
+    return slice;
+}
+
+void PageSlice::keepOnlyFirst(qsizetype length)
+{
+    if (m_from == 0 && length == m_page.size())
+        return;
+    m_page = view().left(length).toString();
+    m_from = 0;
+    m_length = m_page.size();
+}
 
 const std::array<QString, kCounterCount> &counterClasses()
 {
@@ -28,55 +122,55 @@ const std::array<QString, kCounterCount> &counterClasses()
 Facts cut(const QString &page, const Markers &markers, WorkingTexts &texts)
 {
     Facts facts;
+    const PageSlice whole(page);
 
     // Singer: the title reads "song - singer<service name> ...".
-    keepAfter(texts.T1, page, QStringLiteral("<title>"));
-    if (std::optional<QString> segment = textcut::piece(texts.T1, QStringLiteral("-"), 1))
-        texts.T2 = textcut::trimBlanks(*segment);
-    facts.singerName = textcut::trimBlanks(textcut::before(texts.T2, QStringLiteral("Cantora")));
+    keepAfter(texts.T1, whole, kTitleMarker);
+    if (const std::optional<QStringView> segment = textcut::piece(texts.T1.view(), u"-", 1))
+        texts.T2 = texts.T1.sub(textcut::trimBlanks(*segment));
+    facts.singerName = trimmedBefore(texts.T2, kServiceName);
 
-    keepAfter(texts.F1, page, QStringLiteral("<em class=\"nm\">"));
-    facts.fanCount = textcut::trimBlanks(textcut::before(texts.F1, QStringLiteral("<")));
+    keepAfter(texts.F1, whole, u"<em class=\"nm\">");
+    facts.fanCount = trimmedBefore(texts.F1, u"<");
 
-    keepAfter(texts.D1, page, QStringLiteral("des twemoji\">"));
-    facts.description = textcut::trimBlanks(textcut::before(texts.D1, QStringLiteral("<")));
+    keepAfter(texts.D1, whole, u"des twemoji\">");
+    facts.description = trimmedBefore(texts.D1, u"<");
 
-    keepAfter(texts.S1, page, QStringLiteral("<title>"));
-    facts.title = textcut::trimBlanks(textcut::before(texts.S1, QStringLiteral("-")));
+    keepAfter(texts.S1, whole, kTitleMarker);
+    facts.title = trimmedBefore(texts.S1, u"-");
 
     for (int i = 0; i < kCounterCount; ++i) {
-        keepAfter(texts.C1[i], page, QStringLiteral("<span class=\"") + counterClasses()[i] + QStringLiteral("\">"));
-        keepAfter(texts.C2[i], texts.C1[i], QStringLiteral("<em>"));
-        facts.counters[i] = textcut::before(texts.C2[i], QStringLiteral("<"));
+        keepAfter(texts.C1[i], whole, QStringLiteral("<span class=\"") + counterClasses()[i] + QStringLiteral("\">"));
+        keepAfter(texts.C2[i], texts.C1[i], kCounterNumber);
+        facts.counters[i] = textcut::before(texts.C2[i].view(), u"<").toString();
     }
 
-    keepAfter(texts.A1, page, markers.imageHost);
-    facts.avatarAddress = markers.imageHost + textcut::before(texts.A1, Q);
+    keepAfter(texts.A1, whole, markers.imageHost);
+    facts.avatarAddress = markers.imageHost + textcut::before(texts.A1.view(), QStringView(&Q, 1)).toString();
 
-    // The address sits in quotes followed by a comma: keep what lies before
-    // the closing quote. A page without the script has no audio address; the
-    // previous page's must not pass for this work's.
-    if (std::optional<QString> rest = textcut::after(page, QStringLiteral("(function(){var a=\""))) {
-        texts.M1 = std::move(*rest);
-        const int p = texts.M1.indexOf(Q) + 1;
-        QString m2 = texts.M1;
-        m2.remove(Q);
-        facts.audioAddress = textcut::trimBlanks(m2).left(p).remove(QLatin1Char(','));
+    // A page without the script has no audio address; the previous page's
+    // must not pass for this work's.
+    if (const std::optional<QStringView> rest = textcut::after(page, u"(function(){var a=\"")) {
+        texts.M1 = whole.sub(*rest);
+        facts.audioAddress = audioAddressIn(*rest);
     }
 
     facts.hasVideo = !markers.videoPlayerPrefix.isEmpty() && page.contains(markers.videoPlayerPrefix);
     if (facts.hasVideo) {
-        const QString v1 = *textcut::after(page, markers.videoPlayerPrefix);
+        const QStringView v1 = *textcut::after(page, markers.videoPlayerPrefix);
         facts.videoAddress =
-            markers.videoPlayerPrefix + textcut::before(v1, Q).replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+            markers.videoPlayerPrefix +
+            textcut::before(v1, QStringView(&Q, 1)).toString().replace(QStringLiteral("&amp;"), QStringLiteral("&"));
     }
+
+    letGoOfEarlierPages(texts, whole);
     return facts;
 }
 
 QString workIdFrom(const QString &audioAddress, const QString &previousId)
 {
-    const QString id = textcut::piece(audioAddress, QStringLiteral("/"), 6).value_or(previousId);
-    return textcut::before(id, QStringLiteral("."));
+    const std::optional<QStringView> field = textcut::piece(audioAddress, u"/", 6);
+    return textcut::before(field ? *field : QStringView(previousId), u".").toString();
 }
 
 } // namespace songpage

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 #include <array>
 
@@ -23,18 +24,45 @@ inline constexpr int kCounterCount = 4;
 // The class names of the counters' spans, in Counter order.
 const std::array<QString, kCounterCount> &counterClasses();
 
-// One working text per cutting step; all start empty.
+// A stretch of a page that shares the page's text rather than copying it: the
+// page stays alive, unchanged, for as long as a stretch refers into it.
+class PageSlice final
+{
+public:
+    PageSlice() = default;
+    explicit PageSlice(const QString &page)
+        : m_page(page)
+        , m_length(page.size())
+    {}
+
+    QStringView view() const { return QStringView(m_page).mid(m_from, m_length); }
+    // The stretch `part` of the same page; `part` must lie inside view().
+    PageSlice sub(QStringView part) const;
+    bool sharesPageWith(const PageSlice &other) const { return m_page.constData() == other.m_page.constData(); }
+    // Keeps the first `length` characters only, in a text of their own, and so
+    // lets go of the page.
+    void keepOnlyFirst(qsizetype length);
+
+private:
+    QString m_page;
+    qsizetype m_from = 0;
+    qsizetype m_length = 0;
+};
+
+// One working text per cutting step; all start empty. They refer into the page
+// they were cut from; one kept from an earlier page (its marker missing from
+// this one) is cut down to what the later steps still read from it.
 struct WorkingTexts final
 {
-    QString T1;                              // after "<title>"
-    QString T2;                              // title segment between the first and second "-"
-    QString F1;                              // after the fan-count marker
-    QString D1;                              // after the description marker
-    QString S1;                              // after "<title>", for the song title
-    std::array<QString, kCounterCount> C1{}; // after each counter's span
-    std::array<QString, kCounterCount> C2{}; // after the "<em>" in it
-    QString A1;                              // after the image host
-    QString M1;                              // after the audio script marker
+    PageSlice T1;                              // after "<title>"
+    PageSlice T2;                              // title segment between the first and second "-"
+    PageSlice F1;                              // after the fan-count marker
+    PageSlice D1;                              // after the description marker
+    PageSlice S1;                              // after "<title>", for the song title
+    std::array<PageSlice, kCounterCount> C1{}; // after each counter's span
+    std::array<PageSlice, kCounterCount> C2{}; // after the "<em>" in it
+    PageSlice A1;                              // after the image host
+    PageSlice M1;                              // after the audio script marker
 };
 
 struct Facts final

@@ -2,7 +2,7 @@
 
 namespace textcut {
 
-std::optional<QString> after(const QString &text, const QString &marker)
+std::optional<QStringView> after(QStringView text, QStringView marker)
 {
     const qsizetype at = text.indexOf(marker, 0, Qt::CaseSensitive);
     if (at < 0)
@@ -10,18 +10,18 @@ std::optional<QString> after(const QString &text, const QString &marker)
     return text.mid(at + marker.size());
 }
 
-QString before(const QString &text, const QString &marker)
+QStringView before(QStringView text, QStringView marker)
 {
     const qsizetype at = text.indexOf(marker, 0, Qt::CaseSensitive);
-    return at < 0 ? QString() : text.left(at);
+    return at < 0 ? QStringView() : text.left(at);
 }
 
-std::optional<QString> piece(const QString &text, const QString &marker, int index)
+std::optional<QStringView> piece(QStringView text, QStringView marker, int index)
 {
     if (index < 0)
         return std::nullopt;
     if (marker.isEmpty())
-        return index == 0 ? std::optional<QString>(text) : std::nullopt;
+        return index == 0 ? std::optional<QStringView>(text) : std::nullopt;
     qsizetype start = 0;
     for (int i = 0; i < index; ++i) {
         const qsizetype at = text.indexOf(marker, start, Qt::CaseSensitive);
@@ -33,7 +33,7 @@ std::optional<QString> piece(const QString &text, const QString &marker, int ind
     return end < 0 ? text.mid(start) : text.mid(start, end - start);
 }
 
-QString trimBlanks(const QString &text)
+QStringView trimBlanks(QStringView text)
 {
     qsizetype first = 0;
     qsizetype last = text.size();

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QtTest>
 
 // Pages written to upset the window: markup, control characters, direction
@@ -49,6 +50,8 @@ void TestHostile::factsShowAsText_data()
     QTest::newRow("line separators") << QStringLiteral("甲\u2028乙\u2029丙");
     QTest::newRow("right-to-left marks") << QStringLiteral("\u202Eabc\u200F\u202Bxyz");
     QTest::newRow("10,000 characters") << QString(10000, QLatin1Char('W'));
+    QTest::newRow("1,000,000 characters") << QString(1000000, QLatin1Char('W'));
+    QTest::newRow("cut at a surrogate pair") << QString(kShownTextMax - 1, QLatin1Char('W')) + QStringLiteral("🎤🎤");
     QTest::newRow("emoji") << QStringLiteral("🎤🎶👩‍🎤🇨🇳");
     QTest::newRow("rich text header") << QStringLiteral("<html><h1>大</h1></html>");
     QTest::newRow("path and shell characters") << QStringLiteral("../../x; rm -rf ~ `id` $(id) | C:\\x*?\"");
@@ -69,6 +72,7 @@ void TestHostile::factsShowAsText()
     SongSite site;
     site.page(QStringLiteral("1"), song);
     site.file(QStringLiteral("/version/main.txt"), "kw:V3.3|", "text/plain");
+    site.file(QStringLiteral("/userPage.php"), "<a data-id=\"1\">" + field.toUtf8() + "<a data-id=\"2\">", "text/html");
     m_server->setHandler(site.handler(m_server->base()));
 
     Form1 window(testConfig(m_server->base(), m_folder->path()), m_fakes.make());
@@ -83,8 +87,12 @@ void TestHostile::factsShowAsText()
     QCOMPARE(window.songTitle(), field.trimmed());
     QCOMPARE(window.songRecord().singerName, field.trimmed());
     QCOMPARE(window.Label10->caption(), field.trimmed());
-    for (const Label *label : window.findChildren<Label *>())
+    // What they show is plain text of a length that lays out without a pause.
+    for (const Label *label : window.findChildren<Label *>()) {
         QCOMPARE(label->textFormat(), Qt::PlainText);
+        QVERIFY(label->text().size() <= kShownTextMax + 1);
+        QVERIFY(!label->text().back().isHighSurrogate());
+    }
 
     // One-line labels stay one line high; the boxes and the window keep their places.
     QCOMPARE(window.Label1->height(), label1.height());
@@ -104,6 +112,17 @@ void TestHostile::factsShowAsText()
     QCOMPARE(target.absolutePath(), QDir(m_folder->path()).absoluteFilePath(QStringLiteral("Music")));
     QVERIFY(target.fileName().endsWith(QLatin1String(".mp3")));
     QVERIFY(target.fileName().toUtf8().size() <= 255);
+
+    // As a harvested title it is listed the same way, and kept whole.
+    window.Text2->setText(m_server->base() + QStringLiteral("/userPage.php?uid=7"));
+    window.Command10->click();
+    QTRY_VERIFY(window.Command10->isEnabled());
+    const QTreeWidgetItem *row = window.ListView1->topLevelItem(0);
+    QVERIFY(row);
+    QVERIFY(row->text(2).size() <= kShownTextMax + 1);
+    const QVariant whole = row->data(2, Qt::UserRole);
+    QCOMPARE(whole.isValid() ? whole.toString() : row->text(2), field);
+    QVERIFY(!window.grab().isNull());
 }
 
 QTEST_MAIN(TestHostile)

@@ -194,6 +194,17 @@ void TestSongPage::missingMarkersShowThePreviousPage()
     QVERIFY(facts.audioAddress.isEmpty());
     QVERIFY(!facts.hasVideo);
     QVERIFY(facts.videoAddress.isEmpty());
+
+    // Pages without any marker go on showing the same, however many follow.
+    for (int i = 0; i < 2; ++i) {
+        const songpage::Facts again = songpage::cut(QStringLiteral("-"), kMarkers, texts);
+        QCOMPARE(again.title, facts.title);
+        QCOMPARE(again.singerName, facts.singerName);
+        QCOMPARE(again.fanCount, facts.fanCount);
+        QCOMPARE(again.description, facts.description);
+        QCOMPARE(again.counters, facts.counters);
+        QCOMPARE(again.avatarAddress, facts.avatarAddress);
+    }
 }
 
 void TestSongPage::workId_data()

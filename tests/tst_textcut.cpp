@@ -40,7 +40,7 @@ void TestTextCut::after()
     QFETCH(QString, marker);
     QFETCH(bool, found);
     QFETCH(QString, expected);
-    const std::optional<QString> result = textcut::after(text, marker);
+    const std::optional<QStringView> result = textcut::after(text, marker);
     QCOMPARE(result.has_value(), found);
     if (found)
         QCOMPARE(*result, expected);
@@ -100,7 +100,7 @@ void TestTextCut::piece()
     QFETCH(int, index);
     QFETCH(bool, found);
     QFETCH(QString, expected);
-    const std::optional<QString> result = textcut::piece(text, marker, index);
+    const std::optional<QStringView> result = textcut::piece(text, marker, index);
     QCOMPARE(result.has_value(), found);
     if (found)
         QCOMPARE(*result, expected);

@@ -1,3 +1,4 @@
+#include "app/controls.h"
 #include "app/form1.h"
 
 #include "page/pagefetcher.h"
@@ -49,6 +50,28 @@ protected:
 private:
     std::function<void()> m_onDoubleClick;
 };
+
+// A row shows each value as a label would (see shownPart); a value cut for
+// showing is kept whole beside it, for whatever reads the row back.
+QTreeWidgetItem *newRow(const QStringList &values)
+{
+    QStringList shown;
+    shown.reserve(values.size());
+    for (const QString &value : values)
+        shown.append(shownPart(value));
+    auto *row = new QTreeWidgetItem(shown);
+    for (int column = 0; column < values.size(); ++column) {
+        if (shown[column].size() != values[column].size())
+            row->setData(column, Qt::UserRole, values[column]);
+    }
+    return row;
+}
+
+QString cellValue(const QTreeWidgetItem *row, int column)
+{
+    const QVariant whole = row->data(column, Qt::UserRole);
+    return whole.isValid() ? whole.toString() : row->text(column);
+}
 
 QTreeWidgetItem *selectedRow(const QTreeWidget *list)
 {
@@ -132,8 +155,7 @@ void Form1::Timer3_Timer()
     QList<QTreeWidgetItem *> items;
     items.reserve(qsizetype(rows.size()));
     for (const works::WorkRow &row : rows)
-        items.append(new QTreeWidgetItem(
-            QStringList{QString::number(row.number), row.id, row.title, m_config.playAddressService(row.id)}));
+        items.append(newRow({QString::number(row.number), row.id, row.title, m_config.playAddressService(row.id)}));
     ListView1->setUpdatesEnabled(false);
     ListView1->addTopLevelItems(items);
     ListView1->setUpdatesEnabled(true);
@@ -170,7 +192,7 @@ void Form1::Command12_Click()
 void Form1::ListView1_DblClick()
 {
     if (const QTreeWidgetItem *row = selectedRow(ListView1)) {
-        const FetchResult answer = m_fetcher->GetBody(row->text(kAddressColumn));
+        const FetchResult answer = m_fetcher->GetBody(cellValue(row, kAddressColumn));
         if (m_closing || m_ended)
             return;
         if (answer.ok)
@@ -181,7 +203,7 @@ void Form1::ListView1_DblClick()
     if (m_closing || m_ended)
         return;
     if (const QTreeWidgetItem *row = selectedRow(ListView1))
-        program::workId() = row->text(kIdColumn);
+        program::workId() = cellValue(row, kIdColumn);
     Command7->setText(QStringLiteral("在线播放"));
     m_platform.mci->sendString(QStringLiteral("close all"));
 }
