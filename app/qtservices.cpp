@@ -31,6 +31,31 @@ QMessageBox::Icon toQt(MessageBoxService::Icon icon)
     return QMessageBox::NoIcon;
 }
 
+// Notices can carry text from the network (the version file). A box shows it
+// as text, never as markup that links, loads pictures or sizes the box, and
+// no more of it than a box on a screen can hold.
+constexpr int kShownCharacters = 1024;
+constexpr int kShownLines = 24;
+
+void showAsText(QMessageBox &box, const QString &text)
+{
+    QString shown = text.left(kShownCharacters);
+    int lineBreaks = 0;
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        const QChar c = shown.at(i);
+        const bool lineBreak = c == QLatin1Char('\n') || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
+        if (lineBreak && ++lineBreaks == kShownLines) {
+            shown.truncate(i);
+            break;
+        }
+    }
+    if (shown.size() < text.size())
+        shown += QChar(0x2026);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(shown);
+    box.setWindowIcon(QIcon());
+}
+
 // Opens a URL the way the desktop would, without waiting for the program.
 bool openDetached(const QUrl &url)
 {
@@ -46,15 +71,15 @@ bool openDetached(const QUrl &url)
 
 void QtMessageBoxService::inform(QWidget *parent, const QString &title, const QString &text, Icon icon)
 {
-    QMessageBox box(toQt(icon), title, text, QMessageBox::Ok, parent);
-    box.setWindowIcon(QIcon());
+    QMessageBox box(toQt(icon), title, QString(), QMessageBox::Ok, parent);
+    showAsText(box, text);
     box.exec();
 }
 
 bool QtMessageBoxService::ask(QWidget *parent, const QString &title, const QString &text, Icon icon)
 {
-    QMessageBox box(toQt(icon), title, text, QMessageBox::Yes | QMessageBox::No, parent);
-    box.setWindowIcon(QIcon());
+    QMessageBox box(toQt(icon), title, QString(), QMessageBox::Yes | QMessageBox::No, parent);
+    showAsText(box, text);
     return box.exec() == QMessageBox::Yes;
 }
 

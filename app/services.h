@@ -16,6 +16,8 @@ class MessageBoxService
 public:
     enum class Icon { Information, Warning, Question };
     virtual ~MessageBoxService() = default;
+    // Both show `text` as plain text, cut short (with "…") when it would not
+    // fit on a screen.
     // A modal box with one OK button.
     virtual void inform(QWidget *parent, const QString &title, const QString &text, Icon icon) = 0;
     // A modal box with Yes and No; true for Yes.

@@ -1,5 +1,7 @@
 #include "page/pagefetcher.h"
 
+#include "page/webaddress.h"
+
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -14,7 +16,11 @@
 PageFetcher::PageFetcher(QObject *parent)
     : QObject(parent)
     , m_network(new QNetworkAccessManager(this))
-{}
+{
+    // Redirects stay on the web and never drop from https to http; Qt itself
+    // refuses a target in any scheme other than http(s).
+    m_network->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+}
 
 PageFetcher::~PageFetcher() = default;
 
@@ -65,8 +71,10 @@ FetchResult PageFetcher::GetBody(const QString &URL)
 FetchResult PageFetcher::GetBytes(const QString &URL)
 {
     FetchResult result;
+    // Checked before anything is opened: a file or a FIFO named by a page is
+    // never touched, not even to find out whether it exists.
     const QUrl url(URL, QUrl::TolerantMode);
-    if (!url.isValid() || url.scheme().isEmpty() || url.host().isEmpty()) {
+    if (!isWebAddress(url)) {
         result.error = tr("地址无效");
         return result;
     }

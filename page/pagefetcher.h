@@ -40,7 +40,8 @@ public:
     void setSizeLimit(qint64 bytes) { m_sizeLimit = bytes; }
 
     // GET of `url` exactly as given, with "If-Modified-Since: 0"; decodes the
-    // body by the charset of its Content-Type (UTF-8 when none is named).
+    // body by the charset of its Content-Type (UTF-8 when none is named). Only
+    // http and https addresses are fetched; any other fails without a request.
     FetchResult GetBody(const QString &URL);
 
     // The same request, with the body kept as bytes (pictures and other files).

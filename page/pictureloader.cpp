@@ -2,23 +2,13 @@
 
 #include "page/pagefetcher.h"
 
-#include <QUrl>
-
 QImage LoadPicture(PageFetcher &fetcher, const QString &strFileName)
 {
-    if (strFileName.trimmed().isEmpty())
+    // The fetcher refuses anything but a web address, so the name a page
+    // chose never reaches the file system.
+    const FetchResult answer = fetcher.GetBytes(strFileName);
+    // An error page is never the picture, whatever its bytes happen to be.
+    if (!answer.ok || answer.httpStatus >= 400)
         return {};
-
-    const QUrl url(strFileName, QUrl::TolerantMode);
-    const QString scheme = url.scheme().toLower();
-    if (scheme == QLatin1String("http") || scheme == QLatin1String("https")) {
-        const FetchResult answer = fetcher.GetBytes(strFileName);
-        // An error page is never the picture, whatever its bytes happen to be.
-        if (!answer.ok || answer.httpStatus >= 400)
-            return {};
-        return QImage::fromData(answer.body);
-    }
-    if (scheme == QLatin1String("file"))
-        return QImage(url.toLocalFile());
-    return QImage(strFileName);
+    return QImage::fromData(answer.body);
 }

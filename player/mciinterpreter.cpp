@@ -1,5 +1,6 @@
 #include "player/mciinterpreter.h"
 
+#include "page/webaddress.h"
 #include "player/mediadevice.h"
 
 #include <QUrl>
@@ -13,10 +14,7 @@ MciInterpreter::~MciInterpreter() = default;
 QUrl MciInterpreter::sourceFor(const QString &address)
 {
     const QUrl url(address, QUrl::TolerantMode);
-    // A one-letter scheme is a drive letter, not a protocol.
-    if (url.isValid() && url.scheme().size() > 1)
-        return url;
-    return QUrl::fromLocalFile(address);
+    return isWebAddress(url) ? url : QUrl();
 }
 
 int MciInterpreter::sendString(const QString &command)

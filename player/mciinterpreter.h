@@ -33,8 +33,9 @@ public:
 
     bool isOpen() const { return m_device != nullptr; }
 
-    // An address as typed into an open command: a web address keeps its
-    // scheme, anything without one is a local file.
+    // The stream an open command may play: the address when it is on the web
+    // (http or https), otherwise an empty address, which fails the open.
+    // Local files and devices are never opened, whatever a page names.
     static QUrl sourceFor(const QString &address);
 
 private:

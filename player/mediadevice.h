@@ -10,7 +10,7 @@ class MediaDevice
 public:
     virtual ~MediaDevice() = default;
 
-    // Points the device at a web address or local file; false when the address
+    // Points the device at a web address; false when the address
     // cannot be taken at all. Reachability is found out later, if ever.
     virtual bool open(const QUrl &source) = 0;
     virtual void play() = 0;

@@ -17,6 +17,8 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 Q_DECLARE_METATYPE(Fault)
 
 namespace {
@@ -90,6 +92,8 @@ private slots:
     void harvest();
     void worksDoubleClick_data() { faultRows(); }
     void worksDoubleClick();
+    void localAddressesAreNeverRead_data();
+    void localAddressesAreNeverRead();
 
 private:
     static void faultRows();
@@ -446,6 +450,37 @@ void TestFaults::worksDoubleClick()
     QCOMPARE(window->songRecord().audioAddress.isEmpty(), fault != Fault::GbkAsUtf8);
     if (window->songRecord().audioAddress.isEmpty())
         QVERIFY(!window->status().isEmpty());
+}
+
+void TestFaults::localAddressesAreNeverRead_data()
+{
+    QTest::addColumn<QString>("answer"); // %1 a readable file, %2 the site
+    QTest::newRow("file on localhost") << "file://localhost%1?%2/s/";
+    QTest::newRow("FIFO, whose reader would wait forever") << "file://localhost%1.fifo?%2/s/";
+    QTest::newRow("data") << "data:text/html,<title>%1 - x</title><!--%2/s/-->";
+}
+
+void TestFaults::localAddressesAreNeverRead()
+{
+    QFETCH(QString, answer);
+    const QString file = m_folder->filePath(QStringLiteral("secret"));
+    QFile secret(file);
+    QVERIFY(secret.open(QIODevice::WriteOnly) && secret.write(SongPage().html(m_server->base())) > 0);
+    secret.close();
+    QCOMPARE(mkfifo(qPrintable(file + ".fifo"), 0600), 0);
+    const QString service = QStringLiteral("/member/personcenter/loadplayurl.php");
+    m_site.file(service, answer.arg(file, m_server->base()).toUtf8(), "text/html");
+    m_server->setHandler(m_site.handler(m_server->base()));
+    auto window = makeWindow(m_server->base());
+    window->load();
+    auto *row = new QTreeWidgetItem(window->ListView1, {"作品", "2", "", m_server->base() + service});
+    window->ListView1->setCurrentItem(row);
+    QTest::mouseDClick(window->ListView1->viewport(), Qt::LeftButton, {},
+                       window->ListView1->visualItemRect(row).center());
+    // The answer is a failed fetch that read nothing.
+    QCOMPARE(window->Text1->text(), answer.arg(file, m_server->base()));
+    QCOMPARE(window->status(), kFetchFailed);
+    QVERIFY(window->songRecord().pageText.isEmpty());
 }
 
 QTEST_MAIN(TestFaults)

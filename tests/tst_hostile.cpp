@@ -1,11 +1,13 @@
 #include "app/controls.h"
 #include "app/form1.h"
+#include "app/qtservices.h"
 #include "support/fakes.h"
 #include "support/songpages.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -22,6 +24,8 @@ private slots:
 
     void factsShowAsText_data();
     void factsShowAsText();
+    void messageBoxesShowText_data();
+    void messageBoxesShowText();
 
 private:
     std::unique_ptr<LoopbackServer> m_server;
@@ -123,6 +127,37 @@ void TestHostile::factsShowAsText()
     const QVariant whole = row->data(2, Qt::UserRole);
     QCOMPARE(whole.isValid() ? whole.toString() : row->text(2), field);
     QVERIFY(!window.grab().isNull());
+}
+
+void TestHostile::messageBoxesShowText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("link and picture") << QStringLiteral(
+        "[<a href=\"file:///etc/passwd\">V9</a><img src=\"x\" width=\"800\" height=\"10070\">]");
+    QTest::newRow("10,000 lines") << QStringLiteral("行\r\n甲\u2028").repeated(5000);
+    QTest::newRow("one 100,000-letter word") << QString(100000, QLatin1Char('W'));
+}
+
+void TestHostile::messageBoxesShowText()
+{
+    QFETCH(QString, text);
+    QString shown;
+    Qt::TextFormat format = Qt::AutoText;
+    QSize box;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, this, [&] {
+        if (auto *dialog = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            const auto *label = dialog->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+            std::tie(shown, format, box) = std::tuple(label->text(), label->textFormat(), dialog->size());
+            dialog->accept();
+        }
+    });
+    closer.start(20);
+    QtMessageBoxService().inform(nullptr, Form1::kBoxTitle, text, MessageBoxService::Icon::Information);
+    // The text itself, from its start, in a box that fits on the screen.
+    QCOMPARE(format, Qt::PlainText);
+    QVERIFY(shown == text || (shown.endsWith(QChar(0x2026)) && text.startsWith(shown.chopped(1))));
+    QCOMPARE(QGuiApplication::primaryScreen()->availableSize().boundedTo(box), box);
 }
 
 QTEST_MAIN(TestHostile)

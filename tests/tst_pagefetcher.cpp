@@ -168,6 +168,7 @@ void TestPageFetcher::failuresAreErrors_data()
     QTest::newRow("redirect loop") << "loop";
     QTest::newRow("not an address") << "garbage";
     QTest::newRow("empty address") << "empty";
+    QTest::newRow("redirect to a file") << "redirect to file:///etc/hostname";
 }
 
 void TestPageFetcher::failuresAreErrors()
@@ -199,6 +200,11 @@ void TestPageFetcher::failuresAreErrors()
     } else if (kind == QLatin1String("loop")) {
         m_server->setHandler([](const HttpRequest &request) {
             return HttpResponse::text(302, "again").withHeader("Location", request.target);
+        });
+    } else if (kind.startsWith(QLatin1String("redirect to "))) {
+        const QByteArray target = kind.mid(12).toUtf8();
+        m_server->setHandler([target](const HttpRequest &) {
+            return HttpResponse::text(302, "elsewhere").withHeader("Location", target);
         });
     } else if (kind == QLatin1String("garbage")) {
         url = QStringLiteral("这不是地址");
