@@ -14,6 +14,7 @@
 //   bench_download nested [seconds]    (default: 10 s)
 
 #include "app/form1.h"
+#include "bench/resident.h"
 #include "download/cls_download.h"
 #include "site/httpserver.h"
 
@@ -61,19 +62,6 @@ double curlRate(const QString &url, const QString &target, qint64 size)
     return static_cast<double>(size) / (1024.0 * 1024.0) / seconds;
 }
 
-// Resident memory of this process in KiB (Linux), 0 when unknown.
-qint64 residentKiB()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return 0;
-}
-
 int nestedWait(int seconds)
 {
     QByteArray chunk(1024 * 1024, Qt::Uninitialized);
@@ -102,19 +90,19 @@ int nestedWait(int seconds)
             if (waited)
                 return;
             waited = true;
-            before = residentKiB();
+            before = residentBytes();
             QEventLoop question;
             QTimer::singleShot(seconds * 1000, &question, &QEventLoop::quit);
             question.exec();
-            after = residentKiB();
+            after = residentBytes();
             downloader.DLFileStop();
         });
-        const qint64 written =
-            downloader.DLFile(server.base() + QStringLiteral("/endless.mp3"), folder.filePath(QStringLiteral("e.mp3")), 10000);
+        const qint64 written = downloader.DLFile(server.base() + QStringLiteral("/endless.mp3"),
+                                                 folder.filePath(QStringLiteral("e.mp3")), 10000);
         std::printf("endless body, %s: RSS %lld KiB before the %d s nested wait, %lld KiB after: growth %.1f MiB "
                     "(%lld bytes written)\n",
-                    announced ? "3 GiB announced" : "no length", static_cast<long long>(before), seconds,
-                    static_cast<long long>(after), static_cast<double>(after - before) / 1024.0,
+                    announced ? "3 GiB announced" : "no length", static_cast<long long>(before / 1024), seconds,
+                    static_cast<long long>(after / 1024), static_cast<double>(after - before) / (1024.0 * 1024.0),
                     static_cast<long long>(written));
         std::fflush(stdout);
     }

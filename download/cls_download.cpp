@@ -99,9 +99,9 @@ struct Cls_DownLoad::Transfer
     int stallMs = 0;
     ReplyHandle reply;
     QFile file;
-    qint64 total = 0; // bytes written
-    qint64 size = 0;  // the announced length, 0 when unknown
-    qint64 skip = 0;  // leading bytes of the current answer that are already on disk
+    qint64 total = 0;    // bytes written
+    qint64 size = 0;     // the announced length, 0 when unknown
+    qint64 skip = 0;     // leading bytes of the current answer that are already on disk
     qint64 received = 0; // body bytes taken from the network, passed-over ones included
     int resumes = 0;
     // What identifies the resource of the first answer, for resuming it.
@@ -269,8 +269,7 @@ Cls_DownLoad::Status Cls_DownLoad::receive(Transfer &t)
         int wait = t.stallMs;
         bool judging = false;
         if (m_lowSpeedWindowMs > 0) {
-            const qint64 untilJudged =
-                std::max<qint64>(1, t.windowFromMs + m_lowSpeedWindowMs - t.clock.elapsed());
+            const qint64 untilJudged = std::max<qint64>(1, t.windowFromMs + m_lowSpeedWindowMs - t.clock.elapsed());
             if (wait <= 0 || untilJudged < wait) {
                 wait = static_cast<int>(untilJudged);
                 judging = true;
@@ -366,9 +365,9 @@ Cls_DownLoad::Answer Cls_DownLoad::sendRequest(Transfer &t, qint64 from)
     // A server that ignores the range sends the whole body again: when it
     // proves to be the same resource, the part already on disk is passed over.
     const QByteArray etag = reply->rawHeader("ETag").trimmed();
-    const bool same = !t.etag.isEmpty() ? etag == t.etag
-                                        : !t.lastModified.isEmpty() &&
-                                              reply->rawHeader("Last-Modified").trimmed() == t.lastModified;
+    const bool same = !t.etag.isEmpty()
+                          ? etag == t.etag
+                          : !t.lastModified.isEmpty() && reply->rawHeader("Last-Modified").trimmed() == t.lastModified;
     if (same && announcedLength(reply) == t.size) {
         t.skip = from;
         return Answer::Usable;

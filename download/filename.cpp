@@ -14,8 +14,8 @@ bool isControl(char32_t c)
 // Shows nothing, yet can make a name read as something else ("song\u202Egpj.mp3").
 bool hidden(char32_t c)
 {
-    return (c >= 0x80 && c <= 0x9f) || (c >= 0x200b && c <= 0x200f) || (c >= 0x202a && c <= 0x202e) ||
-           c == 0x2060 || (c >= 0x2066 && c <= 0x2069) || c == 0x061c || c == 0xfeff;
+    return (c >= 0x80 && c <= 0x9f) || (c >= 0x200b && c <= 0x200f) || (c >= 0x202a && c <= 0x202e) || c == 0x2060 ||
+           (c >= 0x2066 && c <= 0x2069) || c == 0x061c || c == 0xfeff;
 }
 
 bool refused(char32_t c)

@@ -91,8 +91,6 @@ private slots:
     void secondTransferIsRefusedWhileOneRuns();
     void shortBodyIsResumed_data();
     void shortBodyIsResumed();
-    void limitsEndTheTransfer_data();
-    void limitsEndTheTransfer();
     void existingLongerFileIsTruncated();
     void unwritableTargetIsReported();
     void replicaServesMp3sWithAndWithoutLength();
@@ -373,19 +371,17 @@ void TestDownload::shortBodyIsResumed_data()
     const QByteArray none;
     const QByteArray etag = "ETag";
     const QByteArray modified = "Last-Modified";
-    QTest::newRow("dropped, range honoured") << "drop" << "range" << none << complete << 2 << 0;
-    QTest::newRow("dropped, ETag asked for") << "drop" << "range" << etag << complete << 2 << 0;
-    QTest::newRow("dropped, date asked for") << "drop" << "range" << modified << complete << 2 << 0;
-    QTest::newRow("stalled, range honoured") << "stall" << "range" << none << complete << 2 << 0;
-    QTest::newRow("range ignored, same ETag") << "drop" << "whole" << etag << complete << 2 << 0;
-    QTest::newRow("range ignored, same date") << "drop" << "whole" << modified << complete << 2 << 0;
+    QTest::newRow("dropped, range honoured") << QStringLiteral("drop") << "range" << none << complete << 2 << 0;
+    QTest::newRow("stalled, range honoured") << QStringLiteral("stall") << "range" << none << complete << 2 << 0;
+    QTest::newRow("range ignored, same ETag") << QStringLiteral("drop") << "whole" << etag << complete << 2 << 0;
+    QTest::newRow("range ignored, same date") << QStringLiteral("drop") << "whole" << modified << complete << 2 << 0;
     // Nothing proves the whole body sent again is the same file.
-    QTest::newRow("range ignored, unproven") << "drop" << "whole" << none << complete << 2 << 1;
-    QTest::newRow("dropped every time") << "drop" << "drop" << none << incomplete << retries << 3;
-    QTest::newRow("dropped, then not found") << "drop" << "404" << none << incomplete << retries << 0;
-    QTest::newRow("dropped, then changed") << "drop" << "other" << etag << complete << 2 << 1;
+    QTest::newRow("range ignored, unproven") << QStringLiteral("drop") << "whole" << none << complete << 2 << 1;
+    QTest::newRow("dropped every time") << QStringLiteral("drop") << "drop" << none << incomplete << retries << 3;
+    QTest::newRow("dropped, then not found") << QStringLiteral("drop") << "404" << none << incomplete << retries << 0;
+    QTest::newRow("dropped, then changed") << QStringLiteral("drop") << "other" << etag << complete << 2 << 1;
     // Without a length there is no telling where to go on from.
-    QTest::newRow("chunked and stalled") << "chunked-stall" << "range" << none << incomplete << 1 << 0;
+    QTest::newRow("chunked and stalled") << QStringLiteral("chunked-stall") << "range" << none << incomplete << 1 << 0;
 }
 
 void TestDownload::shortBodyIsResumed()
@@ -447,67 +443,6 @@ void TestDownload::shortBodyIsResumed()
         QCOMPARE(kept, body.left(kept.size()));
         QVERIFY(written < body.size());
     }
-}
-
-void TestDownload::limitsEndTheTransfer_data()
-{
-    QTest::addColumn<int>("size");
-    QTest::addColumn<qint64>("cap");
-    QTest::addColumn<qint64>("floor"); // bytes per second, judged over 400 ms
-    QTest::addColumn<int>("pieceMs");  // 250 bytes a piece; 0: as fast as loopback goes
-    QTest::addColumn<bool>("endless");
-    QTest::addColumn<int>("questionMs"); // a nested wait after the first block
-    QTest::addColumn<bool>("done");
-
-    const qint64 big = qint64(1) << 40;
-    QTest::newRow("body at the cap") << 64000 << qint64(64000) << qint64(0) << 0 << false << 0 << true;
-    QTest::newRow("body a byte past the cap") << 64000 << qint64(63999) << qint64(0) << 0 << false << 0 << false;
-    QTest::newRow("endless body") << 64000 << qint64(256 * 1024) << qint64(0) << 0 << true << 0 << false;
-    QTest::newRow("well above the floor") << 8000 << big << qint64(4000) << 25 << false << 0 << true;
-    QTest::newRow("well under the floor") << 8000 << big << qint64(4000) << 200 << false << 0 << false;
-    // The window's own wait held the sender back; that is no slow sender.
-    QTest::newRow("question open, fast body") << (2 << 20) << big << qint64(512 * 1024) << 0 << false << 1500 << true;
-}
-
-void TestDownload::limitsEndTheTransfer()
-{
-    QFETCH(int, size);
-    QFETCH(qint64, cap);
-    QFETCH(qint64, floor);
-    QFETCH(int, pieceMs);
-    QFETCH(bool, endless);
-    QFETCH(int, questionMs);
-    QFETCH(bool, done);
-    const QByteArray body = patterned(size);
-    m_server->setHandler([&](const HttpRequest &) {
-        HttpResponse response = HttpResponse::text(200, body, "audio/mpeg");
-        response.endless = endless;
-        if (endless)
-            response.framing = HttpResponse::Framing::UntilClose;
-        if (pieceMs > 0) {
-            response.trickleBytes = 250;
-            response.trickleMs = pieceMs;
-        }
-        return response;
-    });
-    Cls_DownLoad downloader;
-    downloader.setMaxBodyBytes(cap);
-    downloader.setLowSpeedLimit(floor, floor > 0 ? 400 : 0);
-    Record record(downloader);
-    connect(&downloader, &Cls_DownLoad::entDLFileDowning, this, [&](const QString &, qint64 done) {
-        if (done == 512 && questionMs > 0) {
-            QEventLoop question;
-            QTimer::singleShot(questionMs, &question, &QEventLoop::quit);
-            question.exec();
-        }
-    });
-    const qint64 written = downloader.DLFile(m_server->base() + QStringLiteral("/a.mp3"), target(), 10000);
-
-    const Status end = done ? Status::DataComplete : Status::Incomplete;
-    QCOMPARE(record.statuses.last(2), codes({end, Status::Finished}));
-    QVERIFY(written <= cap);
-    const QByteArray sent = endless ? body.repeated(int(cap / size) + 1) : body;
-    QCOMPARE(fileContent(done ? target() : Cls_DownLoad::partialPath(target())), sent.left(written));
 }
 
 void TestDownload::existingLongerFileIsTruncated()
