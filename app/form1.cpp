@@ -3,6 +3,7 @@
 #include "app/controls.h"
 #include "app/skin.h"
 #include "app/updatecheck.h"
+#include "download/cls_download.h"
 #include "page/pagefetcher.h"
 #include "player/mciinterpreter.h"
 
@@ -150,6 +151,10 @@ void Form1::closeEvent(QCloseEvent *event)
 {
     // Closing is never refused; every sound the program opened stops with it.
     m_closing = true;
+    // A transfer running underneath ends before the program does, so what it
+    // kept is its partial file and never a half-written target.
+    if (Cdf)
+        Cdf->DLFileStop();
     m_platform.mci->sendString(QStringLiteral("close all"));
     // Pages still on their way are no longer wanted.
     m_fetcher->abortAll();

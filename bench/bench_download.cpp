@@ -5,13 +5,22 @@
 // during the downloader's transfer.
 //
 //   bench_download [MiB] [rounds]      (defaults: 64 MiB, 3 rounds)
+//
+// The nested mode serves an endless MP3 as fast as loopback goes and, after
+// the first block, keeps the window in a nested event loop (as the stop
+// question or the save dialog do) for the given seconds; it prints how much
+// the resident memory grew meanwhile, with and without an announced length.
+//
+//   bench_download nested [seconds]    (default: 10 s)
 
 #include "app/form1.h"
+#include "bench/resident.h"
 #include "download/cls_download.h"
 #include "site/httpserver.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -53,6 +62,53 @@ double curlRate(const QString &url, const QString &target, qint64 size)
     return static_cast<double>(size) / (1024.0 * 1024.0) / seconds;
 }
 
+int nestedWait(int seconds)
+{
+    QByteArray chunk(1024 * 1024, Qt::Uninitialized);
+    QRandomGenerator(9).fillRange(reinterpret_cast<quint32 *>(chunk.data()), chunk.size() / 4);
+    LoopbackServer server;
+    if (!server.start()) {
+        std::fprintf(stderr, "cannot listen on 127.0.0.1\n");
+        return 1;
+    }
+    QTemporaryDir folder;
+    for (const bool announced : {false, true}) {
+        server.setHandler([&chunk, announced](const HttpRequest &) {
+            HttpResponse response = HttpResponse::text(200, chunk, "audio/mpeg");
+            response.endless = true;
+            if (announced)
+                response.announcedLength = qint64(3) << 30;
+            else
+                response.framing = HttpResponse::Framing::UntilClose;
+            return response;
+        });
+        Cls_DownLoad downloader;
+        qint64 before = 0;
+        qint64 after = 0;
+        bool waited = false;
+        QObject::connect(&downloader, &Cls_DownLoad::entDLFileDowning, [&] {
+            if (waited)
+                return;
+            waited = true;
+            before = residentBytes();
+            QEventLoop question;
+            QTimer::singleShot(seconds * 1000, &question, &QEventLoop::quit);
+            question.exec();
+            after = residentBytes();
+            downloader.DLFileStop();
+        });
+        const qint64 written = downloader.DLFile(server.base() + QStringLiteral("/endless.mp3"),
+                                                 folder.filePath(QStringLiteral("e.mp3")), 10000);
+        std::printf("endless body, %s: RSS %lld KiB before the %d s nested wait, %lld KiB after: growth %.1f MiB "
+                    "(%lld bytes written)\n",
+                    announced ? "3 GiB announced" : "no length", static_cast<long long>(before / 1024), seconds,
+                    static_cast<long long>(after / 1024), static_cast<double>(after - before) / (1024.0 * 1024.0),
+                    static_cast<long long>(written));
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -61,6 +117,8 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
+    if (args.value(1) == QLatin1String("nested"))
+        return nestedWait(args.size() > 2 ? args[2].toInt() : 10);
     const qint64 mib = args.size() > 1 ? args[1].toLongLong() : 64;
     const int rounds = args.size() > 2 ? args[2].toInt() : 3;
     const qint64 size = mib * 1024 * 1024;

@@ -11,6 +11,7 @@
 // pictures deleted later, say) is released the way it is in real use.
 
 #include "app/form1.h"
+#include "bench/resident.h"
 #include "player/mciinterpreter.h"
 #include "player/qtmediadevice.h"
 #include "support/fakes.h"
@@ -37,14 +38,7 @@ namespace {
 
 double residentMiB()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return 0;
+    return static_cast<double>(residentBytes()) / (1024.0 * 1024.0);
 }
 
 bool wanted(const QString &step)

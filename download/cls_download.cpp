@@ -1,9 +1,12 @@
 #include "download/cls_download.h"
 
+#include "download/filename.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -13,7 +16,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 namespace {
 
@@ -69,6 +74,22 @@ int httpStatus(const QNetworkReply *reply)
     return status.isValid() ? status.toInt() : 0;
 }
 
+// What a failed write of `file` means for the user.
+Cls_DownLoad::Status writeFailure(const QFile &file)
+{
+    return file.error() == QFileDevice::ResourceError ? Cls_DownLoad::Status::DiskFull
+                                                      : Cls_DownLoad::Status::WriteFailed;
+}
+
+// Puts `from` in the place of `to` in one step: whoever looks at `to` sees
+// either the earlier file or the new one, never a mixture or nothing.
+bool replaceFile(const QString &from, const QString &to)
+{
+    std::error_code error;
+    std::filesystem::rename(QFileInfo(from).filesystemFilePath(), QFileInfo(to).filesystemFilePath(), error);
+    return !error;
+}
+
 } // namespace
 
 struct Cls_DownLoad::Transfer
@@ -78,16 +99,34 @@ struct Cls_DownLoad::Transfer
     int stallMs = 0;
     ReplyHandle reply;
     QFile file;
-    qint64 total = 0; // bytes written
-    qint64 size = 0;  // the announced length, 0 when unknown
-    qint64 skip = 0;  // leading bytes of the current answer that are already on disk
+    qint64 total = 0;    // bytes written
+    qint64 size = 0;     // the announced length, 0 when unknown
+    qint64 skip = 0;     // leading bytes of the current answer that are already on disk
+    qint64 received = 0; // body bytes taken from the network, passed-over ones included
     int resumes = 0;
+    // What identifies the resource of the first answer, for resuming it.
+    QByteArray etag; // strong entity tags only
+    QByteArray lastModified;
+    // The low-speed window: when it began and how much had been received by then.
+    qint64 windowFromMs = 0;
+    qint64 windowFromBytes = 0;
     bool broken = false; // the current answer was given up on
     QElapsedTimer clock;
     // How far the start time of day lies past the whole second it rounds to;
     // elapsed whole seconds are counted from that rounded second.
     double startOffset = 0.0;
 };
+
+QString Cls_DownLoad::partialPath(const QString &target)
+{
+    const QString suffix = QStringLiteral(".part");
+    const QFileInfo info(target);
+    QString name = info.fileName();
+    // The target's own name may already use all the room a name has.
+    while (!name.isEmpty() && (name + suffix).toUtf8().size() > download::kMaxFileNameBytes)
+        name.chop(name.size() >= 2 && name.back().isLowSurrogate() ? 2 : 1);
+    return target.left(target.size() - info.fileName().size()) + name + suffix;
+}
 
 Cls_DownLoad::Cls_DownLoad(QObject *parent)
     : QObject(parent)
@@ -108,13 +147,7 @@ qint64 Cls_DownLoad::DLFile(const QString &sRemoteURL, const QString &sLocalFile
     t.url = sRemoteURL;
     t.path = sLocalFilePath;
     t.stallMs = lTimeOut;
-    Status end = transfer(t);
-
-    if (t.file.isOpen()) {
-        if (!t.file.flush() && end != Status::Stopped)
-            end = Status::WriteFailed;
-        t.file.close();
-    }
+    const Status end = settle(t, transfer(t));
     t.reply.reset();
     status(end);
     status(Status::Finished);
@@ -148,23 +181,54 @@ Cls_DownLoad::Status Cls_DownLoad::transfer(Transfer &t)
     }
 
     status(Status::QueryingSize);
-    t.size = announcedLength(t.reply.get());
+    QNetworkReply *reply = t.reply.get();
+    t.size = announcedLength(reply);
+    t.etag = reply->rawHeader("ETag").trimmed();
+    if (t.etag.startsWith("W/"))
+        t.etag.clear(); // a weak tag does not vouch for the bytes
+    t.lastModified = reply->rawHeader("Last-Modified").trimmed();
 
     const double startOfDay = QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
     t.startOffset = startOfDay - std::nearbyint(startOfDay);
     t.clock.start();
 
     status(Status::Receiving);
-    t.file.setFileName(t.path);
+    t.file.setFileName(partialPath(t.path));
     if (!t.file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return Status::WriteFailed;
+    restartSpeedWindow(t);
     return receive(t);
+}
+
+// Closes the partial file and, for a complete body, puts it in the target's
+// place. What stays of the partial file is worth something only after a stop
+// or a short body, and only when it holds bytes.
+Cls_DownLoad::Status Cls_DownLoad::settle(Transfer &t, Status end)
+{
+    if (!t.file.isOpen())
+        return end;
+    const QString partial = t.file.fileName();
+    const bool flushed = t.file.flush();
+    if (!flushed && end != Status::Stopped)
+        end = writeFailure(t.file);
+    t.file.close();
+    if (end == Status::DataComplete) {
+        // Fails when the folder went away meanwhile, with the file in it.
+        if (replaceFile(partial, t.path))
+            return end;
+        end = Status::WriteFailed;
+    }
+    if (!flushed || t.total == 0 || (end != Status::Stopped && end != Status::Incomplete))
+        QFile::remove(partial);
+    return end;
 }
 
 Cls_DownLoad::Status Cls_DownLoad::receive(Transfer &t)
 {
     char block[kBlockSize];
     for (;;) {
+        if (tooSlow(t))
+            return Status::Incomplete;
         QNetworkReply *reply = t.reply.get();
         const qint64 available = reply->bytesAvailable();
         if (t.skip > 0 && available > 0) {
@@ -172,6 +236,7 @@ Cls_DownLoad::Status Cls_DownLoad::receive(Transfer &t)
             if (skipped <= 0)
                 return Status::Incomplete;
             t.skip -= skipped;
+            t.received += skipped;
             continue;
         }
         const bool ended = t.broken || reply->isFinished();
@@ -179,8 +244,11 @@ Cls_DownLoad::Status Cls_DownLoad::receive(Transfer &t)
             const qint64 n = reply->read(block, kBlockSize);
             if (n <= 0)
                 return Status::Incomplete; // a read that fails mid-body
+            t.received += n;
+            if (t.total + n > m_maxBodyBytes)
+                return Status::Incomplete; // no song is that long: an endless body
             if (t.file.write(block, n) != n)
-                return Status::WriteFailed;
+                return writeFailure(t.file);
             t.total += n;
             emit entDLFileDowning(t.url, t.total, t.size, speed(t));
             if (m_stopRequested)
@@ -197,11 +265,21 @@ Cls_DownLoad::Status Cls_DownLoad::receive(Transfer &t)
                 continue;
             return end;
         }
-        switch (waitFor(reply, false, t.stallMs)) {
+        // Wake up in time to judge the speed, should nothing else come.
+        int wait = t.stallMs;
+        bool judging = false;
+        if (m_lowSpeedWindowMs > 0) {
+            const qint64 untilJudged = std::max<qint64>(1, t.windowFromMs + m_lowSpeedWindowMs - t.clock.elapsed());
+            if (wait <= 0 || untilJudged < wait) {
+                wait = static_cast<int>(untilJudged);
+                judging = true;
+            }
+        }
+        switch (waitFor(reply, false, wait)) {
         case Wake::Ready:
             break;
         case Wake::Stalled:
-            t.broken = true;
+            t.broken = !judging;
             break;
         case Wake::Stopped:
         case Wake::Interrupted:
@@ -219,6 +297,7 @@ bool Cls_DownLoad::resume(Transfer &t, Status &end)
         ++t.resumes;
         switch (sendRequest(t, t.total)) {
         case Answer::Usable:
+            restartSpeedWindow(t);
             return true;
         case Answer::Refused:
             break;
@@ -239,10 +318,16 @@ Cls_DownLoad::Answer Cls_DownLoad::sendRequest(Transfer &t, qint64 from)
     request.setRawHeader("Cache-Control", "no-cache");
     // Lengths and ranges then count the bytes that end up in the file.
     request.setRawHeader("Accept-Encoding", "identity");
-    if (from > 0)
+    if (from > 0) {
         request.setRawHeader("Range", "bytes=" + QByteArray::number(from) + '-');
+        // Only the rest of the same resource: a changed one comes whole.
+        const QByteArray &validator = t.etag.isEmpty() ? t.lastModified : t.etag;
+        if (!validator.isEmpty())
+            request.setRawHeader("If-Range", validator);
+    }
 
     t.reply.reset(m_network->get(request));
+    t.reply->setReadBufferSize(kReadBufferBytes);
     t.broken = false;
     t.skip = 0;
     QNetworkReply *reply = t.reply.get();
@@ -275,13 +360,27 @@ Cls_DownLoad::Answer Cls_DownLoad::sendRequest(Transfer &t, qint64 from)
         return Answer::Usable;
     if (code == 206)
         return continuesAt(reply, from, t.size) ? Answer::Usable : Answer::Refused;
-    // A server that ignores the range sends the whole body again; the part
-    // already on disk is passed over.
-    if (code == 200 && announcedLength(reply) == t.size) {
+    if (code != 200)
+        return Answer::Refused;
+    // A server that ignores the range sends the whole body again: when it
+    // proves to be the same resource, the part already on disk is passed over.
+    const QByteArray etag = reply->rawHeader("ETag").trimmed();
+    const bool same = !t.etag.isEmpty()
+                          ? etag == t.etag
+                          : !t.lastModified.isEmpty() && reply->rawHeader("Last-Modified").trimmed() == t.lastModified;
+    if (same && announcedLength(reply) == t.size) {
         t.skip = from;
         return Answer::Usable;
     }
-    return Answer::Refused;
+    // Anything else may be another file: splicing it onto the bytes on disk
+    // would make a file that never existed, so it starts over.
+    if (!t.file.seek(0) || !t.file.resize(0))
+        return Answer::Refused;
+    t.total = 0;
+    t.size = announcedLength(reply);
+    t.etag = etag.startsWith("W/") ? QByteArray() : etag;
+    t.lastModified = reply->rawHeader("Last-Modified").trimmed();
+    return Answer::Usable;
 }
 
 Cls_DownLoad::Wake Cls_DownLoad::waitFor(QNetworkReply *reply, bool headersOnly, int stallMs)
@@ -315,6 +414,29 @@ Cls_DownLoad::Wake Cls_DownLoad::waitFor(QNetworkReply *reply, bool headersOnly,
     if (wake == Wake::Interrupted && m_stopRequested)
         wake = Wake::Stopped;
     return wake;
+}
+
+void Cls_DownLoad::restartSpeedWindow(Transfer &t) const
+{
+    t.windowFromMs = t.clock.elapsed();
+    t.windowFromBytes = t.received + t.reply->bytesAvailable();
+}
+
+bool Cls_DownLoad::tooSlow(Transfer &t) const
+{
+    if (m_lowSpeedWindowMs <= 0)
+        return false;
+    const qint64 span = t.clock.elapsed() - t.windowFromMs;
+    if (span < m_lowSpeedWindowMs)
+        return false;
+    const qint64 available = t.reply->bytesAvailable();
+    const qint64 got = t.received + available - t.windowFromBytes;
+    // A body that is all in, or a buffer that filled up meanwhile, means the
+    // wait was ours (a question or a dialog kept the window busy), not the sender's.
+    const bool waitedOnUs = t.reply->isFinished() || available >= kReadBufferBytes / 2;
+    const bool slow = !waitedOnUs && got * 1000 < m_lowSpeedBytesPerSecond * span;
+    restartSpeedWindow(t);
+    return slow;
 }
 
 qint64 Cls_DownLoad::speed(const Transfer &t) const

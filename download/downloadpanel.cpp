@@ -109,8 +109,12 @@ void Form1::Command6_Click()
         const qint64 written = Cdf->DLFile(m_song.audioAddress, path, DownloadTimeOut);
         if (m_closing || m_ended)
             return;
-        if (written != 0 && QFileInfo::exists(path))
-            m_platform.launcher->showInFolder(path);
+        // What a transfer that did not complete kept stays under its own,
+        // clearly unfinished name; the file at the target may be an earlier copy.
+        const bool complete = m_lastDownloadStatus == Cls_DownLoad::code(Cls_DownLoad::Status::DataComplete);
+        const QString shown = complete ? path : Cls_DownLoad::partialPath(path);
+        if (written != 0 && QFileInfo::exists(shown))
+            m_platform.launcher->showInFolder(shown);
         // However the transfer ended, the panel is ready for the next one.
         Command2->setEnabled(true);
         Command6->setEnabled(true);
@@ -138,8 +142,10 @@ void Form1::Cdf_entDLFileDowning(const QString &, qint64 lDownLoaded, qint64 lFi
 void Form1::Cdf_entDLFileStatus(int TmpState)
 {
     using S = Cls_DownLoad::Status;
+    // The status before "finished" tells how the transfer ended.
     const int previous = m_lastDownloadStatus;
-    m_lastDownloadStatus = TmpState;
+    if (TmpState != Cls_DownLoad::code(S::Finished))
+        m_lastDownloadStatus = TmpState;
     switch (static_cast<S>(TmpState)) {
     case S::Connecting:
         setStatus(QStringLiteral("正在连接服务器..."));
@@ -173,6 +179,9 @@ void Form1::Cdf_entDLFileStatus(int TmpState)
     case S::DataComplete:
         setStatus(QStringLiteral("正在连接服务器.."));
         break;
+    case S::DiskFull:
+        setStatus(QStringLiteral("磁盘空间不足,下载被中止.."));
+        break;
     default:
         setStatus(QStringLiteral("下载被中止.."));
         Cdf->DLFileStop();
@@ -186,7 +195,8 @@ void Form1::Command13_Click()
         setStatus(kNotParsed);
         return;
     }
-    m_platform.clipboard->setText(m_song.audioAddress);
+    // A line break or an escape would travel on into whatever it is pasted in.
+    m_platform.clipboard->setText(download::withoutControls(m_song.audioAddress));
     setStatus(QStringLiteral("音乐地址已复制.."));
 }
 

@@ -8,6 +8,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -116,7 +117,7 @@ private:
         }
         head += "Connection: close\r\n\r\n";
         m_socket->write(head);
-        m_limit = r.body.size();
+        m_limit = r.endless && !r.body.isEmpty() ? std::numeric_limits<qint64>::max() : r.body.size();
         for (const qint64 cut : {r.dropAfter, r.hangUpAfter}) {
             if (cut >= 0)
                 m_limit = std::min(m_limit, cut);
@@ -149,7 +150,7 @@ private:
             return false;
         const qint64 n = std::min(size, m_limit - m_sent);
         if (n > 0) {
-            const QByteArray piece = m_response.body.mid(m_sent, n);
+            const QByteArray piece = m_response.endless ? endlessPiece(n) : m_response.body.mid(m_sent, n);
             if (m_response.framing == HttpResponse::Framing::Chunked)
                 m_socket->write(QByteArray::number(n, 16) + "\r\n" + piece + "\r\n");
             else
@@ -167,6 +168,19 @@ private:
         else
             m_socket->disconnectFromHost();
         return false;
+    }
+
+    // The next `size` bytes of the body repeated without end.
+    QByteArray endlessPiece(qint64 size) const
+    {
+        const QByteArray &body = m_response.body;
+        QByteArray piece;
+        for (qint64 at = m_sent; piece.size() < size;) {
+            const qint64 offset = at % body.size();
+            piece += body.mid(offset, size - piece.size());
+            at = m_sent + piece.size();
+        }
+        return piece;
     }
 
     QTcpSocket *m_socket;

@@ -53,6 +53,8 @@ struct HttpResponse final
     int trickleMs = 0;    // ...one piece every trickleMs milliseconds
     // Advertise this Content-Length instead of the body's real size (>= 0).
     qint64 announcedLength = -1;
+    // Send the body over and over, never ending (until the peer goes away).
+    bool endless = false;
 
     static HttpResponse text(int status, const QByteArray &body,
                              const QByteArray &contentType = "text/plain; charset=utf-8");

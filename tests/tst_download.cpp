@@ -218,7 +218,7 @@ void TestDownload::failedRequestWritesNothing()
     QCOMPARE(downloader.DLFile(url, target(), kShortStall), qint64(0));
     QCOMPARE(record.statuses, codes({Status::Connecting, Status::Requesting, Status::RequestFailed, Status::Finished}));
     QVERIFY(record.totals.isEmpty());
-    QVERIFY(!QFileInfo::exists(target()));
+    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files), QStringList());
 }
 
 void TestDownload::asksAsVbHttpBypassingCaches()
@@ -277,7 +277,8 @@ void TestDownload::stopEndsAfterTheNextBlock()
     QCOMPARE(written, qint64(4 * 512));
     QCOMPARE(record.totals, (QList<qint64>{512, 1024, 1536, 2048}));
     QCOMPARE(record.statuses.mid(4), codes({Status::Stopped, Status::Finished}));
-    QCOMPARE(fileContent(target()), body.left(2048));
+    QCOMPARE(fileContent(Cls_DownLoad::partialPath(target())), body.left(2048));
+    QVERIFY(!QFileInfo::exists(target()));
 }
 
 void TestDownload::stopWhileWaitingEndsAtOnce_data()
@@ -306,7 +307,9 @@ void TestDownload::stopWhileWaitingEndsAtOnce()
     QVERIFY(clock.elapsed() < 5000);
     QCOMPARE(record.statuses.last(2), codes({Status::Stopped, Status::Finished}));
     QCOMPARE(record.statuses.contains(Cls_DownLoad::code(Status::Receiving)), headersSent);
-    QCOMPARE(QFileInfo::exists(target()), headersSent);
+    // Nothing was kept, so nothing is left behind.
+    QVERIFY(!QFileInfo::exists(target()));
+    QVERIFY(!QFileInfo::exists(Cls_DownLoad::partialPath(target())));
 }
 
 void TestDownload::staleStopDoesNotStopTheNextTransfer()
@@ -355,43 +358,49 @@ void TestDownload::secondTransferIsRefusedWhileOneRuns()
 
 void TestDownload::shortBodyIsResumed_data()
 {
-    QTest::addColumn<QString>("first"); // how the first answer breaks
-    QTest::addColumn<QString>("later"); // how every later answer behaves
+    QTest::addColumn<QString>("first");        // how the first answer breaks
+    QTest::addColumn<QString>("later");        // how every later answer behaves
+    QTest::addColumn<QByteArray>("validator"); // what names the resource in the answers, if anything
     QTest::addColumn<int>("end");
     QTest::addColumn<int>("requests");
+    QTest::addColumn<int>("restarts"); // how often the file started over
 
     const int complete = Cls_DownLoad::code(Status::DataComplete);
     const int incomplete = Cls_DownLoad::code(Status::Incomplete);
-    QTest::newRow("dropped, range honoured") << "drop"
-                                             << "range" << complete << 2;
-    QTest::newRow("stalled, range honoured") << "stall"
-                                             << "range" << complete << 2;
-    QTest::newRow("dropped, range ignored") << "drop"
-                                            << "whole" << complete << 2;
-    QTest::newRow("dropped every time") << "drop"
-                                        << "drop" << incomplete << 1 + Cls_DownLoad::kMaxResumes;
-    QTest::newRow("dropped, then not found") << "drop"
-                                             << "404" << incomplete << 1 + Cls_DownLoad::kMaxResumes;
-    QTest::newRow("dropped, then another file") << "drop"
-                                                << "other" << incomplete << 1 + Cls_DownLoad::kMaxResumes;
+    const int retries = 1 + Cls_DownLoad::kMaxResumes;
+    const QByteArray none;
+    const QByteArray etag = "ETag";
+    const QByteArray modified = "Last-Modified";
+    QTest::newRow("dropped, range honoured") << QStringLiteral("drop") << "range" << none << complete << 2 << 0;
+    QTest::newRow("stalled, range honoured") << QStringLiteral("stall") << "range" << none << complete << 2 << 0;
+    QTest::newRow("range ignored, same ETag") << QStringLiteral("drop") << "whole" << etag << complete << 2 << 0;
+    QTest::newRow("range ignored, same date") << QStringLiteral("drop") << "whole" << modified << complete << 2 << 0;
+    // Nothing proves the whole body sent again is the same file.
+    QTest::newRow("range ignored, unproven") << QStringLiteral("drop") << "whole" << none << complete << 2 << 1;
+    QTest::newRow("dropped every time") << QStringLiteral("drop") << "drop" << none << incomplete << retries << 3;
+    QTest::newRow("dropped, then not found") << QStringLiteral("drop") << "404" << none << incomplete << retries << 0;
+    QTest::newRow("dropped, then changed") << QStringLiteral("drop") << "other" << etag << complete << 2 << 1;
     // Without a length there is no telling where to go on from.
-    QTest::newRow("chunked and stalled") << "chunked-stall"
-                                         << "range" << incomplete << 1;
+    QTest::newRow("chunked and stalled") << QStringLiteral("chunked-stall") << "range" << none << incomplete << 1 << 0;
 }
 
 void TestDownload::shortBodyIsResumed()
 {
     QFETCH(QString, first);
     QFETCH(QString, later);
+    QFETCH(QByteArray, validator);
     QFETCH(int, end);
     QFETCH(int, requests);
+    QFETCH(int, restarts);
     const QByteArray body = patterned(8000);
+    const QByteArray changed = patterned(5000).toUpper();
+    const QByteArray version = validator == "ETag" ? QByteArray("\"v1\"") : QByteArray("Tue, 01 Apr 2025 10:00:00 GMT");
     m_server->setHandler([&](const HttpRequest &request) {
         const bool isFirst = request.header("range").isEmpty();
         const QString &mode = isFirst ? first : later;
         HttpResponse response = HttpResponse::text(200, body, "audio/mpeg");
         if (mode == QLatin1String("range"))
-            return rangedBody(request, body, "audio/mpeg");
+            response = rangedBody(request, body, "audio/mpeg");
         if (mode == QLatin1String("drop"))
             response.hangUpAfter = 3000;
         if (mode == QLatin1String("chunked-stall"))
@@ -402,8 +411,10 @@ void TestDownload::shortBodyIsResumed()
         }
         if (mode == QLatin1String("404"))
             return HttpResponse::text(404, "gone");
+        if (!validator.isEmpty())
+            response.withHeader(validator, mode == QLatin1String("other") ? "\"v2\"" : version);
         if (mode == QLatin1String("other"))
-            response.body = patterned(5000);
+            response.body = changed;
         return response;
     });
 
@@ -413,16 +424,23 @@ void TestDownload::shortBodyIsResumed()
 
     QCOMPARE(record.statuses.last(2), (QList<int>{end, Cls_DownLoad::code(Status::Finished)}));
     QCOMPARE(m_server->requestCount(), requests);
-    const QByteArray written_ = fileContent(target());
-    QCOMPARE(written, qint64(written_.size()));
-    QCOMPARE(written_, body.left(written_.size()));
+    QCOMPARE(m_server->requests().value(1).header("if-range"), validator.isEmpty() ? QByteArray() : version);
+    const bool done = end == Cls_DownLoad::code(Status::DataComplete);
+    const QByteArray kept = fileContent(done ? target() : Cls_DownLoad::partialPath(target()));
+    QCOMPARE(QFileInfo::exists(Cls_DownLoad::partialPath(target())), !done);
+    QCOMPARE(written, qint64(kept.size()));
     QCOMPARE(record.totals.last(), written);
+    int startedOver = 0;
     for (int i = 1; i < record.totals.size(); ++i)
-        QVERIFY(record.totals[i] > record.totals[i - 1]);
-    if (end == Cls_DownLoad::code(Status::DataComplete)) {
-        QCOMPARE(written_, body);
+        startedOver += record.totals[i] < record.totals[i - 1];
+    QCOMPARE(startedOver, restarts);
+    if (later == QLatin1String("other")) {
+        QCOMPARE(kept, changed);
+    } else if (done) {
+        QCOMPARE(kept, body);
         QCOMPARE(m_server->requests().at(1).header("range"), QByteArray("bytes=3000-"));
     } else {
+        QCOMPARE(kept, body.left(kept.size()));
         QVERIFY(written < body.size());
     }
 }

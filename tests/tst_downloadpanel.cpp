@@ -204,6 +204,11 @@ void TestDownloadPanel::defaultFileNameIsSafe_data()
                               << "";
     QTest::newRow("long with emoji") << QString::fromUtf8("🎵").repeated(80) << "x"
                                      << "";
+    // "song<RLO>3pm.exe" would read as "songexe.mp3".
+    QTest::newRow("direction overrides") << QString::fromUtf8("song\u202E3pm.exe\u202C\u2066\u200F")
+                                         << QString::fromUtf8("\u061Cab\u2069") << "song3pm.exe - ab.mp3";
+    QTest::newRow("zero-width and C1") << QString::fromUtf8("\u200B晴\u200D天\uFEFF\u2060")
+                                       << QString::fromUtf8("\u0085林\u009B小夏\u0080") << "晴天 - 林小夏.mp3";
 }
 
 void TestDownloadPanel::defaultFileNameIsSafe()
@@ -369,8 +374,11 @@ void TestDownloadPanel::failureKeepsItsMessage()
 
     QCOMPARE(statuses.last(), message);
     QVERIFY(!statuses.contains(kDone));
-    QCOMPARE(QFileInfo::exists(path), fileShown);
-    QCOMPARE(m_fakes.launcher->selected, fileShown ? QStringList{path} : QStringList{});
+    // What came is shown under its unfinished name, never as the song.
+    const QString partial = Cls_DownLoad::partialPath(path);
+    QVERIFY(!QFileInfo::exists(path));
+    QCOMPARE(QFileInfo::exists(partial), fileShown);
+    QCOMPARE(m_fakes.launcher->selected, fileShown ? QStringList{partial} : QStringList{});
     QCOMPARE(window->Command6->text(), kStart);
     QVERIFY(window->Command6->isEnabled());
     QVERIFY(window->Command2->isEnabled());
@@ -405,9 +413,11 @@ void TestDownloadPanel::confirmedStopKeepsThePartialFile()
     QVERIFY(m_fakes.messageBox->shown[0].question);
     QVERIFY(stoppedState);
     QCOMPARE(statuses.last(2), (QStringList{"停止音乐下载", "停止音乐下载"}));
-    // The block read after the press is kept.
-    QCOMPARE(fileContent(window->downloadPath()), body.left(4 * 512));
-    QCOMPARE(m_fakes.launcher->selected, QStringList{window->downloadPath()});
+    // The block read after the press is kept, under the unfinished name.
+    const QString partial = Cls_DownLoad::partialPath(window->downloadPath());
+    QCOMPARE(fileContent(partial), body.left(4 * 512));
+    QVERIFY(!QFileInfo::exists(window->downloadPath()));
+    QCOMPARE(m_fakes.launcher->selected, QStringList{partial});
     QCOMPARE(audioRequests(), 1);
     QCOMPARE(window->Command6->text(), kStart);
     QVERIFY(window->Command6->isEnabled());
@@ -467,6 +477,13 @@ void TestDownloadPanel::copyButtonCopiesTheAudioAddress()
     window->Command16->click();
     window->Command13->click();
     QCOMPARE(m_fakes.clipboard->content, QStringLiteral("http://127.0.0.1:1/userdata/userwork/109/5200109.mp3"));
+
+    // Control characters the page put in the address stay behind.
+    SongPage hostile;
+    hostile.audioPath = QStringLiteral("/a.mp3\x1b]0;x\x07\n\r\t\u0085\u009b2J");
+    window = lookedUpWindow(hostile);
+    window->Command13->click();
+    QCOMPARE(m_fakes.clipboard->content, m_server->base() + QStringLiteral("/a.mp3]0;x2J"));
 }
 
 void TestDownloadPanel::closeGlyphHidesThePanel()
