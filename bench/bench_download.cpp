@@ -6,7 +6,9 @@
 //
 //   bench_download [MiB] [rounds]      (defaults: 64 MiB, 3 rounds)
 
+#include "app/downloadpanel.h"
 #include "app/form1.h"
+#include "app/songpanel.h"
 #include "download/cls_download.h"
 #include "site/httpserver.h"
 
@@ -112,7 +114,7 @@ int main(int argc, char *argv[])
         ticker.start();
         sinceTick.start();
         clock.start();
-        const qint64 written = window.Cdf->DLFile(url, target, window.DownloadTimeOut);
+        const qint64 written = window.Cdf->DLFile(url, target, window.downloadPanel().DownloadTimeOut);
         const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
         ticker.stop();
         QObject::disconnect(counter);

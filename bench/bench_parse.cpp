@@ -2,7 +2,9 @@
 // whole press of the parse button (fetch over loopback, cut, labels, avatar).
 // Run: build/bench/bench_parse [megabytes]   (QT_QPA_PLATFORM=offscreen is set here)
 
+#include "app/downloadpanel.h"
 #include "app/form1.h"
+#include "app/songpanel.h"
 #include "page/songparser.h"
 #include "site/httpserver.h"
 
@@ -77,15 +79,15 @@ int main(int argc, char *argv[])
     Form1 window(config, Platform::desktop());
     window.load();
     window.Text1->setText(server.base() + QStringLiteral("/s/1"));
-    window.aicAlphaImage3_Click(); // warm-up
+    window.songPanel().aicAlphaImage3_Click(); // warm-up
     clock.restart();
     for (int i = 0; i < kRounds; ++i)
-        window.aicAlphaImage3_Click();
+        window.songPanel().aicAlphaImage3_Click();
     const double pressMs = clock.nsecsElapsed() / 1e6 / kRounds;
 
     std::printf("page size           %.2f MiB\n", page.size() / 1048576.0);
     std::printf("cut alone           %.2f ms\n", cutMs);
     std::printf("whole parse press   %.2f ms (loopback fetch, decode, cut, labels, avatar)\n", pressMs);
-    std::printf("title read          %s\n", qPrintable(window.songTitle()));
+    std::printf("title read          %s\n", qPrintable(window.songPanel().songTitle()));
     return 0;
 }

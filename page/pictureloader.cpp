@@ -14,7 +14,7 @@ QImage LoadPicture(PageFetcher &fetcher, const QString &strFileName)
     if (scheme == QLatin1String("http") || scheme == QLatin1String("https")) {
         const FetchResult answer = fetcher.GetBytes(strFileName);
         // An error page is never the picture, whatever its bytes happen to be.
-        if (!answer.ok || answer.httpStatus >= 400)
+        if (answer.status != FetchStatus::Ok)
             return {};
         return QImage::fromData(answer.body);
     }

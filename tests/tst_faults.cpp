@@ -1,7 +1,9 @@
 #include "app/controls.h"
+#include "app/downloadpanel.h"
 #include "app/form1.h"
+#include "app/qtmediadevice.h"
+#include "app/songpanel.h"
 #include "player/mciinterpreter.h"
-#include "player/qtmediadevice.h"
 #include "support/fakes.h"
 #include "support/faults.h"
 #include "support/songpages.h"
@@ -195,7 +197,7 @@ void TestFaults::parse()
     QVERIFY(window->Text1->isEnabled());
     // The address must name the configured site (a dead one when refused).
     window->Text1->setText(m_server->base() + QStringLiteral("/s/1?via=") + base + QStringLiteral("/s/"));
-    window->aicAlphaImage3_Click();
+    window->songPanel().aicAlphaImage3_Click();
     const SongRecord before = window->songRecord();
     QVERIFY(!before.audioAddress.isEmpty());
 
@@ -204,12 +206,13 @@ void TestFaults::parse()
     QElapsedTimer clock;
     clock.start();
     TickWatch ticks;
-    window->aicAlphaImage3_Click();
+    window->songPanel().aicAlphaImage3_Click();
     QVERIFY2(clock.elapsed() < kTimeLimitMs + kSlackMs, qPrintable(QString::number(clock.elapsed())));
     QVERIFY2(ticks.longestGapMs() < kLongestFreezeMs, qPrintable(QString::number(ticks.longestGapMs())));
 
-    tell(window->status().isEmpty() ? QStringLiteral("parsed: title \"%1\"").arg(window->songTitle().left(20))
-                                    : QStringLiteral("status \"%1\"").arg(window->status()),
+    tell(window->status().isEmpty()
+             ? QStringLiteral("parsed: title \"%1\"").arg(window->songPanel().songTitle().left(20))
+             : QStringLiteral("status \"%1\"").arg(window->status()),
          clock.elapsed(), ticks);
     if (fetchFails(fault)) {
         QCOMPARE(window->status(), kFetchFailed);
@@ -251,12 +254,12 @@ void TestFaults::avatar()
     QElapsedTimer clock;
     clock.start();
     TickWatch ticks;
-    window.aicAlphaImage3_Click();
+    window.songPanel().aicAlphaImage3_Click();
     QVERIFY2(clock.elapsed() < kTimeLimitMs + kSlackMs, qPrintable(QString::number(clock.elapsed())));
     QVERIFY2(ticks.longestGapMs() < kLongestFreezeMs, qPrintable(QString::number(ticks.longestGapMs())));
 
     tell(QStringLiteral("default avatar"), clock.elapsed(), ticks);
-    QCOMPARE(window.songTitle(), QStringLiteral("晴天"));
+    QCOMPARE(window.songPanel().songTitle(), QStringLiteral("晴天"));
     // No picture came: the default one shows.
     QCOMPARE(window.Image1->picture().toImage(), window.Image2->picture().toImage());
 }
@@ -318,13 +321,13 @@ void TestFaults::download()
     };
     m_server->setHandler(faulty);
     auto window = makeWindow(m_server->base());
-    window->DownloadTimeOut = 400;
+    window->downloadPanel().DownloadTimeOut = 400;
     window->load();
     window->Text1->setText(m_server->base() + QStringLiteral("/s/1"));
-    window->aicAlphaImage3_Click();
+    window->songPanel().aicAlphaImage3_Click();
     window->Command2->click();
     // A copy of the work from an earlier download sits where this one goes.
-    const QString path = window->downloadPath();
+    const QString path = window->downloadPanel().downloadPath();
     {
         QVERIFY(QDir().mkpath(QFileInfo(path).path()));
         QFile earlier(path);

@@ -1,4 +1,4 @@
-#include "video/form2.h"
+#include "app/form2.h"
 
 #include "app/controls.h"
 #include "app/layout.h"
