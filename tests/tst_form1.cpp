@@ -133,6 +133,7 @@ void TestForm1::controlsStartAsDesigned()
     QCOMPARE(window->Slider1->singleStep(), 1);
     QCOMPARE(window->ProgressBar1->minimum(), 0);
     QCOMPARE(window->ProgressBar1->maximum(), 100);
+    QVERIFY(!window->ProgressBar1->isTextVisible());
     QVERIFY(!window->Timer3->isActive());
     QVERIFY(!window->Timer4->isActive());
     QCOMPARE(window->Timer3->interval(), 100);
@@ -180,7 +181,9 @@ void TestForm1::controlsSitAtTheirPlaces_data()
     QTest::newRow("ProgressBar1 in Picture5") << "ProgressBar1" << QRect(16, 120, 401, 25);
     QTest::newRow("Command6 in Picture5") << "Command6" << QRect(16, 152, 409, 41);
     QTest::newRow("aicAlphaImage4 in Picture3") << "aicAlphaImage4" << QRect(464, 8, 16, 16);
-    QTest::newRow("Line1") << "Line1" << QRect(112, 544, 1, 21);
+    // A line's end point is not drawn: both separators are 20 px long.
+    QTest::newRow("Line1") << "Line1" << QRect(112, 544, 1, 20);
+    QTest::newRow("Line2") << "Line2" << QRect(928, 544, 1, 20);
 }
 
 void TestForm1::controlsSitAtTheirPlaces()
