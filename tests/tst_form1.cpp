@@ -1,10 +1,12 @@
 #include "app/controls.h"
 #include "app/form1.h"
+#include "app/qtchinese.h"
 #include "site/httpserver.h"
 #include "support/fakes.h"
 
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
@@ -59,6 +61,7 @@ private slots:
     void linkButtonsOpenTheMakersPages();
     void pasteButtonsFillEvenLockedBoxes();
     void exitButtonClosesTheWindow();
+    void standardButtonsReadChinese();
 
 private:
     std::unique_ptr<Form1> makeWindow(const QString &updateBase = {});
@@ -442,6 +445,15 @@ void TestForm1::exitButtonClosesTheWindow()
     QTest::mouseClick(window->Command5, Qt::LeftButton);
     QVERIFY(!window->isVisible());
     QCOMPARE(m_fakes.mci->commands, QStringList{"close all"});
+}
+
+void TestForm1::standardButtonsReadChinese()
+{
+    QVERIFY2(installQtChinese(*QCoreApplication::instance()), "Qt's Chinese translations are missing");
+    QMessageBox box(QMessageBox::Information, {}, {}, QMessageBox::Ok | QMessageBox::Yes | QMessageBox::No);
+    for (const auto &[button, text] :
+         {std::pair{QMessageBox::Ok, "确定"}, {QMessageBox::Yes, "是"}, {QMessageBox::No, "否"}})
+        QVERIFY2(box.button(button)->text().startsWith(QString::fromUtf8(text)), text);
 }
 
 QTEST_MAIN(TestForm1)
