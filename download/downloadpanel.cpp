@@ -32,6 +32,13 @@ int percentage(qint64 downloaded, qint64 size)
     return static_cast<int>(whole);
 }
 
+// The song title as the download names it: the title label's caption with
+// every occurrence of its prefix taken out, not only the leading one.
+QString downloadTitle(QString caption)
+{
+    return caption.remove(QStringLiteral("演唱歌曲："));
+}
+
 } // namespace
 
 void Form1::connectDownloadHandlers()
@@ -55,7 +62,8 @@ void Form1::createDownloader()
 // "TITLE - SINGER.mp3", made safe to use as one file name.
 QString Form1::downloadFileName() const
 {
-    return download::safeFileName(songTitle() + QStringLiteral(" - ") + m_song.singerName, QStringLiteral(".mp3"));
+    return download::safeFileName(downloadTitle(Label2->caption()) + QStringLiteral(" - ") + m_song.singerName,
+                                  QStringLiteral(".mp3"));
 }
 
 void Form1::Command2_Click()
@@ -64,7 +72,7 @@ void Form1::Command2_Click()
         setStatus(kNotParsed);
     } else {
         setStatus(QStringLiteral("正在下载音乐.."));
-        Label16->setCaption(QStringLiteral("音乐名称：") + songTitle());
+        Label16->setCaption(QStringLiteral("音乐名称：") + downloadTitle(Label2->caption()));
         Label17->setCaption(QStringLiteral("演唱歌手：") + m_song.singerName);
         Picture3->move(width() / 2 - Picture3->width() / 2, height() / 2 - Picture3->height() / 2);
         Picture3->show();
