@@ -3,7 +3,6 @@
 #include "app/controls.h"
 #include "app/form1ui.h"
 #include "app/services.h"
-#include "app/songpanel.h"
 #include "download/cls_download.h"
 #include "download/downloadstatus.h"
 
@@ -17,14 +16,21 @@ namespace {
 const QString kStart = QStringLiteral("开始下载");
 const QString kStop = QStringLiteral("停止下载");
 
+// The song title as the download names it: the title label's caption with
+// every occurrence of its prefix taken out, not only the leading one.
+QString downloadTitle(QString caption)
+{
+    return caption.remove(QStringLiteral("演唱歌曲："));
+}
+
 } // namespace
 
 DownloadPanel::DownloadPanel(const Form1Ui &ui, StatusLine &status, const WindowLife &life, Services services,
-                             const AppConfig &config, const SongRecord &song, const SongPanel &songPanel,
-                             QWidget *window)
+                             const AppConfig &config, const SongRecord &song, QWidget *window)
     : Handlers(status, life, window)
     , Command2(ui.Command2)
     , Command6(ui.Command6)
+    , Label2(ui.Label2)
     , Picture3(ui.Picture3)
     , Label13(ui.Label13)
     , Label16(ui.Label16)
@@ -34,7 +40,6 @@ DownloadPanel::DownloadPanel(const Form1Ui &ui, StatusLine &status, const Window
     , m_services(services)
     , m_config(config)
     , m_song(song)
-    , m_songPanel(songPanel)
     , m_window(window)
 {}
 
@@ -51,7 +56,7 @@ int DownloadPanel::height() const
 // "TITLE - SINGER.mp3", made safe to use as one file name.
 QString DownloadPanel::downloadFileName() const
 {
-    return download::workFileName(m_songPanel.songTitle(), m_song.singerName);
+    return download::workFileName(downloadTitle(Label2->caption()), m_song.singerName);
 }
 
 void DownloadPanel::Command2_Click()
@@ -60,7 +65,7 @@ void DownloadPanel::Command2_Click()
         setStatus(lookup::notParsedText());
     } else {
         setStatus(QStringLiteral("正在下载音乐.."));
-        Label16->setCaption(QStringLiteral("音乐名称：") + m_songPanel.songTitle());
+        Label16->setCaption(QStringLiteral("音乐名称：") + downloadTitle(Label2->caption()));
         Label17->setCaption(QStringLiteral("演唱歌手：") + m_song.singerName);
         Picture3->move(width() / 2 - Picture3->width() / 2, height() / 2 - Picture3->height() / 2);
         Picture3->show();

@@ -15,7 +15,6 @@ class QProgressBar;
 class QPushButton;
 class QWidget;
 class SaveDialogService;
-class SongPanel;
 struct Form1Ui;
 struct SaveDialogSettings;
 
@@ -33,7 +32,7 @@ public:
     };
 
     DownloadPanel(const Form1Ui &ui, StatusLine &status, const WindowLife &life, Services services,
-                  const AppConfig &config, const SongRecord &song, const SongPanel &songPanel, QWidget *window);
+                  const AppConfig &config, const SongRecord &song, QWidget *window);
 
     // The window's one downloader; set once, when the window loads.
     void setDownloader(Cls_DownLoad *downloader) { Cdf = downloader; }
@@ -59,6 +58,7 @@ private:
 
     QPushButton *const Command2;
     QPushButton *const Command6;
+    Label *const Label2;
     Panel *const Picture3;
     Label *const Label13;
     Label *const Label16;
@@ -70,7 +70,6 @@ private:
     Services m_services;
     const AppConfig &m_config;
     const SongRecord &m_song;
-    const SongPanel &m_songPanel;
     QWidget *const m_window;
     QString m_downloadPath;
     int m_lastDownloadStatus = 0;

@@ -55,7 +55,7 @@ Form1::Form1(AppConfig config, Platform platform, QWidget *parent)
     m_downloadPanel =
         new DownloadPanel(*this, m_statusLine, life,
                           {*m_platform.messageBox, *m_platform.saveDialog, *m_platform.clipboard, *m_platform.launcher},
-                          m_config, m_song, *m_songPanel, this);
+                          m_config, m_song, this);
     m_worksPanel = new WorksPanel(*this, m_statusLine, life, *m_fetcher, *m_platform.messageBox, *m_platform.mci,
                                   m_config, m_song, *m_songPanel, this);
     m_videoPanel =

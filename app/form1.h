@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <optional>
+#include <utility>
 
 class Cls_DownLoad;
 class DownloadPanel;
@@ -81,8 +82,10 @@ private:
     void gx();
     void endProgram();
 
-    // Records which cells the title-bar buttons show and repaints those that change.
-    void showButtonCells(chrome::Cell minimise, chrome::Cell close);
+    // Draws the title-bar buttons given a cell in those cells at once, leaving
+    // the other as it shows. Nothing remembers them: any later repaint of the
+    // buttons draws them normal.
+    void drawButtonCells(std::optional<chrome::Cell> minimise, std::optional<chrome::Cell> close);
 
     AppConfig m_config;
     Platform m_platform;
@@ -99,8 +102,11 @@ private:
     VideoPanel *m_videoPanel = nullptr;
     ShellPanel *m_shellPanel = nullptr;
 
-    chrome::Cell m_minimiseCell = chrome::Cell::Normal;
-    chrome::Cell m_closeCell = chrome::Cell::Normal;
+    // The cells drawButtonCells is drawing, only while it draws them.
+    std::optional<std::pair<chrome::Cell, chrome::Cell>> m_drawingCells;
+    // Whether the mouse press under way began on the window's own surface
+    // rather than on a child that passed it on.
+    bool m_pressOnSurface = false;
     // Where the pointer holds the window while it follows the pointer itself.
     std::optional<QPoint> m_windowGrip;
 };

@@ -201,6 +201,9 @@ void TestDownloadPanel::defaultFileNameIsSafe_data()
     QTest::newRow("refused characters") << "w*h?a\"t<>|"
                                         << "tab\there"
                                         << "w_h_a_t___ - tab_here.mp3";
+    QTest::newRow("prefix inside the title") << "演唱歌曲：晴天演唱歌曲："
+                                             << "林小夏"
+                                             << "晴天 - 林小夏.mp3";
     QTest::newRow("too long") << QString(200, QChar(0x957F)) << "林小夏"
                               << "";
     QTest::newRow("long with emoji") << QString::fromUtf8("🎵").repeated(80) << "x"

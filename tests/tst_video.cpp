@@ -231,6 +231,12 @@ void TestVideo::viewerIsAFixedModalDialog()
     QVERIFY(QTest::qWaitForWindowExposed(shown));
     QCOMPARE(QApplication::activeModalWidget(), shown);
     QVERIFY(shown->isModal());
+    // Centred on the screen as a whole, frame included; Esc does not close it.
+    const QRect whole = shown->frameGeometry();
+    QVERIFY(whole.size() != shown->size());
+    QVERIFY((whole.center() - shown->screen()->availableGeometry().center()).manhattanLength() <= 1);
+    QTest::keyClick(shown, Qt::Key_Escape);
+    QVERIFY(shown->isVisible());
     // The viewer does not open the page by itself.
     QVERIFY(m_fakes.launcher->files.isEmpty());
     QVERIFY(m_fakes.launcher->addresses.isEmpty());
