@@ -66,6 +66,8 @@ void lockColumnWidths(QTreeWidget *list)
     // section can only come back through a divider, so it stays hidden too.
     QHeaderView *header = list->header();
     header->setSectionResizeMode(QHeaderView::Fixed);
+    // Dragging a header would reorder the columns; they keep their order.
+    header->setSectionsMovable(false);
 }
 
 } // namespace chrome
@@ -92,6 +94,10 @@ protected:
         switch (event->type()) {
         case QEvent::MouseButtonPress: {
             const auto *press = static_cast<QMouseEvent *>(event);
+            // Children that do not take a press pass it on to the panel; only
+            // the panel's own surface is a grip.
+            if (m_panel->childAt(press->position().toPoint()))
+                return false;
             m_grip = press->globalPosition().toPoint() - m_panel->pos();
             m_dragging = true;
             return true;
@@ -155,20 +161,25 @@ void Form1::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     for (const Copy &copy : frame)
         painter.drawPixmap(copy.target, tile, copy.source);
+    const auto [minimise, close] = m_drawingCells.value_or(std::pair{chrome::Cell::Normal, chrome::Cell::Normal});
     for (const auto &[button, cell] :
-         {std::pair{chrome::Button::Minimise, m_minimiseCell}, std::pair{chrome::Button::Close, m_closeCell}})
+         {std::pair{chrome::Button::Minimise, minimise}, std::pair{chrome::Button::Close, close}})
         painter.drawPixmap(chrome::buttonPlace(button, w), sheet, chrome::spriteCell(button, cell));
     painter.drawPixmap(10, 16, Image8->picture());
 }
 
-void Form1::showButtonCells(chrome::Cell minimise, chrome::Cell close)
+void Form1::drawButtonCells(std::optional<chrome::Cell> minimise, std::optional<chrome::Cell> close)
 {
-    if (minimise != m_minimiseCell)
-        update(chrome::buttonPlace(chrome::Button::Minimise, width()));
-    if (close != m_closeCell)
-        update(chrome::buttonPlace(chrome::Button::Close, width()));
-    m_minimiseCell = minimise;
-    m_closeCell = close;
+    QRegion region;
+    if (minimise)
+        region += chrome::buttonPlace(chrome::Button::Minimise, width());
+    if (close)
+        region += chrome::buttonPlace(chrome::Button::Close, width());
+    // The cells live only for this one synchronous repaint, so what shows is
+    // whatever was drawn last, until the window is next repainted.
+    m_drawingCells = std::pair{minimise.value_or(chrome::Cell::Normal), close.value_or(chrome::Cell::Normal)};
+    repaint(region);
+    m_drawingCells.reset();
 }
 
 void Form1::mouseMoveEvent(QMouseEvent *event)
@@ -177,37 +188,51 @@ void Form1::mouseMoveEvent(QMouseEvent *event)
         move(event->globalPosition().toPoint() - *m_windowGrip);
         return;
     }
+    // A held button keeps the moves with whoever took the press; otherwise
+    // moves over a child are the child's, passed on or not.
+    const bool own = event->buttons() != Qt::NoButton ? m_pressOnSurface : !childAt(event->position().toPoint());
+    if (!own)
+        return;
     // Held buttons make no difference to what the buttons show.
     using chrome::Cell;
     switch (chrome::buttonAt(event->position(), width())) {
     case chrome::Button::Minimise:
-        showButtonCells(Cell::Hover, Cell::Normal);
+        drawButtonCells(Cell::Hover, Cell::Normal);
         break;
     case chrome::Button::Close:
-        showButtonCells(Cell::Normal, Cell::Hover);
+        drawButtonCells(Cell::Normal, Cell::Hover);
         break;
     case chrome::Button::None:
-        showButtonCells(Cell::Normal, Cell::Normal);
+        drawButtonCells(Cell::Normal, Cell::Normal);
         break;
     }
 }
 
 void Form1::mousePressEvent(QMouseEvent *event)
 {
-    if (event->button() != Qt::LeftButton || event->position().y() > chrome::kDragBandBottom)
+    // Labels, panels and pictures pass the presses they do not take on to the
+    // window; those presses, and the releases that end them, are not the
+    // window's. The first button down decides for the whole press.
+    const bool own = !childAt(event->position().toPoint());
+    if (event->buttons() == event->button())
+        m_pressOnSurface = own;
+    if (!own || event->button() != Qt::LeftButton || event->position().y() > chrome::kDragBandBottom)
         return;
+    // Only the pressed button is drawn; the other keeps what it shows.
     switch (chrome::buttonAt(event->position(), width())) {
     case chrome::Button::Minimise:
-        showButtonCells(chrome::Cell::Pressed, m_closeCell);
+        drawButtonCells(chrome::Cell::Pressed, std::nullopt);
         return;
     case chrome::Button::Close:
-        showButtonCells(m_minimiseCell, chrome::Cell::Pressed);
+        drawButtonCells(std::nullopt, chrome::Cell::Pressed);
         return;
     case chrome::Button::None:
         break;
     }
     // The title band moves the window. The window manager does it where it
     // can; elsewhere the window follows the pointer until the release.
+    // Either way the release belongs to the move.
+    m_pressOnSurface = false;
     QWindow *handle = windowHandle();
     if (handle && handle->startSystemMove())
         return;
@@ -223,7 +248,13 @@ void Form1::mouseReleaseEvent(QMouseEvent *event)
             m_windowGrip.reset();
         return;
     }
-    // The release alone decides, whatever the button and wherever the press was.
+    const bool own = m_pressOnSurface;
+    if (event->buttons() == Qt::NoButton)
+        m_pressOnSurface = false;
+    if (!own)
+        return;
+    // The release alone decides, whatever the button and wherever on the
+    // window's surface the press was.
     switch (chrome::buttonAt(event->position(), width())) {
     case chrome::Button::Minimise:
         showMinimized();
@@ -242,6 +273,6 @@ void Form1::changeEvent(QEvent *event)
     // Coming back from the taskbar the window is painted afresh, both buttons
     // in their normal look.
     if (event->type() == QEvent::WindowStateChange && !isMinimized())
-        showButtonCells(chrome::Cell::Normal, chrome::Cell::Normal);
+        update();
     QWidget::changeEvent(event);
 }

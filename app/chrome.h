@@ -27,7 +27,8 @@ QRect spriteCell(Button button, Cell cell);
 
 // The column widths of `list` can no longer be changed by the user: dividers
 // neither drag nor size to contents on a double-click, and a hidden column
-// stays hidden. The program may still set widths itself.
+// stays hidden, and the columns cannot be reordered. The program may still set
+// widths itself.
 void lockColumnWidths(QTreeWidget *list);
 
 } // namespace chrome

@@ -128,10 +128,14 @@ LineControl::LineControl(QPoint from, QPoint to, const QColor &colour, QWidget *
     : QWidget(parent)
     , m_colour(colour)
 {
-    const QRect box = QRect(from, to).normalized();
-    setGeometry(box.x(), box.y(), box.width(), box.height());
+    // A line stops one pixel short of its end point, so that lines meeting end
+    // to end do not overlap: from y = 544 to 564 is 20 pixels long.
+    const auto towards = [](int d) { return d > 0 ? 1 : d < 0 ? -1 : 0; };
+    const QPoint last = to - QPoint(towards(to.x() - from.x()), towards(to.y() - from.y()));
+    const QRect box = QRect(from, last).normalized();
+    setGeometry(box);
     m_from = from - box.topLeft();
-    m_to = to - box.topLeft();
+    m_to = last - box.topLeft();
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 

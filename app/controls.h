@@ -85,7 +85,8 @@ public:
     explicit Panel(QWidget *parent);
 };
 
-// A one-pixel straight line between two points of its container.
+// A one-pixel straight line from one point of its container towards another,
+// the end point itself not drawn.
 class LineControl final : public QWidget
 {
     Q_OBJECT

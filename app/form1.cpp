@@ -1,11 +1,17 @@
 #include "app/form1.h"
 
 #include "app/controls.h"
+#include "app/downloadpanel.h"
+#include "app/playerpanel.h"
+#include "app/shellpanel.h"
 #include "app/skin.h"
-#include "app/updatecheck.h"
+#include "app/songpanel.h"
+#include "app/videopanel.h"
+#include "app/workspanel.h"
 #include "download/cls_download.h"
 #include "page/pagefetcher.h"
 #include "player/mciinterpreter.h"
+#include "update/updatecheck.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -13,6 +19,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSlider>
+#include <QTimer>
 #include <QTreeWidget>
 
 static void initArt()
@@ -41,7 +48,22 @@ Form1::Form1(AppConfig config, Platform platform, QWidget *parent)
     m_fetcher->setTimeLimit(m_config.pageTimeoutMs);
 
     createControls();
+
+    const WindowLife &life = m_life;
+    m_songPanel = new SongPanel(*this, m_statusLine, life, *m_fetcher, m_config, m_song, this);
+    m_playerPanel = new PlayerPanel(*this, m_statusLine, life, *m_platform.mci, m_config, m_song, this);
+    m_downloadPanel =
+        new DownloadPanel(*this, m_statusLine, life,
+                          {*m_platform.messageBox, *m_platform.saveDialog, *m_platform.clipboard, *m_platform.launcher},
+                          m_config, m_song, this);
+    m_worksPanel = new WorksPanel(*this, m_statusLine, life, *m_fetcher, *m_platform.messageBox, *m_platform.mci,
+                                  m_config, m_song, *m_songPanel, this);
+    m_videoPanel =
+        new VideoPanel(m_statusLine, life, *m_platform.messageBox, *m_platform.launcher, m_config, m_song, this);
+    m_shellPanel =
+        new ShellPanel(*this, m_statusLine, life, *m_platform.clipboard, *m_platform.launcher, m_config, this);
     connectHandlers();
+    installChrome();
 
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
@@ -51,29 +73,43 @@ Form1::Form1(AppConfig config, Platform platform, QWidget *parent)
 
 Form1::~Form1() = default;
 
+// Every control event and the handler it runs, in one place.
 void Form1::connectHandlers()
 {
-    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
-    connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
-    connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
-    connect(Command9, &QPushButton::clicked, this, &Form1::Command9_Click);
-    connect(Command11, &QPushButton::clicked, this, &Form1::Command11_Click);
-
-    connectLookupHandlers();
-    connectPlayerHandlers();
-    connectDownloadHandlers();
-    connectWorksHandlers();
-    connectVideoHandlers();
+    using B = QPushButton;
+    // Song-page lookup.
+    connect(aicAlphaImage3, &ImageButton::clicked, m_songPanel, &SongPanel::aicAlphaImage3_Click);
+    // Playback.
+    connect(Command7, &B::clicked, m_playerPanel, &PlayerPanel::Command7_Click);
+    connect(Command16, &B::clicked, m_playerPanel, &PlayerPanel::Command16_Click);
+    connect(Slider1, &QSlider::valueChanged, m_playerPanel, &PlayerPanel::Slider1_Scroll);
+    // Download panel.
+    connect(Command2, &B::clicked, m_downloadPanel, &DownloadPanel::Command2_Click);
+    connect(Command1, &B::clicked, m_downloadPanel, &DownloadPanel::Command1_Click);
+    connect(Command6, &B::clicked, m_downloadPanel, &DownloadPanel::Command6_Click);
+    connect(Command13, &B::clicked, m_downloadPanel, &DownloadPanel::Command13_Click);
+    connect(aicAlphaImage4, &ImageButton::clicked, m_downloadPanel, &DownloadPanel::aicAlphaImage4_Click);
+    // Works list.
+    connect(Command10, &B::clicked, m_worksPanel, &WorksPanel::Command10_Click);
+    connect(Command12, &B::clicked, m_worksPanel, &WorksPanel::Command12_Click);
+    connect(Timer3, &QTimer::timeout, m_worksPanel, &WorksPanel::Timer3_Timer);
+    connect(Timer4, &QTimer::timeout, m_worksPanel, &WorksPanel::Timer4_Timer);
+    watchDoubleClicks(ListView1->viewport(), [panel = m_worksPanel] { panel->ListView1_DblClick(); });
+    // Video.
+    connect(Command8, &B::clicked, m_videoPanel, &VideoPanel::Command8_Click);
+    // Paste buttons, the maker's links and exit.
+    connect(Command3, &B::clicked, m_shellPanel, &ShellPanel::Command3_Click);
+    connect(Command4, &B::clicked, m_shellPanel, &ShellPanel::Command4_Click);
+    connect(Command5, &B::clicked, m_shellPanel, &ShellPanel::Command5_Click);
+    connect(Command9, &B::clicked, m_shellPanel, &ShellPanel::Command9_Click);
+    connect(Command11, &B::clicked, m_shellPanel, &ShellPanel::Command11_Click);
 }
 
-void Form1::setStatus(const QString &message)
+// The downloader's events; it exists only once the window has loaded.
+void Form1::connectDownloader()
 {
-    Label8[1]->setCaption(message);
-}
-
-QString Form1::status() const
-{
-    return Label8[1]->caption();
+    connect(Cdf, &Cls_DownLoad::entDLFileDowning, m_downloadPanel, &DownloadPanel::Cdf_entDLFileDowning);
+    connect(Cdf, &Cls_DownLoad::entDLFileStatus, m_downloadPanel, &DownloadPanel::Cdf_entDLFileStatus);
 }
 
 void Form1::load()
@@ -98,7 +134,11 @@ void Form1::load()
     }
     chrome::lockColumnWidths(ListView1);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    createDownloader();
+    if (!Cdf) {
+        Cdf = new Cls_DownLoad(this);
+        m_downloadPanel->setDownloader(Cdf);
+        connectDownloader();
+    }
     show();
 
     gx();
@@ -107,30 +147,23 @@ void Form1::load()
 // The update check: the version file decides whether the inputs unlock.
 void Form1::gx()
 {
-    QString pageText;
-    const FetchResult page = m_fetcher->GetBody(m_config.versionFileUrl());
-    if (m_closing || m_ended)
+    const update::Verdict verdict = update::check(*m_fetcher, m_config.versionFileUrl());
+    if (m_life.over())
         return;
-    // A server error is no version file, whatever page came with it.
-    if (page.ok && page.httpStatus < 400)
-        pageText = page.text;
-
-    const update::Verdict verdict = update::judge(pageText);
+    const QString title = QString::fromUtf8(Handlers::kBoxTitle);
     switch (verdict.outcome) {
     case update::Outcome::Unreadable:
-        m_platform.messageBox->inform(this, QString::fromUtf8(kBoxTitle),
-                                      QStringLiteral("检测更新失败!请您稍后再试,暂时使用原版"),
-                                      MessageBoxService::Icon::Warning);
+        m_platform.messageBox->inform(this, title, update::unreadableText(), MessageBoxService::Icon::Warning);
         break;
     case update::Outcome::Current:
-        setStatus(QStringLiteral("欢迎使用Orvandel系列软件 .."));
+        setStatus(update::welcomeText());
         Command10->setEnabled(true);
         Command12->setEnabled(true);
         Text1->setEnabled(true);
         Text2->setEnabled(true);
         break;
     case update::Outcome::OtherVersion:
-        m_platform.messageBox->inform(this, QString::fromUtf8(kBoxTitle), update::announcement(verdict.version),
+        m_platform.messageBox->inform(this, title, update::announcement(verdict.version),
                                       MessageBoxService::Icon::Information);
         m_platform.launcher->openAddress(m_config.forumUrl);
         endProgram();
@@ -140,9 +173,11 @@ void Form1::gx()
 
 void Form1::endProgram()
 {
-    if (m_ended)
+    if (m_life.ended())
         return;
-    m_ended = true;
+    m_life.setEnded();
+    // Pages still on their way are no longer wanted.
+    m_fetcher->abortAll();
     hide();
     emit programEnded();
 }
@@ -150,7 +185,7 @@ void Form1::endProgram()
 void Form1::closeEvent(QCloseEvent *event)
 {
     // Closing is never refused; every sound the program opened stops with it.
-    m_closing = true;
+    m_life.setClosing();
     // A transfer running underneath ends before the program does, so what it
     // kept is its partial file and never a half-written target.
     if (Cdf)
@@ -159,31 +194,4 @@ void Form1::closeEvent(QCloseEvent *event)
     // Pages still on their way are no longer wanted.
     m_fetcher->abortAll();
     event->accept();
-}
-
-void Form1::Command3_Click()
-{
-    m_platform.launcher->openAddress(m_config.forumUrl);
-}
-
-void Form1::Command4_Click()
-{
-    m_platform.launcher->openAddress(m_config.homeUrl);
-}
-
-void Form1::Command5_Click()
-{
-    close();
-}
-
-void Form1::Command9_Click()
-{
-    Text1->clear();
-    Text1->setText(m_platform.clipboard->text());
-}
-
-void Form1::Command11_Click()
-{
-    Text2->clear();
-    Text2->setText(m_platform.clipboard->text());
 }

@@ -139,7 +139,8 @@ void Form1::createControls()
         // The address column carries a value in every row but is never seen.
         h->setSectionHidden(3, true);
     }
-    ListView1->viewport()->setCursor(pointingHand());
+    // The whole list shows the hand, its header included.
+    ListView1->setCursor(pointingHand());
 
     Command3 = button(this, "Command3", QStringLiteral("Orvandel系列软件"), {848, 480, 105, 41});
     Command4 = button(this, "Command4", QStringLiteral("Orvandel官网"), {760, 480, 81, 41});
@@ -236,6 +237,7 @@ void Form1::createDownloadPanel()
     ProgressBar1->setGeometry(16, 120, 401, 25);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
 
     Picture6 = panel(Picture3, "Picture6", {24, 64, 441, 49});
     Label15 = autoLabel(Picture6, "Label15",

@@ -1,4 +1,5 @@
 #include "app/form1.h"
+#include "app/qtchinese.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -6,8 +7,10 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // No display name: X11 would append it to every window title, and each
+    // window's title is exactly its own.
     QApplication::setApplicationName(QStringLiteral("cantora-helper"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Cantora辅助工具"));
+    installQtChinese(app);
 
     Form1 window(AppConfig::fromBuild(), Platform::desktop());
     QObject::connect(&window, &Form1::programEnded, &app, [] { QCoreApplication::exit(0); });

@@ -1,7 +1,7 @@
 #include "app/qtservices.h"
 
+#include "app/qtmediadevice.h"
 #include "player/mciinterpreter.h"
-#include "player/qtmediadevice.h"
 
 #include <QClipboard>
 #include <QDBusConnection>

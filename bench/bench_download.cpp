@@ -13,7 +13,9 @@
 //
 //   bench_download nested [seconds]    (default: 10 s)
 
+#include "app/downloadpanel.h"
 #include "app/form1.h"
+#include "app/songpanel.h"
 #include "bench/resident.h"
 #include "download/cls_download.h"
 #include "site/httpserver.h"
@@ -170,7 +172,7 @@ int main(int argc, char *argv[])
         ticker.start();
         sinceTick.start();
         clock.start();
-        const qint64 written = window.Cdf->DLFile(url, target, window.DownloadTimeOut);
+        const qint64 written = window.Cdf->DLFile(url, target, window.downloadPanel().DownloadTimeOut);
         const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
         ticker.stop();
         QObject::disconnect(counter);

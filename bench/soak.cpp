@@ -10,10 +10,12 @@
 // clicks do, so what the program hands to the loop for later (replies and
 // pictures deleted later, say) is released the way it is in real use.
 
+#include "app/downloadpanel.h"
 #include "app/form1.h"
+#include "app/qtmediadevice.h"
+#include "app/songpanel.h"
 #include "bench/resident.h"
 #include "player/mciinterpreter.h"
-#include "player/qtmediadevice.h"
 #include "support/fakes.h"
 
 #include <QApplication>
@@ -135,7 +137,7 @@ private:
         m_steps.push_back([this, &w, works] {
             const QString id = works.at(m_rounds % works.size());
             w.Text1->setText(m_base + QStringLiteral("/s/") + id);
-            w.aicAlphaImage3_Click();
+            w.songPanel().aicAlphaImage3_Click();
             m_failures += w.songRecord().audioAddress.contains(id) ? 0 : 1;
             return 0;
         });
@@ -148,8 +150,8 @@ private:
             m_steps.push_back([this, &w] {
                 w.Command2->click(); // the panel with its default path
                 w.Command6->click(); // runs to the end
-                m_failures += QFile::exists(w.downloadPath()) ? 0 : 1;
-                QFile::remove(w.downloadPath());
+                m_failures += QFile::exists(w.downloadPanel().downloadPath()) ? 0 : 1;
+                QFile::remove(w.downloadPanel().downloadPath());
                 return 0;
             });
         }

@@ -60,7 +60,7 @@ void PageFetcher::abortAll()
 FetchResult PageFetcher::GetBody(const QString &URL)
 {
     FetchResult result = GetBytes(URL);
-    if (result.ok) {
+    if (result.arrived()) {
         result.text = decodeBody(result.body, result.contentType);
         result.body.clear();
     }
@@ -109,6 +109,7 @@ FetchResult PageFetcher::GetBytes(const QString &URL)
     limit.stop();
 
     if (!reply) {
+        result.status = FetchStatus::Cancelled;
         result.error = tr("已取消");
         return result;
     }
@@ -130,6 +131,7 @@ FetchResult PageFetcher::GetBytes(const QString &URL)
         // Aborted by abortAll(), or the application is shutting down and
         // ended every event loop early.
         reply->abort();
+        result.status = FetchStatus::Cancelled;
         result.error = tr("已取消");
         return result;
     }
@@ -145,7 +147,7 @@ FetchResult PageFetcher::GetBytes(const QString &URL)
         result.error = reply->errorString();
         return result;
     }
-    result.ok = true;
+    result.status = result.httpStatus >= 400 ? FetchStatus::ErrorPage : FetchStatus::Ok;
     result.body = body;
     result.contentType = reply->rawHeader("Content-Type");
     return result;

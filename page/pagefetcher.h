@@ -8,16 +8,26 @@
 class QNetworkAccessManager;
 class QNetworkReply;
 
-// What one page request came back with. A page whose server answered with an
-// error status (404, 500, ...) still counts as fetched: its body is the text.
+// How one page request ended.
+enum class FetchStatus {
+    Ok,        // a page with a success status
+    ErrorPage, // the server answered with an error status (404, 500, ...); its body is still there
+    Failed,    // no answer, a broken one, too slow or too large
+    Cancelled, // ended by abortAll(): whoever asked is going away
+};
+
+// What one page request came back with.
 struct FetchResult final
 {
-    bool ok = false;
-    QString text;    // the decoded body when ok (GetBody)
-    QByteArray body; // the body as received when ok (GetBytes)
-    QString error;   // a short reason when not ok
+    FetchStatus status = FetchStatus::Failed;
+    QString text;    // the decoded body when it arrived (GetBody)
+    QByteArray body; // the body as received when it arrived (GetBytes)
+    QString error;   // a short reason when it did not
     int httpStatus = 0;
     QByteArray contentType; // as the server sent it (GetBytes)
+
+    // A body came back, success or error page.
+    bool arrived() const { return status == FetchStatus::Ok || status == FetchStatus::ErrorPage; }
 };
 
 // Reads one web page into text. The call waits in a local event loop, so the

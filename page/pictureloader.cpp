@@ -8,7 +8,7 @@ QImage LoadPicture(PageFetcher &fetcher, const QString &strFileName)
     // chose never reaches the file system.
     const FetchResult answer = fetcher.GetBytes(strFileName);
     // An error page is never the picture, whatever its bytes happen to be.
-    if (!answer.ok || answer.httpStatus >= 400)
+    if (answer.status != FetchStatus::Ok)
         return {};
     return QImage::fromData(answer.body);
 }

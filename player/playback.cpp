@@ -1,11 +1,6 @@
 #include "player/playback.h"
 
-#include "app/controls.h"
-#include "app/form1.h"
-#include "player/mciinterpreter.h"
-
-#include <QPushButton>
-#include <QSlider>
+#include <QStringList>
 
 #include <cmath>
 
@@ -71,55 +66,3 @@ QString volumeCommand(int value)
 }
 
 } // namespace playback
-
-void Form1::connectPlayerHandlers()
-{
-    connect(Command7, &QPushButton::clicked, this, &Form1::Command7_Click);
-    connect(Command16, &QPushButton::clicked, this, &Form1::Command16_Click);
-    connect(Slider1, &QSlider::valueChanged, this, &Form1::Slider1_Scroll);
-}
-
-void Form1::play(const QString &musicpath)
-{
-    // Every step is sent, whatever became of the one before.
-    MciService &mci = *m_platform.mci;
-    mci.sendString(QStringLiteral("close OpenFile"));
-    mci.sendString(QStringLiteral("open ") + musicpath + QStringLiteral(" alias OpenFile type MPEGVideo"));
-    mci.sendString(QStringLiteral("play OpenFile"));
-    mci.sendString(playback::volumeCommand(Slider1->value()));
-}
-
-void Form1::Command7_Click()
-{
-    if (m_song.audioAddress.isEmpty()) {
-        setStatus(QStringLiteral("请先进行解析.."));
-        return;
-    }
-    if (Command7->text() == QStringLiteral("在线播放")) {
-        Command7->setText(QStringLiteral("停止播放"));
-        play(m_song.audioAddress);
-        setStatus(QStringLiteral("正在进行在线试播放.."));
-    } else if (Command7->text() == QStringLiteral("停止播放")) {
-        Command7->setText(QStringLiteral("在线播放"));
-        m_platform.mci->sendString(QStringLiteral("close all"));
-    }
-}
-
-void Form1::Command16_Click()
-{
-    // Without a parsed address there is no server number to read.
-    const QString server = playback::serverNumber(m_song.audioAddress);
-    if (server.isEmpty()) {
-        setStatus(QStringLiteral("请先进行解析.."));
-        return;
-    }
-    Command7->setText(QStringLiteral("停止播放"));
-    m_song.audioAddress = playback::rebuiltAddress(m_config.audioHost(server), program::workId());
-    play(m_song.audioAddress);
-    setStatus(QStringLiteral("为您重新解析后,正在进行在线试播放.."));
-}
-
-void Form1::Slider1_Scroll()
-{
-    m_platform.mci->sendString(playback::volumeCommand(Slider1->value()));
-}

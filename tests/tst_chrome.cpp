@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -97,16 +98,21 @@ std::unique_ptr<Form1> TestChrome::loadedWindow()
 {
     auto window = std::make_unique<Form1>(testConfig(m_server->base(), m_folder->path()), m_fakes.make());
     window->load();
+    if (!QTest::qWaitForWindowExposed(window.get()))
+        qWarning("the window was not exposed; what it shows cannot be read");
     return window;
 }
 
 namespace {
 
 // Which of its three cells (normal, hover, pressed) a title-bar button shows
-// at `place` of the window.
+// on screen at `place` of the window. (Grabbing the widget would repaint it.)
 Shows shownCell(Form1 &window, QRect place, const QList<QRect> &cells)
 {
-    const QImage shown = window.grab(place).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage shown = window.screen()
+                             ->grabWindow(window.winId(), place.x(), place.y(), place.width(), place.height())
+                             .toImage()
+                             .convertToFormat(QImage::Format_RGB32);
     const QImage sheet = window.Image9->picture().toImage().convertToFormat(QImage::Format_RGB32);
     for (int i = 0; i < cells.size(); ++i)
         if (sheet.copy(cells[i]) == shown)
@@ -221,7 +227,7 @@ void TestChrome::releaseDecides_data()
     QTest::addColumn<Qt::MouseButton>("button");
     QTest::addColumn<Outcome>("outcome");
     const auto L = Qt::LeftButton, R = Qt::RightButton;
-    const QPoint away(-30, 100); // a press that starts nothing
+    const QPoint away(-200, 90); // a press on the bare surface that starts nothing
     QTest::newRow("minimise") << QPoint(-60, 10) << QPoint(-60, 10) << L << Outcome::Minimised;
     QTest::newRow("shared column minimises") << QPoint(-51, 10) << QPoint(-51, 10) << L << Outcome::Minimised;
     QTest::newRow("minimise box left edge") << away << QPoint(-80, 2) << L << Outcome::Minimised;
@@ -238,6 +244,13 @@ void TestChrome::releaseDecides_data()
     QTest::newRow("press in the band, release minimise") << QPoint(-90, 10) << QPoint(-60, 10) << L << Outcome::Nothing;
     QTest::newRow("right button over close") << QPoint(-30, 10) << QPoint(-30, 10) << R << Outcome::Ended;
     QTest::newRow("right button over minimise") << QPoint(-60, 10) << QPoint(-60, 10) << R << Outcome::Minimised;
+    // Children pass the presses they do not take on to the window; those stay theirs.
+    const QPoint statusLine(128 + 5 - 1063, 549 + 5), singerPanel(736 - 1063, 284), bottomStrip(600 - 1063, 540);
+    QTest::newRow("press on the status line, release close") << statusLine << QPoint(-30, 10) << L << Outcome::Nothing;
+    QTest::newRow("press on the status line, release minimise")
+        << statusLine << QPoint(-60, 10) << L << Outcome::Nothing;
+    QTest::newRow("press on a panel, release close") << singerPanel << QPoint(-30, 10) << L << Outcome::Nothing;
+    QTest::newRow("right press on a picture, release close") << bottomStrip << QPoint(-30, 10) << R << Outcome::Nothing;
 }
 
 void TestChrome::releaseDecides()
@@ -250,10 +263,16 @@ void TestChrome::releaseDecides()
     QSignalSpy ended(window.get(), &Form1::programEnded);
     m_fakes.mci->commands.clear();
     const QPoint corner(window->width(), 0);
+    // As the window system does: the press goes to whatever lies under the
+    // pointer, and the release to the same widget, wherever the pointer is.
+    QWidget *pressed = window->childAt(corner + pressAt);
+    if (!pressed)
+        pressed = window.get();
+    const auto on = [&](QPoint at) { return pressed->mapFrom(window.get(), corner + at); };
 
-    press(window.get(), corner + pressAt, button);
+    press(pressed, on(pressAt), button);
     QVERIFY(window->isVisible() && !window->isMinimized()); // the press alone decides nothing
-    release(window.get(), corner + releaseAt, button);
+    release(pressed, on(releaseAt), button);
 
     QCOMPARE(window->isMinimized(), outcome == Outcome::Minimised);
     QCOMPARE(window->hasEnded(), outcome == Outcome::Ended);
@@ -303,7 +322,9 @@ void TestChrome::moveShowsHoverCell_data()
     QTest::newRow("held button changes nothing")
         << QPoint(-30, 12) << Qt::MouseButtons(Qt::RightButton) << Shows::Normal << Shows::Hover;
     QTest::newRow("below the row") << QPoint(-30, 23) << Qt::MouseButtons() << Shows::Normal << Shows::Normal;
-    QTest::newRow("far away") << QPoint(-500, 300) << Qt::MouseButtons() << Shows::Normal << Shows::Normal;
+    QTest::newRow("far away") << QPoint(-700, 90) << Qt::MouseButtons() << Shows::Normal << Shows::Normal;
+    // Over a child the moves are the child's: the close button keeps its hover.
+    QTest::newRow("over a panel") << QPoint(-500, 300) << Qt::MouseButtons() << Shows::Normal << Shows::Hover;
 }
 
 void TestChrome::moveShowsHoverCell()
@@ -315,7 +336,10 @@ void TestChrome::moveShowsHoverCell()
     auto window = loadedWindow();
     const QPoint corner(window->width(), 0);
     // Start from the other hover, so that every row has something to undo.
-    moveTo(window.get(), corner + QPoint(at.x() < -50 ? -30 : -70, 12));
+    const QPoint start = corner + QPoint(at.x() < -50 ? -30 : -70, 12);
+    moveTo(window.get(), start);
+    if (held != Qt::NoButton)
+        press(window.get(), start, Qt::MouseButton(held.toInt()));
     moveTo(window.get(), corner + at, held);
     QCOMPARE(minimiseShows(*window), minimise);
     QCOMPARE(closeShows(*window), close);
@@ -330,6 +354,15 @@ void TestChrome::restoreRepaintsButtonsNormal()
     release(window.get(), corner + QPoint(-60, 10));
     QVERIFY(window->isMinimized());
     window->showNormal();
+    QTRY_COMPARE(minimiseShows(*window), Shows::Normal);
+    QCOMPARE(closeShows(*window), Shows::Normal);
+
+    // Nothing remembers a hover or a press: any repaint draws both normal.
+    moveTo(window.get(), corner + QPoint(-30, 10));
+    press(window.get(), corner + QPoint(-60, 10));
+    QCOMPARE(minimiseShows(*window), Shows::Pressed);
+    QCOMPARE(closeShows(*window), Shows::Hover);
+    window->repaint();
     QCOMPARE(minimiseShows(*window), Shows::Normal);
     QCOMPARE(closeShows(*window), Shows::Normal);
 }
@@ -391,6 +424,16 @@ void TestChrome::downloadPanelDragsInsideTheWindow()
     QCOMPARE(panel->pos(), start + QPoint(-400, 30));
     QVERIFY(!window->isMinimized() && window->isVisible());
 
+    // Its labels, inner panels and progress bar pass presses on; they are no grip.
+    for (QWidget *child :
+         std::initializer_list<QWidget *>{window->Label12, window->Picture5, window->ProgressBar1, window->Label15}) {
+        const QPoint before = panel->pos();
+        press(child, {2, 2});
+        moveTo(child, {60, 60}, Qt::LeftButton);
+        release(child, {60, 60});
+        QVERIFY2(panel->pos() == before, qPrintable(child->objectName()));
+    }
+
     // A press on one of its buttons is the button's, not a drag.
     QPushButton *browse = window->Command1;
     const QPoint before = panel->pos();
@@ -440,6 +483,16 @@ void TestChrome::headerDividerDragRefused()
     moveTo(surface, {480, y}, Qt::LeftButton);
     release(surface, {480, y});
     checkWidthsKept(header);
+
+    // Dragging a header by its middle does not reorder the columns; the
+    // header shows the list's pointing hand all along.
+    press(surface, {110, y});
+    moveTo(surface, {200, y}, Qt::LeftButton);
+    moveTo(surface, {400, y}, Qt::LeftButton);
+    release(surface, {400, y});
+    QCOMPARE(header->logicalIndexAt(110), 1);
+    moveTo(surface, {30, y});
+    QCOMPARE(surface->cursor().shape(), Qt::BitmapCursor);
 }
 
 void TestChrome::headerDividerDoubleClickRefused()

@@ -1,5 +1,7 @@
 #include "app/controls.h"
+#include "app/downloadpanel.h"
 #include "app/form1.h"
+#include "app/songpanel.h"
 #include "download/cls_download.h"
 #include "download/filename.h"
 #include "site/httpserver.h"
@@ -97,7 +99,6 @@ void TestDownloadPanel::init()
     QVERIFY(m_folder->isValid());
     m_site = SongSite();
     m_site.file(QStringLiteral("/version/main.txt"), "kw:V3.3|", "text/plain");
-    program::workId().clear();
     serveAudio(plainAudio(patterned(1536)));
 }
 
@@ -122,11 +123,11 @@ std::unique_ptr<Form1> TestDownloadPanel::lookedUpWindow(const SongPage &song)
     serveAudio(m_audio);
     AppConfig config = testConfig(m_server->base(), m_folder->path());
     auto window = std::make_unique<Form1>(config, m_fakes.make());
-    window->DownloadTimeOut = 400;
+    window->downloadPanel().DownloadTimeOut = 400;
     window->load();
     if (!song.audioPath.isEmpty()) {
         window->Text1->setText(m_server->base() + QStringLiteral("/s/5200109"));
-        window->aicAlphaImage3_Click();
+        window->songPanel().aicAlphaImage3_Click();
     }
     return window;
 }
@@ -161,7 +162,7 @@ void TestDownloadPanel::buttonsAskForAParseFirst()
     QVERIFY(window->Picture3->isHidden());
     QCOMPARE(window->ProgressBar1->value(), 0);
     // The path is set all the same, from the captions as they are.
-    QCOMPARE(window->downloadPath(), musicFolder() + QStringLiteral("/未查询 - .mp3"));
+    QCOMPARE(window->downloadPanel().downloadPath(), musicFolder() + QStringLiteral("/未查询 - .mp3"));
 
     window->setStatus(QString());
     window->Command13->click();
@@ -172,14 +173,14 @@ void TestDownloadPanel::buttonsAskForAParseFirst()
 void TestDownloadPanel::downloadButtonOpensTheCentredPanel()
 {
     auto window = lookedUpWindow();
-    QVERIFY(window->downloadPath().isEmpty());
+    QVERIFY(window->downloadPanel().downloadPath().isEmpty());
     window->Command2->click();
     QCOMPARE(window->status(), QStringLiteral("正在下载音乐.."));
     QVERIFY(window->Picture3->isVisible());
     QCOMPARE(window->Picture3->pos(), QPoint(1063 / 2 - 497 / 2, 575 / 2 - 433 / 2));
     QCOMPARE(window->Label16->caption(), QStringLiteral("音乐名称：晴天"));
     QCOMPARE(window->Label17->caption(), QStringLiteral("演唱歌手：林小夏"));
-    QCOMPARE(window->downloadPath(), musicFolder() + QStringLiteral("/晴天 - 林小夏.mp3"));
+    QCOMPARE(window->downloadPanel().downloadPath(), musicFolder() + QStringLiteral("/晴天 - 林小夏.mp3"));
 }
 
 void TestDownloadPanel::defaultFileNameIsSafe_data()
@@ -200,6 +201,9 @@ void TestDownloadPanel::defaultFileNameIsSafe_data()
     QTest::newRow("refused characters") << "w*h?a\"t<>|"
                                         << "tab\there"
                                         << "w_h_a_t___ - tab_here.mp3";
+    QTest::newRow("prefix inside the title") << "演唱歌曲：晴天演唱歌曲："
+                                             << "林小夏"
+                                             << "晴天 - 林小夏.mp3";
     QTest::newRow("too long") << QString(200, QChar(0x957F)) << "林小夏"
                               << "";
     QTest::newRow("long with emoji") << QString::fromUtf8("🎵").repeated(80) << "x"
@@ -223,7 +227,7 @@ void TestDownloadPanel::defaultFileNameIsSafe()
     QCOMPARE(window->songRecord().singerName, singer);
 
     window->Command2->click();
-    const QFileInfo path(window->downloadPath());
+    const QFileInfo path(window->downloadPanel().downloadPath());
     QCOMPARE(path.absolutePath(), musicFolder());
     QVERIFY(path.fileName().toUtf8().size() <= download::kMaxFileNameBytes);
     QVERIFY(path.fileName().endsWith(QLatin1String(".mp3")));
@@ -246,21 +250,21 @@ void TestDownloadPanel::saveDialogChangesThePath()
 {
     auto window = lookedUpWindow();
     window->Command2->click();
-    const QString before = window->downloadPath();
+    const QString before = window->downloadPanel().downloadPath();
     window->Label13->setCaption(QString());
     window->setStatus(QStringLiteral("unchanged"));
 
     m_fakes.saveDialog->answer.reset();
     window->Command1->click();
     QCOMPARE(window->Label13->caption(), QStringLiteral("如需更换在此请选择下载的路径："));
-    QCOMPARE(window->downloadPath(), before);
+    QCOMPARE(window->downloadPanel().downloadPath(), before);
     QCOMPARE(window->status(), QStringLiteral("unchanged"));
     QVERIFY(m_fakes.messageBox->shown.isEmpty());
 
     const QString chosen = m_folder->filePath(QStringLiteral("elsewhere.mp3"));
     m_fakes.saveDialog->answer = chosen;
     window->Command1->click();
-    QCOMPARE(window->downloadPath(), chosen);
+    QCOMPARE(window->downloadPanel().downloadPath(), chosen);
     QCOMPARE(window->status(), QStringLiteral("已更换下载路径：") + chosen);
 
     download(*window);
@@ -294,8 +298,8 @@ void TestDownloadPanel::completeDownloadShowsTheFile()
     QCOMPARE(statuses, (QStringList{"正在连接服务器...", "正在发送请求...", "获取远程文件信息...",
                                     "正在下载音乐数据...", "正在连接服务器..", kDone}));
     QVERIFY(lockedWhileRunning);
-    QCOMPARE(fileContent(window->downloadPath()), patterned(1536));
-    QCOMPARE(m_fakes.launcher->selected, QStringList{window->downloadPath()});
+    QCOMPARE(fileContent(window->downloadPanel().downloadPath()), patterned(1536));
+    QCOMPARE(m_fakes.launcher->selected, QStringList{window->downloadPanel().downloadPath()});
     QCOMPARE(window->Command6->text(), kStart);
     QVERIFY(window->Command6->isEnabled());
     QVERIFY(window->Command2->isEnabled());
@@ -369,7 +373,7 @@ void TestDownloadPanel::failureKeepsItsMessage()
     });
     auto window = lookedUpWindow();
     window->Command2->click();
-    const QString path = window->downloadPath();
+    const QString path = window->downloadPanel().downloadPath();
     const QStringList statuses = download(*window);
 
     QCOMPARE(statuses.last(), message);
@@ -414,9 +418,9 @@ void TestDownloadPanel::confirmedStopKeepsThePartialFile()
     QVERIFY(stoppedState);
     QCOMPARE(statuses.last(2), (QStringList{"停止音乐下载", "停止音乐下载"}));
     // The block read after the press is kept, under the unfinished name.
-    const QString partial = Cls_DownLoad::partialPath(window->downloadPath());
+    const QString partial = Cls_DownLoad::partialPath(window->downloadPanel().downloadPath());
     QCOMPARE(fileContent(partial), body.left(4 * 512));
-    QVERIFY(!QFileInfo::exists(window->downloadPath()));
+    QVERIFY(!QFileInfo::exists(window->downloadPanel().downloadPath()));
     QCOMPARE(m_fakes.launcher->selected, QStringList{partial});
     QCOMPARE(audioRequests(), 1);
     QCOMPARE(window->Command6->text(), kStart);
@@ -446,7 +450,7 @@ void TestDownloadPanel::declinedStopLetsTheTransferFinish()
     QCOMPARE(download(*window).last(), kDone);
     QCOMPARE(m_fakes.messageBox->shown.size(), 1);
     QCOMPARE(captionAfterNo, kStop);
-    QCOMPARE(fileContent(window->downloadPath()), body);
+    QCOMPARE(fileContent(window->downloadPanel().downloadPath()), body);
 }
 
 void TestDownloadPanel::abortedTransferDoesNotStopTheNextOne()
@@ -463,7 +467,7 @@ void TestDownloadPanel::abortedTransferDoesNotStopTheNextOne()
 
     serveAudio(plainAudio(body));
     QCOMPARE(download(*window).last(), kDone);
-    QCOMPARE(fileContent(window->downloadPath()), body);
+    QCOMPARE(fileContent(window->downloadPanel().downloadPath()), body);
 }
 
 void TestDownloadPanel::copyButtonCopiesTheAudioAddress()

@@ -1,9 +1,11 @@
 #include "app/controls.h"
+#include "app/downloadpanel.h"
 #include "app/form1.h"
+#include "app/qtmediadevice.h"
+#include "app/songpanel.h"
 #include "bench/resident.h"
 #include "download/cls_download.h"
 #include "player/mciinterpreter.h"
-#include "player/qtmediadevice.h"
 #include "support/fakes.h"
 #include "support/faults.h"
 #include "support/songpages.h"
@@ -180,12 +182,12 @@ std::unique_ptr<Form1> TestFaults::readyToDownload(const QString &audioBase, con
         return site(request);
     });
     auto window = makeWindow(m_server->base());
-    window->DownloadTimeOut = 400;
+    window->downloadPanel().DownloadTimeOut = 400;
     window->load();
     window->Text1->setText(m_server->base() + QStringLiteral("/s/1"));
-    window->aicAlphaImage3_Click();
+    window->songPanel().aicAlphaImage3_Click();
     window->Command2->click();
-    const QString path = window->downloadPath();
+    const QString path = window->downloadPanel().downloadPath();
     QDir().mkpath(QFileInfo(path).path());
     QFile earlier(path);
     if (earlier.open(QIODevice::WriteOnly))
@@ -239,7 +241,7 @@ void TestFaults::parse()
     QVERIFY(window->Text1->isEnabled());
     // The address must name the configured site (a dead one when refused).
     window->Text1->setText(m_server->base() + QStringLiteral("/s/1?via=") + base + QStringLiteral("/s/"));
-    window->aicAlphaImage3_Click();
+    window->songPanel().aicAlphaImage3_Click();
     const SongRecord before = window->songRecord();
     QVERIFY(!before.audioAddress.isEmpty());
 
@@ -248,12 +250,13 @@ void TestFaults::parse()
     QElapsedTimer clock;
     clock.start();
     TickWatch ticks;
-    window->aicAlphaImage3_Click();
+    window->songPanel().aicAlphaImage3_Click();
     QVERIFY2(clock.elapsed() < kTimeLimitMs + kSlackMs, qPrintable(QString::number(clock.elapsed())));
     QVERIFY2(ticks.longestGapMs() < kLongestFreezeMs, qPrintable(QString::number(ticks.longestGapMs())));
 
-    tell(window->status().isEmpty() ? QStringLiteral("parsed: title \"%1\"").arg(window->songTitle().left(20))
-                                    : QStringLiteral("status \"%1\"").arg(window->status()),
+    tell(window->status().isEmpty()
+             ? QStringLiteral("parsed: title \"%1\"").arg(window->songPanel().songTitle().left(20))
+             : QStringLiteral("status \"%1\"").arg(window->status()),
          clock.elapsed(), ticks);
     if (fetchFails(fault)) {
         QCOMPARE(window->status(), kFetchFailed);
@@ -295,12 +298,12 @@ void TestFaults::avatar()
     QElapsedTimer clock;
     clock.start();
     TickWatch ticks;
-    window.aicAlphaImage3_Click();
+    window.songPanel().aicAlphaImage3_Click();
     QVERIFY2(clock.elapsed() < kTimeLimitMs + kSlackMs, qPrintable(QString::number(clock.elapsed())));
     QVERIFY2(ticks.longestGapMs() < kLongestFreezeMs, qPrintable(QString::number(ticks.longestGapMs())));
 
     tell(QStringLiteral("default avatar"), clock.elapsed(), ticks);
-    QCOMPARE(window.songTitle(), QStringLiteral("晴天"));
+    QCOMPARE(window.songPanel().songTitle(), QStringLiteral("晴天"));
     // No picture came: the default one shows.
     QCOMPARE(window.Image1->picture().toImage(), window.Image2->picture().toImage());
 }
@@ -351,7 +354,7 @@ void TestFaults::download()
     // The page names the faulty server for the sound.
     const QString base = fault == Fault::Refused ? refusedBase() : m_server->base();
     auto window = readyToDownload(base, [=] { return faultyResponse(fault, mp3, "audio/mpeg"); });
-    const QString path = window->downloadPath();
+    const QString path = window->downloadPanel().downloadPath();
 
     QElapsedTimer clock;
     clock.start();
@@ -447,7 +450,7 @@ void TestFaults::unfinishedDownloadKeepsTheEarlierCopy()
         window->Cdf->setMaxBodyBytes(cap);
     if (floor > 0)
         window->Cdf->setLowSpeedLimit(floor, 400);
-    const QString path = window->downloadPath();
+    const QString path = window->downloadPanel().downloadPath();
     const QString partial = Cls_DownLoad::partialPath(path);
     qint64 growth = -1;
     connect(window->Cdf, &Cls_DownLoad::entDLFileDowning, this, [&](const QString &, qint64 got) {

@@ -1,10 +1,12 @@
 #include "app/controls.h"
 #include "app/form1.h"
+#include "app/qtchinese.h"
 #include "site/httpserver.h"
 #include "support/fakes.h"
 
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
@@ -59,6 +61,7 @@ private slots:
     void linkButtonsOpenTheMakersPages();
     void pasteButtonsFillEvenLockedBoxes();
     void exitButtonClosesTheWindow();
+    void standardButtonsReadChinese();
 
 private:
     std::unique_ptr<Form1> makeWindow(const QString &updateBase = {});
@@ -133,6 +136,7 @@ void TestForm1::controlsStartAsDesigned()
     QCOMPARE(window->Slider1->singleStep(), 1);
     QCOMPARE(window->ProgressBar1->minimum(), 0);
     QCOMPARE(window->ProgressBar1->maximum(), 100);
+    QVERIFY(!window->ProgressBar1->isTextVisible());
     QVERIFY(!window->Timer3->isActive());
     QVERIFY(!window->Timer4->isActive());
     QCOMPARE(window->Timer3->interval(), 100);
@@ -180,7 +184,9 @@ void TestForm1::controlsSitAtTheirPlaces_data()
     QTest::newRow("ProgressBar1 in Picture5") << "ProgressBar1" << QRect(16, 120, 401, 25);
     QTest::newRow("Command6 in Picture5") << "Command6" << QRect(16, 152, 409, 41);
     QTest::newRow("aicAlphaImage4 in Picture3") << "aicAlphaImage4" << QRect(464, 8, 16, 16);
-    QTest::newRow("Line1") << "Line1" << QRect(112, 544, 1, 21);
+    // A line's end point is not drawn: both separators are 20 px long.
+    QTest::newRow("Line1") << "Line1" << QRect(112, 544, 1, 20);
+    QTest::newRow("Line2") << "Line2" << QRect(928, 544, 1, 20);
 }
 
 void TestForm1::controlsSitAtTheirPlaces()
@@ -439,6 +445,15 @@ void TestForm1::exitButtonClosesTheWindow()
     QTest::mouseClick(window->Command5, Qt::LeftButton);
     QVERIFY(!window->isVisible());
     QCOMPARE(m_fakes.mci->commands, QStringList{"close all"});
+}
+
+void TestForm1::standardButtonsReadChinese()
+{
+    QVERIFY2(installQtChinese(*QCoreApplication::instance()), "Qt's Chinese translations are missing");
+    QMessageBox box(QMessageBox::Information, {}, {}, QMessageBox::Ok | QMessageBox::Yes | QMessageBox::No);
+    for (const auto &[button, text] :
+         {std::pair{QMessageBox::Ok, "确定"}, {QMessageBox::Yes, "是"}, {QMessageBox::No, "否"}})
+        QVERIFY2(box.button(button)->text().startsWith(QString::fromUtf8(text)), text);
 }
 
 QTEST_MAIN(TestForm1)

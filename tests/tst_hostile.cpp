@@ -1,6 +1,8 @@
 #include "app/controls.h"
+#include "app/downloadpanel.h"
 #include "app/form1.h"
 #include "app/qtservices.h"
+#include "app/songpanel.h"
 #include "support/fakes.h"
 #include "support/songpages.h"
 
@@ -85,10 +87,10 @@ void TestHostile::factsShowAsText()
     const QRect label10 = window.Label10->geometry();
     const QRect picture2 = window.Picture2->geometry();
     window.Text1->setText(m_server->base() + QStringLiteral("/s/1"));
-    window.aicAlphaImage3_Click();
+    window.songPanel().aicAlphaImage3_Click();
 
     // The facts arrive whole, as text.
-    QCOMPARE(window.songTitle(), field.trimmed());
+    QCOMPARE(window.songPanel().songTitle(), field.trimmed());
     QCOMPARE(window.songRecord().singerName, field.trimmed());
     QCOMPARE(window.Label10->caption(), field.trimmed());
     // What they show is plain text of a length that lays out without a pause.
@@ -112,7 +114,7 @@ void TestHostile::factsShowAsText()
 
     // The download goes into the Music folder under a name made of the text.
     window.Command2->click();
-    const QFileInfo target(window.downloadPath());
+    const QFileInfo target(window.downloadPanel().downloadPath());
     QCOMPARE(target.absolutePath(), QDir(m_folder->path()).absoluteFilePath(QStringLiteral("Music")));
     QVERIFY(target.fileName().endsWith(QLatin1String(".mp3")));
     QVERIFY(target.fileName().toUtf8().size() <= 255);
@@ -153,7 +155,7 @@ void TestHostile::messageBoxesShowText()
         }
     });
     closer.start(20);
-    QtMessageBoxService().inform(nullptr, Form1::kBoxTitle, text, MessageBoxService::Icon::Information);
+    QtMessageBoxService().inform(nullptr, Handlers::kBoxTitle, text, MessageBoxService::Icon::Information);
     // The text itself, from its start, in a box that fits on the screen.
     QCOMPARE(format, Qt::PlainText);
     QVERIFY(shown == text || (shown.endsWith(QChar(0x2026)) && text.startsWith(shown.chopped(1))));

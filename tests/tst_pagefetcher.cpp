@@ -48,7 +48,7 @@ void TestPageFetcher::errorStatusStillReturnsPage()
     });
     PageFetcher fetcher;
     const FetchResult result = fetcher.GetBody(m_server->base() + "/missing.html");
-    QVERIFY2(result.ok, qPrintable(result.error));
+    QVERIFY2(result.arrived(), qPrintable(result.error));
     QCOMPARE(result.text, QStringLiteral("<html>page %1</html>").arg(status));
     QCOMPARE(result.httpStatus, status);
 }
@@ -58,7 +58,7 @@ void TestPageFetcher::sendsAddressAsGivenWithHeader()
     m_server->setHandler([](const HttpRequest &) { return HttpResponse::text(200, "ok"); });
     PageFetcher fetcher;
     const FetchResult result = fetcher.GetBody(m_server->base() + "/member/x.php?wid=12&b=%E4%BD%A0");
-    QVERIFY(result.ok);
+    QVERIFY(result.arrived());
     const QList<HttpRequest> seen = m_server->requests();
     QCOMPARE(seen.size(), 1);
     QCOMPARE(seen[0].method, QByteArray("GET"));
@@ -91,7 +91,7 @@ void TestPageFetcher::decodesByCharset()
     m_server->setHandler([=](const HttpRequest &) { return HttpResponse::text(200, body, contentType); });
     PageFetcher fetcher;
     const FetchResult result = fetcher.GetBody(m_server->base() + "/s/1");
-    QVERIFY(result.ok);
+    QVERIFY(result.arrived());
     QCOMPARE(result.text, expected);
 }
 
@@ -100,7 +100,7 @@ void TestPageFetcher::emptyBodyIsEmptyText()
     m_server->setHandler([](const HttpRequest &) { return HttpResponse::text(200, ""); });
     PageFetcher fetcher;
     const FetchResult result = fetcher.GetBody(m_server->base() + "/empty");
-    QVERIFY(result.ok);
+    QVERIFY(result.arrived());
     QVERIFY(result.text.isEmpty());
 }
 
@@ -117,10 +117,10 @@ void TestPageFetcher::nestedFetchesCompleteInnerFirst()
     // A handler that runs while the outer fetch waits starts a fetch of its own.
     QTimer::singleShot(50, &fetcher, [&] {
         const FetchResult inner = fetcher.GetBody(m_server->base() + "/inner");
-        finished << (inner.ok ? inner.text : QStringLiteral("inner failed"));
+        finished << (inner.arrived() ? inner.text : QStringLiteral("inner failed"));
     });
     const FetchResult outer = fetcher.GetBody(m_server->base() + "/outer");
-    finished << (outer.ok ? outer.text : QStringLiteral("outer failed"));
+    finished << (outer.arrived() ? outer.text : QStringLiteral("outer failed"));
     QCOMPARE(finished, QStringList({"/inner", "/outer"}));
 }
 
@@ -137,7 +137,7 @@ void TestPageFetcher::windowKeepsTickingDuringSlowFetch()
     connect(&timer, &QTimer::timeout, &fetcher, [&] { ++ticks; });
     timer.start(10);
     const FetchResult result = fetcher.GetBody(m_server->base() + "/slow");
-    QVERIFY(result.ok);
+    QVERIFY(result.arrived());
     QVERIFY2(ticks >= 10, qPrintable(QStringLiteral("only %1 ticks").arg(ticks)));
 }
 
@@ -153,7 +153,7 @@ void TestPageFetcher::timeLimitEndsSilentServer()
     QElapsedTimer clock;
     clock.start();
     const FetchResult result = fetcher.GetBody(m_server->base() + "/silent");
-    QVERIFY(!result.ok);
+    QVERIFY(!result.arrived());
     QVERIFY(!result.error.isEmpty());
     QVERIFY(result.text.isEmpty());
     QVERIFY2(clock.elapsed() < 5000, "the time limit did not end the wait");
@@ -212,7 +212,7 @@ void TestPageFetcher::failuresAreErrors()
         url.clear();
     }
     const FetchResult result = fetcher.GetBody(url);
-    QVERIFY(!result.ok);
+    QVERIFY(!result.arrived());
     QVERIFY(!result.error.isEmpty());
     QVERIFY(result.text.isEmpty());
 }

@@ -1,7 +1,9 @@
+#include "app/downloadpanel.h"
 #include "app/form1.h"
+#include "app/qtmediadevice.h"
+#include "app/songpanel.h"
 #include "player/mciinterpreter.h"
 #include "player/playback.h"
-#include "player/qtmediadevice.h"
 #include "site/httpserver.h"
 #include "site/replicasite.h"
 #include "support/fakes.h"
@@ -65,7 +67,6 @@ void TestPlayback::init()
     m_server = std::make_unique<LoopbackServer>();
     QVERIFY(m_server->start());
     m_folder = std::make_unique<QTemporaryDir>();
-    program::workId().clear();
 }
 
 void TestPlayback::cleanup()
@@ -88,7 +89,7 @@ std::unique_ptr<Form1> TestPlayback::lookedUp(const QString &audioPath)
     window->load();
     if (!audioPath.isEmpty()) {
         window->Text1->setText(m_server->base() + QStringLiteral("/s/1"));
-        window->aicAlphaImage3_Click();
+        window->songPanel().aicAlphaImage3_Click();
     }
     m_fakes.mci->commands.clear();
     return window;

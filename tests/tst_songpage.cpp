@@ -1,5 +1,7 @@
 #include "app/controls.h"
+#include "app/downloadpanel.h"
 #include "app/form1.h"
+#include "app/songpanel.h"
 #include "page/pagefetcher.h"
 #include "page/pictureloader.h"
 #include "page/songparser.h"
@@ -78,7 +80,6 @@ void TestSongPage::init()
                 "image/gif");
     m_site.file(QStringLiteral("/img/avatar/1002.jpg"), samplePicture("JPEG", Qt::cyan), "image/jpeg");
     m_site.file(QStringLiteral("/version/main.txt"), "kw:V3.3|", "text/plain");
-    program::workId().clear();
 }
 
 void TestSongPage::cleanup()
@@ -100,7 +101,7 @@ std::unique_ptr<Form1> TestSongPage::makeWindow()
 void TestSongPage::lookUp(Form1 &window, const QString &address)
 {
     window.Text1->setText(address);
-    window.aicAlphaImage3_Click();
+    window.songPanel().aicAlphaImage3_Click();
 }
 
 void TestSongPage::cutsTheFacts_data()
@@ -312,7 +313,7 @@ void TestSongPage::wholeTextIsTheAddress()
     lookUp(*window, base + QStringLiteral("/go?to=") + base + QStringLiteral("/s/5200109"));
     QCOMPARE(m_server->requests().constLast().path, QStringLiteral("/img/avatar/1001.gif"));
     QVERIFY(m_server->requests().at(m_server->requestCount() - 2).target.startsWith("/go?to="));
-    QCOMPARE(window->songTitle(), QStringLiteral("晴天"));
+    QCOMPARE(window->songPanel().songTitle(), QStringLiteral("晴天"));
 }
 
 void TestSongPage::fillsBothPanels()
@@ -340,7 +341,7 @@ void TestSongPage::fillsBothPanels()
     QCOMPARE(record.audioAddress, m_server->base() + QStringLiteral("/userdata/userwork/a109/5200109.mp3"));
     QCOMPARE(record.videoAddress, m_server->base() + QStringLiteral("/video/player?wid=5200109&autoplay=1"));
     QVERIFY(record.pageText.contains(QStringLiteral("<title>晴天")));
-    QCOMPARE(program::workId(), QStringLiteral("5200109"));
+    QCOMPARE(window->songRecord().workId, QStringLiteral("5200109"));
 
     QImage avatar;
     QVERIFY(avatar.loadFromData(replicaFile(QStringLiteral("img/avatar/1002.gif"))));
@@ -357,11 +358,11 @@ void TestSongPage::sameAddressTwiceGivesTheSameWork()
     const QString address = m_server->base() + QStringLiteral("/s/1");
     lookUp(*window, address);
     const QStringList first = {window->Label1->caption(), window->Label2->caption(), window->Label9->caption(),
-                               window->songRecord().audioAddress, program::workId()};
+                               window->songRecord().audioAddress, window->songRecord().workId};
     const QImage picture = window->Image1->picture().toImage();
     lookUp(*window, address);
     QCOMPARE((QStringList{window->Label1->caption(), window->Label2->caption(), window->Label9->caption(),
-                          window->songRecord().audioAddress, program::workId()}),
+                          window->songRecord().audioAddress, window->songRecord().workId}),
              first);
     QCOMPARE(window->Image1->picture().toImage(), picture);
 }
@@ -417,7 +418,7 @@ void TestSongPage::failedFetchKeepsThePreviousWork()
     QCOMPARE(window->status(), QStringLiteral("网页获取失败,请您检查网络后再试.."));
     QCOMPARE(window->songRecord().pageText, before.pageText);
     QCOMPARE(window->songRecord().audioAddress, before.audioAddress);
-    QCOMPARE(window->songTitle(), QStringLiteral("晴天"));
+    QCOMPARE(window->songPanel().songTitle(), QStringLiteral("晴天"));
 }
 
 void TestSongPage::emptyPageChangesNothing()
@@ -431,7 +432,7 @@ void TestSongPage::emptyPageChangesNothing()
     window->setStatus(QStringLiteral("x"));
     lookUp(*window, m_server->base() + QStringLiteral("/s/empty"));
     QCOMPARE(window->status(), QStringLiteral("x"));
-    QCOMPARE(window->songTitle(), QStringLiteral("晴天"));
+    QCOMPARE(window->songPanel().songTitle(), QStringLiteral("晴天"));
     // Only a page that arrives clears the video of the work before.
     QVERIFY(!window->songRecord().videoAddress.isEmpty());
 }
@@ -443,12 +444,12 @@ void TestSongPage::pageWithoutAudioLeavesNothingToPlay()
                 QByteArrayLiteral("<title>后来 - 夏木Cantora</title><p class=\"des twemoji\">无</p>"), "text/html");
     auto window = makeWindow();
     lookUp(*window, m_server->base() + QStringLiteral("/s/1"));
-    QCOMPARE(program::workId(), QStringLiteral("5200109"));
+    QCOMPARE(window->songRecord().workId, QStringLiteral("5200109"));
 
     lookUp(*window, m_server->base() + QStringLiteral("/s/noaudio"));
-    QCOMPARE(window->songTitle(), QStringLiteral("后来"));
+    QCOMPARE(window->songPanel().songTitle(), QStringLiteral("后来"));
     QVERIFY(window->songRecord().audioAddress.isEmpty());
-    QVERIFY(program::workId().isEmpty());
+    QVERIFY(window->songRecord().workId.isEmpty());
 
     m_fakes.mci->commands.clear();
     window->Command7->click();
@@ -467,7 +468,7 @@ void TestSongPage::gbkPageReadsAsChinese()
     m_site.file(QStringLiteral("/s/gbk"), bytes, "text/html; charset=gbk");
     auto window = makeWindow();
     lookUp(*window, m_server->base() + QStringLiteral("/s/gbk"));
-    QCOMPARE(window->songTitle(), QStringLiteral("后来"));
+    QCOMPARE(window->songPanel().songTitle(), QStringLiteral("后来"));
     QCOMPARE(window->songRecord().singerName, QStringLiteral("夏木"));
     QCOMPARE(window->Label5->caption(), QStringLiteral("播放次数：35812次"));
 }
@@ -479,7 +480,7 @@ void TestSongPage::missingAvatarShowsTheDefault()
     m_site.page(QStringLiteral("1"), song);
     auto window = makeWindow();
     lookUp(*window, m_server->base() + QStringLiteral("/s/1"));
-    QCOMPARE(window->songTitle(), QStringLiteral("晴天"));
+    QCOMPARE(window->songPanel().songTitle(), QStringLiteral("晴天"));
     QCOMPARE(window->Image1->picture().toImage(), window->Image2->picture().toImage());
 }
 

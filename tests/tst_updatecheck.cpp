@@ -1,4 +1,4 @@
-#include "app/updatecheck.h"
+#include "update/updatecheck.h"
 
 #include <QtTest>
 

@@ -1,11 +1,13 @@
 #include "app/controls.h"
+#include "app/downloadpanel.h"
 #include "app/form1.h"
+#include "app/form2.h"
+#include "app/songpanel.h"
 #include "page/pagefetcher.h"
 #include "site/httpserver.h"
 #include "site/replicasite.h"
 #include "support/fakes.h"
 #include "support/songpages.h"
-#include "video/form2.h"
 
 #include <QApplication>
 #include <QDir>
@@ -101,7 +103,7 @@ void TestVideo::lookUp(Form1 &window, const QString &code, const QString &videoQ
     m_site.page(code, song);
     m_server->setHandler(m_site.handler(m_server->base()));
     window.Text1->setText(m_server->base() + QStringLiteral("/s/") + code);
-    window.aicAlphaImage3_Click();
+    window.songPanel().aicAlphaImage3_Click();
 }
 
 void TestVideo::pageHoldsTheEmbedLine_data()
@@ -229,6 +231,12 @@ void TestVideo::viewerIsAFixedModalDialog()
     QVERIFY(QTest::qWaitForWindowExposed(shown));
     QCOMPARE(QApplication::activeModalWidget(), shown);
     QVERIFY(shown->isModal());
+    // Centred on the screen as a whole, frame included; Esc does not close it.
+    const QRect whole = shown->frameGeometry();
+    QVERIFY(whole.size() != shown->size());
+    QVERIFY((whole.center() - shown->screen()->availableGeometry().center()).manhattanLength() <= 1);
+    QTest::keyClick(shown, Qt::Key_Escape);
+    QVERIFY(shown->isVisible());
     // The viewer does not open the page by itself.
     QVERIFY(m_fakes.launcher->files.isEmpty());
     QVERIFY(m_fakes.launcher->addresses.isEmpty());
@@ -323,7 +331,7 @@ void TestVideo::replicaSitePlaysTheLookedUpWork()
     m_server->setHandler(replicaSite(QStringLiteral(CANTORA_SITE_ROOT)));
     auto window = makeWindow();
     window->Text1->setText(m_server->base() + QStringLiteral("/s/5200109"));
-    window->aicAlphaImage3_Click();
+    window->songPanel().aicAlphaImage3_Click();
     QVERIFY(window->aicAlphaImage2->isVisibleTo(window.get()));
 
     window->Command8->click();
@@ -333,7 +341,7 @@ void TestVideo::replicaSitePlaysTheLookedUpWork()
 
     PageFetcher fetcher;
     const FetchResult script = fetcher.GetBody(src);
-    QVERIFY(script.ok);
+    QVERIFY(script.arrived());
     QCOMPARE(script.httpStatus, 200);
     QVERIFY(script.text.contains(QLatin1String("document.currentScript")));
 }

@@ -316,7 +316,7 @@ void TestWorks::doubleClickLooksTheRowUp()
     QCOMPARE(window->Label2->caption(), QStringLiteral("演唱歌曲：小幸运"));
     QCOMPARE(window->Label1->caption(), QStringLiteral("用户名：林小夏"));
     QVERIFY(window->songRecord().audioAddress.endsWith(QLatin1String("/5201109.mp3")));
-    QCOMPARE(program::workId(), QStringLiteral("5201109"));
+    QCOMPARE(window->songRecord().workId, QStringLiteral("5201109"));
     // Ready to play, not playing.
     QCOMPARE(window->Command7->text(), QStringLiteral("在线播放"));
     QCOMPARE(m_fakes.mci->commands, QStringList{"close all"});
@@ -336,7 +336,7 @@ void TestWorks::reResolveUsesTheRowsId()
     QTRY_COMPARE(window->ListView1->topLevelItemCount(), 1);
     doubleClickRow(*window, 0);
     QCOMPARE(window->Label2->caption(), QStringLiteral("演唱歌曲：晴天"));
-    QCOMPARE(program::workId(), QStringLiteral("777109"));
+    QCOMPARE(window->songRecord().workId, QStringLiteral("777109"));
 
     window->Command16->click();
     QCOMPARE(window->songRecord().audioAddress, QStringLiteral("http://127.0.0.1:1/userdata/userwork/109/777109.mp3"));
@@ -374,7 +374,7 @@ void TestWorks::harvestsTheReplicaSingers()
     // nothing when the replica has no page for it.
     PageFetcher fetcher;
     const FetchResult answer = fetcher.GetBody(last->text(3));
-    QVERIFY(answer.ok);
+    QVERIFY(answer.arrived());
     QCOMPARE(answer.text,
              uid == QLatin1String("1004") ? QString() : m_server->base() + QStringLiteral("/s/") + last->text(1));
 }
@@ -396,7 +396,7 @@ void TestWorks::doubleClickOnEmptyListReusesLastAnswer()
     auto window = unlockedWindow();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-    program::workId() = QStringLiteral("kept");
+    window->songRecord().workId = QStringLiteral("kept");
     window->Text1->setText(QStringLiteral("typed"));
     const int before = m_server->requestCount();
 
@@ -404,7 +404,7 @@ void TestWorks::doubleClickOnEmptyListReusesLastAnswer()
     // No row: no service request, the (still empty) last answer fills the box.
     QCOMPARE(m_server->requestCount(), before);
     QCOMPARE(window->Text1->text(), QString());
-    QCOMPARE(program::workId(), QStringLiteral("kept"));
+    QCOMPARE(window->songRecord().workId, QStringLiteral("kept"));
     QCOMPARE(m_fakes.mci->commands.last(), QStringLiteral("close all"));
 }
 
@@ -423,7 +423,7 @@ void TestWorks::failedServiceRequestKeepsLastAnswer()
     doubleClickRow(*window, 1);
     QCOMPARE(window->Text1->text(), QStringLiteral("http://site/s/11"));
     // The row's id still becomes the work id.
-    QCOMPARE(program::workId(), QStringLiteral("22"));
+    QCOMPARE(window->songRecord().workId, QStringLiteral("22"));
 }
 
 void TestWorks::clearingTheListKeepsPlaying()
@@ -448,7 +448,7 @@ void TestWorks::listClearedDuringLookUpKeepsWorkId()
 {
     auto window = windowWithWorks();
     QVERIFY(window);
-    program::workId() = QStringLiteral("kept");
+    window->songRecord().workId = QStringLiteral("kept");
     HttpResponse slow = HttpResponse::text(200, "http://site/s/11");
     slow.delayMs = 300;
     serve({{"/member/personcenter/loadplayurl.php?wid=11", slow}});
@@ -458,7 +458,7 @@ void TestWorks::listClearedDuringLookUpKeepsWorkId()
     doubleClickRow(*window, 0);
     QCOMPARE(window->ListView1->topLevelItemCount(), 0);
     QCOMPARE(window->Text1->text(), QStringLiteral("http://site/s/11"));
-    QCOMPARE(program::workId(), QStringLiteral("kept"));
+    QCOMPARE(window->songRecord().workId, QStringLiteral("kept"));
 }
 
 QTEST_MAIN(TestWorks)

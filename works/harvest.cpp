@@ -285,4 +285,32 @@ std::vector<WorkRow> fillRows(HarvestSlots &table, qint16 markerCount)
     return rows;
 }
 
+QString statusText(HarvestStatus status)
+{
+    switch (status) {
+    case HarvestStatus::NoAddress:
+        return QStringLiteral("请输入歌手主页地址 ..");
+    case HarvestStatus::NotASingerPage:
+        return QStringLiteral("地址错误,请您检查 ..");
+    case HarvestStatus::Fetching:
+        return QStringLiteral("正在进行获取..");
+    case HarvestStatus::Done:
+        return QStringLiteral("获取完毕..");
+    case HarvestStatus::NoWorks:
+        return QStringLiteral("当前歌手没有音乐作品或未开通Cantora会员无法获取");
+    case HarvestStatus::NoPage:
+        return QStringLiteral("未能获取歌手主页,请稍后再试 ..");
+    }
+    return QString();
+}
+
+HarvestStatus checkSingerAddress(const QString &address)
+{
+    if (address.isEmpty())
+        return HarvestStatus::NoAddress;
+    if (!address.contains(QStringLiteral("userPage.php?uid="), Qt::CaseSensitive))
+        return HarvestStatus::NotASingerPage;
+    return HarvestStatus::Fetching;
+}
+
 } // namespace works

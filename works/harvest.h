@@ -22,6 +22,22 @@ inline constexpr char16_t kMarker[] = u"data-id=";
 // The marker count is a 16-bit counter that stops at its largest value.
 constexpr qint16 kMaxMarkerCount = 32767;
 
+// Where a harvest stands, each with the one text every front end shows.
+enum class HarvestStatus {
+    NoAddress,      // nothing was entered
+    NotASingerPage, // the address is no singer's home page
+    Fetching,       // the address will do; the page is on its way
+    Done,           // the rows are in
+    NoWorks,        // the page listed no works
+    NoPage,         // no page came back at all
+};
+
+QString statusText(HarvestStatus status);
+
+// NoAddress or NotASingerPage when `address` cannot be a singer's home page
+// (it must contain "userPage.php?uid="), else Fetching.
+HarvestStatus checkSingerAddress(const QString &address);
+
 struct WorkRow final
 {
     int number = 0; // 1-based running number

@@ -1,7 +1,7 @@
 // Version files of any shape: the verdict is one of the three, and only the
 // file naming this version unlocks.
 
-#include "app/updatecheck.h"
+#include "update/updatecheck.h"
 
 #include <QString>
 

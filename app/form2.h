@@ -29,10 +29,20 @@ public:
     Label *Label3 = nullptr;
     QPushButton *Command1 = nullptr;
 
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
+
 private:
     void Form_Load();
+    // Centres the whole window, frame and title bar included, on its screen.
+    void centreOnScreen();
     void Command1_Click();
 
     Launcher &m_launcher;
     QString m_pagePath;
+    // The frame the window was last centred with; the window manager may
+    // tell its real size only after the window is shown.
+    QMargins m_centredFrame;
 };

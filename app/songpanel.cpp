@@ -1,6 +1,7 @@
+#include "app/songpanel.h"
+
 #include "app/controls.h"
-#include "app/form1.h"
-#include "page/pagefetcher.h"
+#include "app/form1ui.h"
 #include "page/pictureloader.h"
 
 #include <QLineEdit>
@@ -16,18 +17,27 @@ constexpr int kBadgeGap = (50 + 7) / 15;
 
 } // namespace
 
-QString &program::workId()
-{
-    static QString id;
-    return id;
-}
+SongPanel::SongPanel(const Form1Ui &ui, StatusLine &status, const WindowLife &life, PageFetcher &fetcher,
+                     const AppConfig &config, SongRecord &song, QObject *parent)
+    : Handlers(status, life, parent)
+    , Text1(ui.Text1)
+    , Image1(ui.Image1)
+    , Image2(ui.Image2)
+    , Label1(ui.Label1)
+    , Label4(ui.Label4)
+    , Label10(ui.Label10)
+    , Label2(ui.Label2)
+    , Label5(ui.Label5)
+    , Label6(ui.Label6)
+    , Label7(ui.Label7)
+    , Label9(ui.Label9)
+    , aicAlphaImage2(ui.aicAlphaImage2)
+    , m_fetcher(fetcher)
+    , m_config(config)
+    , m_song(song)
+{}
 
-void Form1::connectLookupHandlers()
-{
-    connect(aicAlphaImage3, &ImageButton::clicked, this, &Form1::aicAlphaImage3_Click);
-}
-
-QString Form1::songTitle() const
+QString SongPanel::songTitle() const
 {
     QString caption = Label2->caption();
     if (caption.startsWith(kTitlePrefix))
@@ -35,35 +45,28 @@ QString Form1::songTitle() const
     return caption;
 }
 
-void Form1::aicAlphaImage3_Click()
+void SongPanel::aicAlphaImage3_Click()
 {
-    const QString address = Text1->text();
-    if (address.isEmpty()) {
-        setStatus(QStringLiteral("请输入Cantora网页地址 "));
-        return;
-    }
-    if (!address.contains(m_config.songPagePrefix(), Qt::CaseSensitive)) {
-        setStatus(QStringLiteral("地址错误,请您检查 .."));
-        return;
-    }
-
     // The address goes out exactly as typed.
-    const FetchResult page = m_fetcher->GetBody(address);
-    if (m_closing || m_ended)
+    const lookup::Result found = lookup::lookUp(m_fetcher, m_config, Text1->text(), m_parseTexts);
+    if (windowGone())
         return;
-    if (!page.ok || page.httpStatus >= 400) {
-        // No song page arrived (an error page is not one): the panels keep
-        // showing the work looked up before.
-        setStatus(QStringLiteral("网页获取失败,请您检查网络后再试.."));
+    switch (found.status) {
+    case lookup::Status::Found:
+        break;
+    case lookup::Status::EmptyPage:
+        // An empty page is taken, and says nothing.
+        m_song.pageText.clear();
+        return;
+    default:
+        // No song page arrived: the panels keep showing the work looked up before.
+        setStatus(lookup::statusText(found.status));
         return;
     }
-    m_song.pageText = page.text;
-    if (m_song.pageText.isEmpty())
-        return;
+    m_song.pageText = found.pageText;
     m_song.videoAddress.clear();
 
-    const songpage::Markers markers{m_config.imageHost, m_config.videoPlayerPrefix()};
-    const songpage::Facts facts = songpage::cut(m_song.pageText, markers, m_parseTexts);
+    const songpage::Facts &facts = found.facts;
     m_song.singerName = facts.singerName;
     m_song.audioAddress = facts.audioAddress;
 
@@ -78,11 +81,11 @@ void Form1::aicAlphaImage3_Click()
     Label7->setCaption(QStringLiteral("转发次数：") + counter(Counter::Shares) + QStringLiteral("次"));
     Label9->setCaption(QStringLiteral("评论数量：") + counter(Counter::Comments) + QStringLiteral("次"));
 
-    program::workId() = songpage::workIdFrom(m_song.audioAddress, program::workId());
+    m_song.workId = songpage::workIdFrom(m_song.audioAddress, m_song.workId);
 
     if (facts.hasVideo) {
         showAvatar(facts.avatarAddress);
-        if (m_closing || m_ended)
+        if (windowGone())
             return;
         aicAlphaImage2->move(Label2->x() + Label2->width() + kBadgeGap, aicAlphaImage2->y());
         aicAlphaImage2->show();
@@ -93,10 +96,10 @@ void Form1::aicAlphaImage3_Click()
     }
 }
 
-void Form1::showAvatar(const QString &address)
+void SongPanel::showAvatar(const QString &address)
 {
-    const QImage picture = LoadPicture(*m_fetcher, address);
-    if (m_closing || m_ended)
+    const QImage picture = LoadPicture(m_fetcher, address);
+    if (windowGone())
         return;
     // A singer whose picture cannot be had shows the default one (the picture
     // Image2 keeps), not a hole.

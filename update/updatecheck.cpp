@@ -1,5 +1,6 @@
-#include "app/updatecheck.h"
+#include "update/updatecheck.h"
 
+#include "page/pagefetcher.h"
 #include "page/textcut.h"
 
 namespace update {
@@ -28,6 +29,25 @@ Verdict judge(const QString &pageText)
 QString announcement(const QString &version)
 {
     return QStringLiteral("发现最新版本![") + version + QStringLiteral("]\r\n \r\n确定后自动打开官方论坛!");
+}
+
+QString unreadableText()
+{
+    return QStringLiteral("检测更新失败!请您稍后再试,暂时使用原版");
+}
+
+QString welcomeText()
+{
+    return QStringLiteral("欢迎使用Orvandel系列软件 ..");
+}
+
+Verdict check(PageFetcher &fetcher, const QString &versionFileUrl)
+{
+    const FetchResult page = fetcher.GetBody(versionFileUrl);
+    Verdict verdict = judge(page.status == FetchStatus::Ok ? page.text : QString());
+    if (verdict.outcome == Outcome::Unreadable)
+        verdict.failure = page.arrived() ? QStringLiteral("HTTP %1").arg(page.httpStatus) : page.error;
+    return verdict;
 }
 
 } // namespace update

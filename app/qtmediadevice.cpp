@@ -1,4 +1,4 @@
-#include "player/qtmediadevice.h"
+#include "app/qtmediadevice.h"
 
 #include <QAudioOutput>
 #include <QCoreApplication>

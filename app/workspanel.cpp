@@ -1,9 +1,11 @@
-#include "app/controls.h"
-#include "app/form1.h"
+#include "app/workspanel.h"
 
+#include "app/controls.h"
+#include "app/form1ui.h"
+#include "app/services.h"
+#include "app/songpanel.h"
 #include "page/pagefetcher.h"
 #include "player/mciinterpreter.h"
-#include "works/harvest.h"
 
 #include <QEvent>
 #include <QLineEdit>
@@ -14,20 +16,13 @@
 
 #include <functional>
 
-// The works list: harvesting a singer's works and acting on its rows.
-
 namespace {
-
-const QString kSingerPageKey = QStringLiteral("userPage.php?uid=");
-const QString kNoWorks = QStringLiteral("当前歌手没有音乐作品或未开通Cantora会员无法获取");
 
 // Column of the works list that holds the work id, and the one that holds the
 // (hidden) play-address service address.
 constexpr int kIdColumn = 1;
 constexpr int kAddressColumn = 3;
 
-// Reports every left double-click inside the list, on a row or not: the list
-// acts on its selected row, whatever was under the pointer.
 class DoubleClickWatch final : public QObject
 {
 public:
@@ -81,39 +76,53 @@ QTreeWidgetItem *selectedRow(const QTreeWidget *list)
 
 } // namespace
 
-void Form1::connectWorksHandlers()
+void watchDoubleClicks(QWidget *watched, std::function<void()> onDoubleClick)
+{
+    new DoubleClickWatch(watched, std::move(onDoubleClick));
+}
+
+WorksPanel::WorksPanel(const Form1Ui &ui, StatusLine &status, const WindowLife &life, PageFetcher &fetcher,
+                       MessageBoxService &messageBox, MciService &mci, const AppConfig &config, SongRecord &song,
+                       SongPanel &songPanel, QWidget *window)
+    : Handlers(status, life, window)
+    , Text1(ui.Text1)
+    , Text2(ui.Text2)
+    , Command7(ui.Command7)
+    , Command10(ui.Command10)
+    , ListView1(ui.ListView1)
+    , Timer3(ui.Timer3)
+    , Timer4(ui.Timer4)
+    , m_fetcher(fetcher)
+    , m_messageBox(messageBox)
+    , m_mci(mci)
+    , m_config(config)
+    , m_song(song)
+    , m_songPanel(songPanel)
+    , m_window(window)
 {
     // Each timer acts once per harvest; the scan arms them again.
     Timer3->setSingleShot(true);
     Timer4->setSingleShot(true);
-
-    connect(Command10, &QPushButton::clicked, this, &Form1::Command10_Click);
-    connect(Command12, &QPushButton::clicked, this, &Form1::Command12_Click);
-    connect(Timer3, &QTimer::timeout, this, &Form1::Timer3_Timer);
-    connect(Timer4, &QTimer::timeout, this, &Form1::Timer4_Timer);
-    new DoubleClickWatch(ListView1->viewport(), [this] { ListView1_DblClick(); });
 }
 
-void Form1::Command10_Click()
+void WorksPanel::Command10_Click()
 {
     const QString address = Text2->text();
-    if (address.isEmpty()) {
-        setStatus(QStringLiteral("请输入歌手主页地址 .."));
-        return;
-    }
-    if (!address.contains(kSingerPageKey, Qt::CaseSensitive)) {
-        setStatus(QStringLiteral("地址错误,请您检查 .."));
+    const works::HarvestStatus check = works::checkSingerAddress(address);
+    if (check != works::HarvestStatus::Fetching) {
+        setStatus(works::statusText(check));
         return;
     }
 
     Command10->setEnabled(false);
     Text2->setEnabled(false);
-    setStatus(QStringLiteral("正在进行获取.."));
+    setStatus(works::statusText(works::HarvestStatus::Fetching));
 
-    const FetchResult page = m_fetcher->GetBody(address);
-    if (m_closing || m_ended)
+    const FetchResult page = m_fetcher.GetBody(address);
+    if (windowGone())
         return;
-    if (!page.ok) {
+    // An error page is still a page: it simply lists no works.
+    if (!page.arrived()) {
         // No page at all: the earlier page stays in its slot and the list
         // keeps its rows.
         endHarvestWithoutPage();
@@ -131,16 +140,16 @@ void Form1::Command10_Click()
     hx();
 }
 
-void Form1::endHarvestWithoutPage()
+void WorksPanel::endHarvestWithoutPage()
 {
     Command10->setEnabled(true);
     Text2->setEnabled(true);
-    setStatus(QStringLiteral("未能获取歌手主页,请稍后再试 .."));
+    setStatus(works::statusText(works::HarvestStatus::NoPage));
 }
 
 // The scan: counts the markers and arms the list filler when there is at least
 // one. The empty-result check is always armed; the filler disarms it.
-void Form1::hx()
+void WorksPanel::hx()
 {
     m_markerCount = works::countMarkers(m_harvestSlots[0]);
     if (m_markerCount > 0)
@@ -148,7 +157,7 @@ void Form1::hx()
     Timer4->start();
 }
 
-void Form1::Timer3_Timer()
+void WorksPanel::Timer3_Timer()
 {
     const std::vector<works::WorkRow> rows = works::fillRows(m_harvestSlots, m_markerCount);
 
@@ -162,26 +171,26 @@ void Form1::Timer3_Timer()
 
     Command10->setEnabled(true);
     Text2->setEnabled(true);
-    setStatus(QStringLiteral("获取完毕.."));
+    setStatus(works::statusText(works::HarvestStatus::Done));
     Timer4->stop();
     Timer3->stop();
     ListView1->setEnabled(true);
 }
 
-void Form1::Timer4_Timer()
+void WorksPanel::Timer4_Timer()
 {
     Timer4->stop();
     if (ListView1->topLevelItemCount() > 0)
         return;
-    setStatus(kNoWorks);
-    m_platform.messageBox->inform(this, QString::fromUtf8(kBoxTitle), kNoWorks + QLatin1Char('!'),
-                                  MessageBoxService::Icon::Information);
+    const QString noWorks = works::statusText(works::HarvestStatus::NoWorks);
+    setStatus(noWorks);
+    m_messageBox.inform(m_window, boxTitle(), noWorks + QLatin1Char('!'), MessageBoxService::Icon::Information);
     Text2->setEnabled(true);
     Command10->setEnabled(true);
     ListView1->setEnabled(true);
 }
 
-void Form1::Command12_Click()
+void WorksPanel::Command12_Click()
 {
     ListView1->clear();
 }
@@ -189,21 +198,21 @@ void Form1::Command12_Click()
 // Looks the selected row's work up. Each step goes on with whatever the
 // steps before it left, so the selected row is asked for afresh: the list may
 // have been cleared while a fetch waited.
-void Form1::ListView1_DblClick()
+void WorksPanel::ListView1_DblClick()
 {
     if (const QTreeWidgetItem *row = selectedRow(ListView1)) {
-        const FetchResult answer = m_fetcher->GetBody(cellValue(row, kAddressColumn));
-        if (m_closing || m_ended)
+        const FetchResult answer = m_fetcher.GetBody(cellValue(row, kAddressColumn));
+        if (windowGone())
             return;
-        if (answer.ok)
+        if (answer.arrived())
             m_harvestSlots[5] = answer.text;
     }
     Text1->setText(m_harvestSlots[5]);
-    aicAlphaImage3_Click();
-    if (m_closing || m_ended)
+    m_songPanel.aicAlphaImage3_Click();
+    if (windowGone())
         return;
     if (const QTreeWidgetItem *row = selectedRow(ListView1))
-        program::workId() = cellValue(row, kIdColumn);
+        m_song.workId = cellValue(row, kIdColumn);
     Command7->setText(QStringLiteral("在线播放"));
-    m_platform.mci->sendString(QStringLiteral("close all"));
+    m_mci.sendString(QStringLiteral("close all"));
 }

@@ -1,26 +1,29 @@
-#include "app/form1.h"
+#include "app/videopanel.h"
 
 #include "app/controls.h"
-#include "video/form2.h"
+#include "app/form2.h"
+#include "app/services.h"
 #include "video/videopage.h"
 
 #include <QLineEdit>
 #include <QPushButton>
 
-// The video command: writes the video page and shows the viewer.
+VideoPanel::VideoPanel(StatusLine &status, const WindowLife &life, MessageBoxService &messageBox, Launcher &launcher,
+                       const AppConfig &config, const SongRecord &song, QWidget *window)
+    : Handlers(status, life, window)
+    , m_messageBox(messageBox)
+    , m_launcher(launcher)
+    , m_config(config)
+    , m_song(song)
+    , m_window(window)
+{}
 
-void Form1::connectVideoHandlers()
-{
-    connect(Command8, &QPushButton::clicked, this, &Form1::Command8_Click);
-    installChrome();
-}
-
-void Form1::Command8_Click()
+void VideoPanel::Command8_Click()
 {
     const QString &address = m_song.videoAddress;
     if (address.isEmpty()) {
         const QString none = QStringLiteral("没有发现视频文件..");
-        m_platform.messageBox->inform(this, QString::fromUtf8(kBoxTitle), none, MessageBoxService::Icon::Information);
+        m_messageBox.inform(m_window, boxTitle(), none, MessageBoxService::Icon::Information);
         setStatus(none);
         return;
     }
@@ -36,7 +39,7 @@ void Form1::Command8_Click()
 
     // A closed viewer is gone (it deletes itself); the next command loads a new one.
     if (!m_form2 || m_form2->isHidden())
-        m_form2 = new Form2(*m_platform.launcher, page, this);
+        m_form2 = new Form2(m_launcher, page, m_window);
     m_form2->Text1->setText(address);
     m_form2->Text2->setText(m_embedLine);
     // Both texts are longer than their boxes; show how they begin.

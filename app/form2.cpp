@@ -1,4 +1,4 @@
-#include "video/form2.h"
+#include "app/form2.h"
 
 #include "app/controls.h"
 #include "app/layout.h"
@@ -6,9 +6,12 @@
 
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
+#include <QWindow>
 
 namespace {
 
@@ -56,10 +59,44 @@ Form2::Form2(Launcher &launcher, QString pagePath, QWidget *parent)
     Command1 = layout::button(Frame2, "Command1", QStringLiteral("立刻播放"), {432, 16, 65, 41});
     connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
 
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - QPoint(kClientWidth / 2, kClientHeight / 2));
-
+    centreOnScreen();
     Form_Load();
+}
+
+void Form2::centreOnScreen()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    m_centredFrame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    const QSize whole = size().grownBy(m_centredFrame);
+    // A top-level window's position is that of its frame.
+    move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, whole, screen->availableGeometry()).topLeft());
+}
+
+void Form2::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    centreOnScreen();
+}
+
+void Form2::moveEvent(QMoveEvent *event)
+{
+    QDialog::moveEvent(event);
+    // The frame became known (or changed) after the window was placed.
+    if (isVisible() && windowHandle() && windowHandle()->frameMargins() != m_centredFrame)
+        centreOnScreen();
+}
+
+// The viewer closes only through its title bar: Esc, which would close a
+// dialog, does nothing here.
+void Form2::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void Form2::Form_Load()

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class PageFetcher;
+
 // Reading the update server's version file, "kw:<version>|" among the entries
 // of other programs, and deciding what the running copy should do.
 namespace update {
@@ -19,6 +21,7 @@ struct Verdict final
 {
     Outcome outcome = Outcome::Unreadable;
     QString version; // what the file named for us, possibly empty
+    QString failure; // why the file could not be read, when it could not
 };
 
 // The text after the first "kw:" up to the next "kw:", then up to its first
@@ -29,5 +32,13 @@ Verdict judge(const QString &pageText);
 
 // The text of the announcement box for another version.
 QString announcement(const QString &version);
+
+// The warning when the file could not be read, and the greeting when it names us.
+QString unreadableText();
+QString welcomeText();
+
+// Fetches the version file and judges it. A server error is no version file,
+// whatever page came with it.
+Verdict check(PageFetcher &fetcher, const QString &versionFileUrl);
 
 } // namespace update

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "app/handlers.h"
+#include "config/appconfig.h"
+#include "page/songlookup.h"
+#include "works/harvest.h"
+
+class MciService;
+class MessageBoxService;
+class PageFetcher;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+class QTreeWidget;
+class QWidget;
+class SongPanel;
+struct Form1Ui;
+
+// The works list: harvesting a singer's works and acting on its rows.
+class WorksPanel final : public Handlers
+{
+public:
+    WorksPanel(const Form1Ui &ui, StatusLine &status, const WindowLife &life, PageFetcher &fetcher,
+               MessageBoxService &messageBox, MciService &mci, const AppConfig &config, SongRecord &song,
+               SongPanel &songPanel, QWidget *window);
+
+    void Command10_Click();
+    void hx();
+    void Timer3_Timer();
+    void Timer4_Timer();
+    void Command12_Click();
+    void ListView1_DblClick();
+
+private:
+    // Ends a harvest whose fetch brought back no page.
+    void endHarvestWithoutPage();
+
+    QLineEdit *const Text1;
+    QLineEdit *const Text2;
+    QPushButton *const Command7;
+    QPushButton *const Command10;
+    QTreeWidget *const ListView1;
+    QTimer *const Timer3;
+    QTimer *const Timer4;
+
+    PageFetcher &m_fetcher;
+    MessageBoxService &m_messageBox;
+    MciService &m_mci;
+    const AppConfig &m_config;
+    SongRecord &m_song;
+    SongPanel &m_songPanel;
+    QWidget *const m_window;
+
+    // The harvest slots (page, current piece, id, text after the full marker,
+    // title, play-address answer; 6 to 10 spare) and the marker count of the
+    // last scan. Both live as long as the window and are only ever overwritten.
+    works::HarvestSlots m_harvestSlots;
+    qint16 m_markerCount = 0;
+};
+
+// Calls `onDoubleClick` for every left double-click inside `watched`, on a row
+// or not: the list acts on its selected row, whatever was under the pointer.
+void watchDoubleClicks(QWidget *watched, std::function<void()> onDoubleClick);

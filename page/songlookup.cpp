@@ -1,0 +1,66 @@
+#include "page/songlookup.h"
+
+#include "config/appconfig.h"
+#include "page/pagefetcher.h"
+
+namespace lookup {
+
+QString statusText(Status status)
+{
+    switch (status) {
+    case Status::NoAddress:
+        return QStringLiteral("请输入Cantora网页地址 ");
+    case Status::NotASongPage:
+        return QStringLiteral("地址错误,请您检查 ..");
+    case Status::FetchFailed:
+        return QStringLiteral("网页获取失败,请您检查网络后再试..");
+    case Status::Found:
+    case Status::EmptyPage:
+    case Status::Cancelled:
+        break;
+    }
+    return QString();
+}
+
+QString notParsedText()
+{
+    return QStringLiteral("请先进行解析..");
+}
+
+Result lookUp(PageFetcher &fetcher, const AppConfig &config, const QString &address, songpage::WorkingTexts &texts)
+{
+    Result result;
+    if (address.isEmpty()) {
+        result.status = Status::NoAddress;
+        return result;
+    }
+    if (!address.contains(config.songPagePrefix(), Qt::CaseSensitive)) {
+        result.status = Status::NotASongPage;
+        return result;
+    }
+
+    const FetchResult page = fetcher.GetBody(address);
+    switch (page.status) {
+    case FetchStatus::Cancelled:
+        result.status = Status::Cancelled;
+        return result;
+    case FetchStatus::Failed:
+    case FetchStatus::ErrorPage:
+        result.status = Status::FetchFailed;
+        result.failure = page.arrived() ? QStringLiteral("HTTP %1").arg(page.httpStatus) : page.error;
+        return result;
+    case FetchStatus::Ok:
+        break;
+    }
+    result.pageText = page.text;
+    if (result.pageText.isEmpty()) {
+        result.status = Status::EmptyPage;
+        return result;
+    }
+    const songpage::Markers markers{config.imageHost, config.videoPlayerPrefix()};
+    result.facts = songpage::cut(result.pageText, markers, texts);
+    result.status = Status::Found;
+    return result;
+}
+
+} // namespace lookup

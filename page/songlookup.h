@@ -1,0 +1,53 @@
+#pragma once
+
+#include "page/songparser.h"
+
+#include <QString>
+
+class PageFetcher;
+struct AppConfig;
+
+// The facts of the work looked up last. Every field is text, starts empty and
+// is overwritten only by the steps that produce it.
+struct SongRecord final
+{
+    QString pageText;
+    QString audioAddress;
+    QString videoAddress; // empty when the work has no video
+    QString singerName;
+    QString workId; // also set by a works-list double-click and read by the re-resolve
+};
+
+// A song-page lookup as every front end does it: the address check, the fetch
+// and the cut, with the one status text each outcome is shown with.
+namespace lookup {
+
+enum class Status {
+    Found,        // the page was cut; its facts are in the result
+    NoAddress,    // nothing was entered
+    NotASongPage, // the address does not contain the site's song-page prefix
+    FetchFailed,  // no song page arrived (an error page is none)
+    EmptyPage,    // the page arrived with nothing in it
+    Cancelled,    // the fetch was ended because the asker is going away
+};
+
+struct Result final
+{
+    Status status = Status::FetchFailed;
+    QString pageText; // the page as fetched (Found and EmptyPage)
+    songpage::Facts facts;
+    QString failure; // the fetcher's reason for FetchFailed
+};
+
+// What the status line says for `status`; empty for Found, EmptyPage and
+// Cancelled, which say nothing.
+QString statusText(Status status);
+
+// Said when a command needs a looked-up work and there is none.
+QString notParsedText();
+
+// Checks `address`, fetches it exactly as given and cuts it with `texts`
+// carried over from the previous page.
+Result lookUp(PageFetcher &fetcher, const AppConfig &config, const QString &address, songpage::WorkingTexts &texts);
+
+} // namespace lookup
