@@ -12,7 +12,6 @@ class WindowLife final
 {
 public:
     bool over() const { return m_closing || m_ended; }
-    bool closing() const { return m_closing; }
     bool ended() const { return m_ended; }
     void setClosing() { m_closing = true; }
     void setEnded() { m_ended = true; }
