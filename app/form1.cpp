@@ -119,7 +119,7 @@ void Form1::load()
     m_loaded = true;
 
     setWindowIcon(QIcon());
-    skin::attachEx(this, m_config.programFolder + QStringLiteral("/skinh.she"));
+    skin::attachEx(this, skin::locate(m_config.programFolder));
     skin::adjustHsv(this, 140, 0, 0);
 
     // The bottom strip spans the window from 2 px after its left edge to 1 px
