@@ -118,7 +118,9 @@ void Form1::load()
         return;
     m_loaded = true;
 
-    setWindowIcon(QIcon());
+    // No icon of its own: a null icon would leave the taskbar none at all, so
+    // the window takes the program's, the one its menu entry shows.
+    setWindowIcon(QGuiApplication::windowIcon());
     skin::attachEx(this, skin::locate(m_config.programFolder));
     skin::adjustHsv(this, 140, 0, 0);
 
