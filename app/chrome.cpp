@@ -156,15 +156,22 @@ void Form1::paintEvent(QPaintEvent *)
         {{7, 96, 6, 5}, {w - 6, h - 5, 6, 5}},     // bottom-right corner
     };
 
+    // Pieces are cut in window pixels; a picture drawn for a denser screen
+    // holds as many more of its own pixels per window pixel.
+    const auto cut = [](const QPixmap &picture, const QRect &piece) {
+        const qreal ratio = picture.devicePixelRatio();
+        return QRectF(QPointF(piece.topLeft()) * ratio, QSizeF(piece.size()) * ratio);
+    };
+
     QPainter painter(this);
     // Plain copies: a stretched piece repeats its pixels rather than blending them.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     for (const Copy &copy : frame)
-        painter.drawPixmap(copy.target, tile, copy.source);
+        painter.drawPixmap(QRectF(copy.target), tile, cut(tile, copy.source));
     const auto [minimise, close] = m_drawingCells.value_or(std::pair{chrome::Cell::Normal, chrome::Cell::Normal});
     for (const auto &[button, cell] :
          {std::pair{chrome::Button::Minimise, minimise}, std::pair{chrome::Button::Close, close}})
-        painter.drawPixmap(chrome::buttonPlace(button, w), sheet, chrome::spriteCell(button, cell));
+        painter.drawPixmap(QRectF(chrome::buttonPlace(button, w)), sheet, cut(sheet, chrome::spriteCell(button, cell)));
     painter.drawPixmap(10, 16, Image8->picture());
 }
 

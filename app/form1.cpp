@@ -118,8 +118,10 @@ void Form1::load()
         return;
     m_loaded = true;
 
-    setWindowIcon(QIcon());
-    skin::attachEx(this, m_config.programFolder + QStringLiteral("/skinh.she"));
+    // No icon of its own: a null icon would leave the taskbar none at all, so
+    // the window takes the program's, the one its menu entry shows.
+    setWindowIcon(QGuiApplication::windowIcon());
+    skin::attachEx(this, skin::locate(m_config.programFolder));
     skin::adjustHsv(this, 140, 0, 0);
 
     // The bottom strip spans the window from 2 px after its left edge to 1 px

@@ -54,7 +54,7 @@ Panel *panel(QWidget *parent, const char *name, QRect box)
 
 ImageBox *hiddenPicture(QWidget *parent, const char *name, const QString &resource)
 {
-    auto *image = named(new ImageBox(QPixmap(resource), false, parent), name);
+    auto *image = named(new ImageBox(layout::artPicture(resource), false, parent), name);
     image->hide();
     return image;
 }
@@ -68,11 +68,11 @@ void Form1::createControls()
     Image9 = hiddenPicture(this, "Image9", QStringLiteral(":/art/titlebuttons.jpg"));
     Image10 = hiddenPicture(this, "Image10", QStringLiteral(":/art/frame.jpg"));
 
-    const QPixmap defaultAvatar(QStringLiteral(":/art/avatar.gif"));
+    const QPixmap defaultAvatar = layout::artPicture(QStringLiteral(":/art/avatar.gif"));
     Image2 = named(new ImageBox(defaultAvatar, true, this), "Image2");
     Image2->setGeometry(584, 328, 129, 129);
 
-    Image3 = named(new ImageBox(QPixmap(QStringLiteral(":/art/swatch.jpg")), true, this), "Image3");
+    Image3 = named(new ImageBox(layout::artPicture(QStringLiteral(":/art/swatch.jpg")), true, this), "Image3");
     Image3->setGeometry(8, 536, 1060, 36);
 
     Label8[0] = autoLabel(this, "Label8(0)", QStringLiteral("运行提示："), {32, 549});
@@ -96,7 +96,8 @@ void Form1::createControls()
     Label11[0]->setFont(yaHei(10.5));
     Label11[0]->setWordWrap(false);
 
-    aicAlphaImage3 = named(new ImageButton(QPixmap(QStringLiteral(":/art/parse.png")), this), "aicAlphaImage3");
+    aicAlphaImage3 =
+        named(new ImageButton(layout::artPicture(QStringLiteral(":/art/parse.png")), this), "aicAlphaImage3");
     aicAlphaImage3->setGeometry(936, 72, 106, 100);
     aicAlphaImage3->setToolTip(QStringLiteral("提取音乐"));
     aicAlphaImage3->setCursor(pointingHand());
@@ -181,10 +182,10 @@ void Form1::createControls()
 void Form1::createSingerPanel()
 {
     Picture1 = panel(this, "Picture1", {536, 184, 217, 337});
-    Image1 = named(new ImageBox(QPixmap(QStringLiteral(":/art/avatar.gif")), true, Picture1), "Image1");
+    Image1 = named(new ImageBox(layout::artPicture(QStringLiteral(":/art/avatar.gif")), true, Picture1), "Image1");
     Image1->setGeometry(24, 16, 164, 164);
     aicAlphaImage1 =
-        named(new ImageButton(QPixmap(QStringLiteral(":/art/avatarmask.png")), Picture1), "aicAlphaImage1");
+        named(new ImageButton(layout::artPicture(QStringLiteral(":/art/avatarmask.png")), Picture1), "aicAlphaImage1");
     aicAlphaImage1->setGeometry(24, 16, 164, 164);
     Label1 = autoLabel(Picture1, "Label1", QStringLiteral("歌手名：未查询"), {8, 200});
     Label4 = autoLabel(Picture1, "Label4", QStringLiteral("粉丝数：未查询"), {8, 224});
@@ -205,7 +206,8 @@ void Form1::createWorkPanel()
     Command7 = button(Picture2, "Command7", QStringLiteral("在线播放"), {16, 133, 121, 33});
     Command8 = button(Picture2, "Command8", QStringLiteral("获取MV"), {144, 171, 121, 33});
     Command13 = button(Picture2, "Command13", QStringLiteral("复制地址"), {16, 171, 121, 33});
-    aicAlphaImage2 = named(new ImageButton(QPixmap(QStringLiteral(":/art/mvbadge.png")), Picture2), "aicAlphaImage2");
+    aicAlphaImage2 =
+        named(new ImageButton(layout::artPicture(QStringLiteral(":/art/mvbadge.png")), Picture2), "aicAlphaImage2");
     aicAlphaImage2->setGeometry(128, 8, 32, 23);
     aicAlphaImage2->hide();
 }
@@ -219,7 +221,8 @@ void Form1::createDownloadPanel()
     Label12->setFont(yaHei(14.25));
     Label12->adjustSize();
 
-    aicAlphaImage4 = named(new ImageButton(QPixmap(QStringLiteral(":/art/close16.png")), Picture3), "aicAlphaImage4");
+    aicAlphaImage4 =
+        named(new ImageButton(layout::artPicture(QStringLiteral(":/art/close16.png")), Picture3), "aicAlphaImage4");
     aicAlphaImage4->setGeometry(464, 8, 16, 16);
     aicAlphaImage4->setToolTip(QStringLiteral("关闭"));
     aicAlphaImage4->setCursor(pointingHand());

@@ -101,7 +101,8 @@ void Form2::keyPressEvent(QKeyEvent *event)
 
 void Form2::Form_Load()
 {
-    setWindowIcon(QIcon());
+    // The program's icon, as the main window shows.
+    setWindowIcon(QGuiApplication::windowIcon());
 }
 
 // The page is read from disk when the browser opens it, so this works for as

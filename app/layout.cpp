@@ -2,10 +2,26 @@
 
 #include "app/controls.h"
 
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPushButton>
 
 namespace layout {
+
+QPixmap artPicture(const QString &path)
+{
+    // A plain QPixmap load never looks for the larger drawing itself.
+    const int dot = path.lastIndexOf(QLatin1Char('.'));
+    if (qGuiApp && qGuiApp->devicePixelRatio() > 1.0 && dot > 0) {
+        QPixmap sharp(path.left(dot) + QStringLiteral("@2x") + path.mid(dot));
+        if (!sharp.isNull()) {
+            sharp.setDevicePixelRatio(2.0);
+            return sharp;
+        }
+    }
+    return QPixmap(path);
+}
 
 QPushButton *button(QWidget *parent, const char *name, const QString &caption, QRect box)
 {

@@ -5,6 +5,7 @@
 #include <QString>
 
 class Label;
+class QPixmap;
 class QLineEdit;
 class QPushButton;
 class QWidget;
@@ -23,5 +24,9 @@ template <typename T> T *named(T *widget, const char *name)
 QPushButton *button(QWidget *parent, const char *name, const QString &caption, QRect box);
 QLineEdit *textBox(QWidget *parent, const char *name, QRect box);
 Label *autoLabel(QWidget *parent, const char *name, const QString &caption, QPoint at);
+
+// The picture at `path`, or its twice-as-large `name@2x.ext` drawing on a
+// screen of device pixel ratio above 1, so it stays crisp when scaled.
+QPixmap artPicture(const QString &path);
 
 } // namespace layout

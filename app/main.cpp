@@ -2,6 +2,7 @@
 #include "app/qtchinese.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QTimer>
 
 int main(int argc, char *argv[])
@@ -10,9 +11,18 @@ int main(int argc, char *argv[])
     // No display name: X11 would append it to every window title, and each
     // window's title is exactly its own.
     QApplication::setApplicationName(QStringLiteral("cantora-helper"));
+    // The menu entry's name: Wayland takes it as the window's app id, and
+    // taskbars match the window to its entry and icon by it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.cantora_helper.CantoraHelper"));
     installQtChinese(app);
 
     Form1 window(AppConfig::fromBuild(), Platform::desktop());
+    // The windows have no icon of their own and so show the program's: the
+    // installed theme icon, or the drawing built in with the window's art.
+    QIcon builtIn;
+    for (const int size : {16, 32, 48, 256})
+        builtIn.addFile(QStringLiteral(":/art/icon-%1.png").arg(size));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.cantora_helper.CantoraHelper"), builtIn));
     QObject::connect(&window, &Form1::programEnded, &app, [] { QCoreApplication::exit(0); });
     QTimer::singleShot(0, &window, &Form1::load);
     return app.exec();

@@ -55,6 +55,7 @@ private slots:
     void currentVersionUnlocksInOrder();
     void unreachableUpdateServerWarns();
     void startsWithoutSkinFile();
+    void skinFileStylesTheWindow_data();
     void skinFileStylesTheWindow();
     void closingStopsAllSound();
     void closingDuringTheCheckEndsQuietly();
@@ -374,16 +375,48 @@ void TestForm1::startsWithoutSkinFile()
     QCOMPARE(window->Slider1->value(), 1000);
 }
 
+void TestForm1::skinFileStylesTheWindow_data()
+{
+    // Skin files under the test folder, which holds the program in bin/ as an
+    // installed prefix does; an empty text is no file, "/" a folder of that name.
+    QTest::addColumn<QString>("beside");
+    QTest::addColumn<QString>("installed");
+    QTest::addColumn<QString>("colour");
+    QTest::newRow("portable copy") << "#b3172f" << QString() << "#b3172f";
+    QTest::newRow("installed prefix") << QString() << "#0000ff"
+                                      << "#0000ff";
+    QTest::newRow("portable copy first") << "#b3172f"
+                                         << "#0000ff"
+                                         << "#b3172f";
+    QTest::newRow("folder beside is no skin") << "/"
+                                              << "#0000ff"
+                                              << "#0000ff";
+}
+
 void TestForm1::skinFileStylesTheWindow()
 {
-    QFile skin(m_folder->filePath(QStringLiteral("skinh.she")));
-    QVERIFY(skin.open(QIODevice::WriteOnly));
-    skin.write("QPushButton { color: #b3172f; }");
-    skin.close();
-    auto window = makeWindow();
-    window->load();
-    QCOMPARE(window->styleSheet(), QStringLiteral("QPushButton { color: #b3172f; }"));
-    QCOMPARE(window->Command5->palette().color(QPalette::ButtonText), QColor("#b3172f"));
+    QFETCH(QString, beside);
+    QFETCH(QString, installed);
+    QFETCH(QString, colour);
+    const QDir root(m_folder->path());
+    const auto place = [&](const QString &folder, const QString &content) {
+        QVERIFY(root.mkpath(folder));
+        const QString path = root.filePath(folder + QStringLiteral("/skinh.she"));
+        if (content == QLatin1String("/")) {
+            QVERIFY(QDir().mkpath(path));
+        } else if (!content.isEmpty()) {
+            QFile skin(path);
+            QVERIFY(skin.open(QIODevice::WriteOnly));
+            skin.write("QPushButton { color: " + content.toLatin1() + "; }");
+        }
+    };
+    place(QStringLiteral("bin"), beside);
+    place(QStringLiteral("share/cantora-helper"), installed);
+
+    Form1 window(testConfig(m_server->base(), root.filePath(QStringLiteral("bin"))), m_fakes.make());
+    window.load();
+    QCOMPARE(window.styleSheet(), QStringLiteral("QPushButton { color: %1; }").arg(colour));
+    QCOMPARE(window.Command5->palette().color(QPalette::ButtonText), QColor(colour));
 }
 
 void TestForm1::closingStopsAllSound()
