@@ -1,6 +1,9 @@
 #include "app/form1.h"
 
 #include "app/controls.h"
+#ifdef CANTORA_BATCH_DOWNLOAD
+#include "app/batchdownload.h"
+#endif
 #include "app/downloadpanel.h"
 #include "app/playerpanel.h"
 #include "app/shellpanel.h"
@@ -13,6 +16,7 @@
 #include "player/mciinterpreter.h"
 #include "update/updatecheck.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -21,6 +25,14 @@
 #include <QSlider>
 #include <QTimer>
 #include <QTreeWidget>
+
+// A new entry at the end of `owner`'s context menu.
+static QAction *addMenuEntry(QWidget *owner, const QString &text)
+{
+    auto *entry = new QAction(text, owner);
+    owner->addAction(entry);
+    return entry;
+}
 
 static void initArt()
 {
@@ -56,8 +68,11 @@ Form1::Form1(AppConfig config, Platform platform, QWidget *parent)
         new DownloadPanel(*this, m_statusLine, life,
                           {*m_platform.messageBox, *m_platform.saveDialog, *m_platform.clipboard, *m_platform.launcher},
                           m_config, m_song, this);
-    m_worksPanel = new WorksPanel(*this, m_statusLine, life, *m_fetcher, *m_platform.messageBox, *m_platform.mci,
-                                  m_config, m_song, *m_songPanel, this);
+    m_worksPanel = new WorksPanel(*this, m_statusLine, life, *m_fetcher, *m_platform.messageBox, *m_platform.saveDialog,
+                                  *m_platform.mci, m_config, m_song, *m_songPanel, this);
+#ifdef CANTORA_BATCH_DOWNLOAD
+    m_batchPanel = new BatchDownloadPanel(*this, m_statusLine, life, *m_platform.messageBox, m_config, this);
+#endif
     m_videoPanel =
         new VideoPanel(m_statusLine, life, *m_platform.messageBox, *m_platform.launcher, m_config, m_song, this);
     m_shellPanel =
@@ -95,6 +110,18 @@ void Form1::connectHandlers()
     connect(Timer3, &QTimer::timeout, m_worksPanel, &WorksPanel::Timer3_Timer);
     connect(Timer4, &QTimer::timeout, m_worksPanel, &WorksPanel::Timer4_Timer);
     watchDoubleClicks(ListView1->viewport(), [panel = m_worksPanel] { panel->ListView1_DblClick(); });
+    // The works list's context menu.
+    ListView1->setContextMenuPolicy(Qt::ActionsContextMenu);
+#ifdef CANTORA_BATCH_DOWNLOAD
+    connect(addMenuEntry(ListView1, QStringLiteral("下载选中作品")), &QAction::triggered, m_batchPanel,
+            &BatchDownloadPanel::downloadSelected);
+    connect(addMenuEntry(ListView1, QStringLiteral("下载全部作品")), &QAction::triggered, m_batchPanel,
+            &BatchDownloadPanel::downloadAll);
+    m_batchPanel->setStopEntry(addMenuEntry(ListView1, QStringLiteral("停止批量下载")));
+    connect(m_batchPanel->stopEntry(), &QAction::triggered, m_batchPanel, &BatchDownloadPanel::stopBatch);
+#endif
+    connect(addMenuEntry(ListView1, QStringLiteral("导出列表…")), &QAction::triggered, m_worksPanel,
+            &WorksPanel::exportList);
     // Video.
     connect(Command8, &B::clicked, m_videoPanel, &VideoPanel::Command8_Click);
     // Paste buttons, the maker's links and exit.

@@ -12,6 +12,7 @@
 #include <optional>
 #include <utility>
 
+class BatchDownloadPanel;
 class Cls_DownLoad;
 class DownloadPanel;
 class PageFetcher;
@@ -101,6 +102,7 @@ private:
     WorksPanel *m_worksPanel = nullptr;
     VideoPanel *m_videoPanel = nullptr;
     ShellPanel *m_shellPanel = nullptr;
+    BatchDownloadPanel *m_batchPanel = nullptr; // with batch downloads built in
 
     // The cells drawButtonCells is drawing, only while it draws them.
     std::optional<std::pair<chrome::Cell, chrome::Cell>> m_drawingCells;

@@ -10,7 +10,7 @@
 
 namespace {
 
-const QString kTitlePrefix = QStringLiteral("演唱歌曲：");
+const QString kTitlePrefix = lookup::titlePrefix();
 
 // The badge sits 50 twips (15 twips to the pixel) after the end of the title.
 constexpr int kBadgeGap = (50 + 7) / 15;
@@ -70,16 +70,16 @@ void SongPanel::aicAlphaImage3_Click()
     m_song.singerName = facts.singerName;
     m_song.audioAddress = facts.audioAddress;
 
-    Label1->setCaption(QStringLiteral("用户名：") + facts.singerName);
-    Label4->setCaption(QStringLiteral("粉丝数：") + facts.fanCount);
-    Label10->setCaption(facts.description);
-    Label2->setCaption(kTitlePrefix + facts.title);
+    const lookup::Captions shown = lookup::captionsOf(facts);
+    Label1->setCaption(shown.singer);
+    Label4->setCaption(shown.fans);
+    Label10->setCaption(shown.description);
+    Label2->setCaption(shown.title);
     using songpage::Counter;
-    const auto counter = [&facts](Counter which) { return facts.counters[static_cast<int>(which)]; };
-    Label5->setCaption(QStringLiteral("播放次数：") + counter(Counter::Plays) + QStringLiteral("次"));
-    Label6->setCaption(QStringLiteral("收到礼物：") + counter(Counter::Gifts) + QStringLiteral("个"));
-    Label7->setCaption(QStringLiteral("转发次数：") + counter(Counter::Shares) + QStringLiteral("次"));
-    Label9->setCaption(QStringLiteral("评论数量：") + counter(Counter::Comments) + QStringLiteral("次"));
+    Label5->setCaption(shown.counters[int(Counter::Plays)]);
+    Label6->setCaption(shown.counters[int(Counter::Gifts)]);
+    Label7->setCaption(shown.counters[int(Counter::Shares)]);
+    Label9->setCaption(shown.counters[int(Counter::Comments)]);
 
     m_song.workId = songpage::workIdFrom(m_song.audioAddress, m_song.workId);
 

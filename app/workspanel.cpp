@@ -6,11 +6,13 @@
 #include "app/songpanel.h"
 #include "page/pagefetcher.h"
 #include "player/mciinterpreter.h"
+#include "works/csvexport.h"
 
 #include <QEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -76,14 +78,29 @@ QTreeWidgetItem *selectedRow(const QTreeWidget *list)
 
 } // namespace
 
+QList<QStringList> listedWorks(const QTreeWidget *list, bool selectedOnly)
+{
+    QList<QStringList> rows;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem *item = list->topLevelItem(i);
+        if (selectedOnly && !item->isSelected())
+            continue;
+        QStringList values;
+        for (int column = 0; column <= kAddressColumn; ++column)
+            values.append(cellValue(item, column));
+        rows.append(values);
+    }
+    return rows;
+}
+
 void watchDoubleClicks(QWidget *watched, std::function<void()> onDoubleClick)
 {
     new DoubleClickWatch(watched, std::move(onDoubleClick));
 }
 
 WorksPanel::WorksPanel(const Form1Ui &ui, StatusLine &status, const WindowLife &life, PageFetcher &fetcher,
-                       MessageBoxService &messageBox, MciService &mci, const AppConfig &config, SongRecord &song,
-                       SongPanel &songPanel, QWidget *window)
+                       MessageBoxService &messageBox, SaveDialogService &saveDialog, MciService &mci,
+                       const AppConfig &config, SongRecord &song, SongPanel &songPanel, QWidget *window)
     : Handlers(status, life, window)
     , Text1(ui.Text1)
     , Text2(ui.Text2)
@@ -94,6 +111,7 @@ WorksPanel::WorksPanel(const Form1Ui &ui, StatusLine &status, const WindowLife &
     , Timer4(ui.Timer4)
     , m_fetcher(fetcher)
     , m_messageBox(messageBox)
+    , m_saveDialog(saveDialog)
     , m_mci(mci)
     , m_config(config)
     , m_song(song)
@@ -215,4 +233,24 @@ void WorksPanel::ListView1_DblClick()
         m_song.workId = cellValue(row, kIdColumn);
     Command7->setText(QStringLiteral("在线播放"));
     m_mci.sendString(QStringLiteral("close all"));
+}
+
+void WorksPanel::exportList()
+{
+    const std::optional<QString> chosen = m_saveDialog.chooseSaveFile(
+        m_window, QStringLiteral("导出列表"), m_config.programFolder + QStringLiteral("/作品列表.csv"),
+        QStringLiteral("CSV文件"), QStringLiteral("*.csv"));
+    if (windowGone() || !chosen || chosen->isEmpty())
+        return;
+    // The rows as they stand once the file is chosen.
+    const QList<QStringList> rows = listedWorks(ListView1, false);
+    const QByteArray csv = works::toCsv(works::exportColumns(), rows);
+    // Written whole or not at all: an earlier export under the name survives a failure.
+    QSaveFile file(*chosen);
+    if (!file.open(QIODevice::WriteOnly) || file.write(csv) != csv.size() || !file.commit()) {
+        m_messageBox.inform(m_window, boxTitle(), works::exportFailedText(file.errorString()),
+                            MessageBoxService::Icon::Warning);
+        return;
+    }
+    setStatus(works::exportedText(int(rows.size())));
 }

@@ -13,6 +13,7 @@ class QPushButton;
 class QTimer;
 class QTreeWidget;
 class QWidget;
+class SaveDialogService;
 class SongPanel;
 struct Form1Ui;
 
@@ -21,8 +22,8 @@ class WorksPanel final : public Handlers
 {
 public:
     WorksPanel(const Form1Ui &ui, StatusLine &status, const WindowLife &life, PageFetcher &fetcher,
-               MessageBoxService &messageBox, MciService &mci, const AppConfig &config, SongRecord &song,
-               SongPanel &songPanel, QWidget *window);
+               MessageBoxService &messageBox, SaveDialogService &saveDialog, MciService &mci, const AppConfig &config,
+               SongRecord &song, SongPanel &songPanel, QWidget *window);
 
     void Command10_Click();
     void hx();
@@ -30,6 +31,8 @@ public:
     void Timer4_Timer();
     void Command12_Click();
     void ListView1_DblClick();
+    // The list's context menu: "导出列表…" writes every row to a CSV file.
+    void exportList();
 
 private:
     // Ends a harvest whose fetch brought back no page.
@@ -45,6 +48,7 @@ private:
 
     PageFetcher &m_fetcher;
     MessageBoxService &m_messageBox;
+    SaveDialogService &m_saveDialog;
     MciService &m_mci;
     const AppConfig &m_config;
     SongRecord &m_song;
@@ -57,6 +61,11 @@ private:
     works::HarvestSlots m_harvestSlots;
     qint16 m_markerCount = 0;
 };
+
+// The rows of the works list with their whole values (number, id, title,
+// play-address service address), in list order; with `selectedOnly` only the
+// selected ones.
+QList<QStringList> listedWorks(const QTreeWidget *list, bool selectedOnly);
 
 // Calls `onDoubleClick` for every left double-click inside `watched`, on a row
 // or not: the list acts on its selected row, whatever was under the pointer.

@@ -27,6 +27,31 @@ QString notParsedText()
     return QStringLiteral("请先进行解析..");
 }
 
+QString titlePrefix()
+{
+    return QStringLiteral("演唱歌曲：");
+}
+
+Captions captionsOf(const songpage::Facts &facts)
+{
+    Captions shown;
+    shown.singer = QStringLiteral("用户名：") + facts.singerName;
+    shown.fans = QStringLiteral("粉丝数：") + facts.fanCount;
+    shown.description = facts.description;
+    shown.title = titlePrefix() + facts.title;
+    // In songpage::Counter order: plays, gifts, shares, comments.
+    static const std::array<std::pair<const char16_t *, const char16_t *>, songpage::kCounterCount> counterLabels{{
+        {u"播放次数：", u"次"},
+        {u"收到礼物：", u"个"},
+        {u"转发次数：", u"次"},
+        {u"评论数量：", u"次"},
+    }};
+    for (int i = 0; i < songpage::kCounterCount; ++i)
+        shown.counters[i] = QString::fromUtf16(counterLabels[i].first) + facts.counters[i] +
+                            QString::fromUtf16(counterLabels[i].second);
+    return shown;
+}
+
 Result lookUp(PageFetcher &fetcher, const AppConfig &config, const QString &address, songpage::WorkingTexts &texts)
 {
     Result result;

@@ -46,6 +46,17 @@ QString statusText(Status status);
 // Said when a command needs a looked-up work and there is none.
 QString notParsedText();
 
+// What the details panel shows for a work, label and value together, so the
+// window and the command line say the same ("播放次数：35812次").
+struct Captions final
+{
+    QString singer, fans, description, title;
+    std::array<QString, songpage::kCounterCount> counters{};
+};
+Captions captionsOf(const songpage::Facts &facts);
+// What the title caption starts with; the title follows it.
+QString titlePrefix();
+
 // Checks `address`, fetches it exactly as given and cuts it with `texts`
 // carried over from the previous page.
 Result lookUp(PageFetcher &fetcher, const AppConfig &config, const QString &address, songpage::WorkingTexts &texts);

@@ -5,6 +5,7 @@
 #include "site/replicasite.h"
 #include "support/fakes.h"
 
+#include <QAction>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -55,6 +56,8 @@ private slots:
     void failedServiceRequestKeepsLastAnswer();
     void clearingTheListKeepsPlaying();
     void listClearedDuringLookUpKeepsWorkId();
+    void exportWritesTheListFromTheMenu_data();
+    void exportWritesTheListFromTheMenu();
 
 private:
     // Serves, per exact target (path and query), a page; the replica site the rest.
@@ -459,6 +462,47 @@ void TestWorks::listClearedDuringLookUpKeepsWorkId()
     QCOMPARE(window->ListView1->topLevelItemCount(), 0);
     QCOMPARE(window->Text1->text(), QStringLiteral("http://site/s/11"));
     QCOMPARE(window->songRecord().workId, QStringLiteral("kept"));
+}
+
+void TestWorks::exportWritesTheListFromTheMenu_data()
+{
+    QTest::addColumn<QString>("answer"); // the file chosen, under the scratch folder; empty: cancelled
+    QTest::addColumn<bool>("written");
+    QTest::newRow("written") << "list.csv" << true;
+    QTest::newRow("folder missing") << "gone/list.csv" << false;
+    QTest::newRow("cancelled") << "" << false;
+}
+
+void TestWorks::exportWritesTheListFromTheMenu()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, written);
+    auto window = unlockedWindow();
+    harvest(*window, kThreeWorks);
+    const QString path = m_folder->filePath(answer);
+    if (!answer.isEmpty())
+        m_fakes.saveDialog->answer = path;
+    const QString before = window->status();
+
+    const QList<QAction *> entries = window->ListView1->actions();
+    const auto entry = std::find_if(entries.cbegin(), entries.cend(), [](const QAction *action) {
+        return action->text() == QStringLiteral("导出列表…");
+    });
+    QVERIFY(entry != entries.cend());
+    (*entry)->trigger();
+
+    QCOMPARE(m_fakes.saveDialog->proposed, QStringList{m_folder->filePath(QStringLiteral("作品列表.csv"))});
+    QFile file(path);
+    QCOMPARE(file.open(QIODevice::ReadOnly), written);
+    const QString service = m_server->base() + kServicePath + QStringLiteral("?wid=");
+    if (written)
+        QCOMPARE(QString::fromUtf8(file.readAll()),
+                 "序号,音乐ID,音乐名称,音乐地址\r\n1,11,Alpha," + service + "11\r\n2,22,Beta," + service + "22\r\n");
+    QCOMPARE(window->status(), written ? QStringLiteral("已导出 2 个作品 ..") : before);
+    const bool warned = !answer.isEmpty() && !written;
+    QCOMPARE(m_fakes.messageBox->shown.size(), warned ? 1 : 0);
+    if (warned)
+        QVERIFY(m_fakes.messageBox->shown[0].text.startsWith(QStringLiteral("列表导出失败")));
 }
 
 QTEST_MAIN(TestWorks)
