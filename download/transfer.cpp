@@ -59,7 +59,7 @@ bool continuesAt(const QNetworkReply *reply, qint64 from, qint64 size, qint64 *w
     return size < 0 || length == "*" || stated == size;
 }
 
-int httpStatus(const QNetworkReply *reply)
+int statusOf(const QNetworkReply *reply)
 {
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     return status.isValid() ? status.toInt() : 0;
@@ -67,7 +67,7 @@ int httpStatus(const QNetworkReply *reply)
 
 bool redirecting(const QNetworkReply *reply)
 {
-    const int code = httpStatus(reply);
+    const int code = statusOf(reply);
     return code >= 300 && code < 400;
 }
 
@@ -130,6 +130,7 @@ void Transfer::start(const QString &url, const QString &target, int stallMs)
     m_bodyBegun = false;
     m_total = m_size = m_skip = m_received = 0;
     m_resumes = 0;
+    m_httpStatus = 0;
     m_etag.clear();
     m_lastModified.clear();
     m_partFrom = 0;
@@ -208,6 +209,7 @@ void Transfer::onReplySignal()
 void Transfer::onWake()
 {
     if (m_phase == Phase::Asking) {
+        m_httpStatus = 0;
         answered(Answer::Refused);
         return;
     }
@@ -221,7 +223,8 @@ void Transfer::onWake()
 Transfer::Answer Transfer::judgeAnswer()
 {
     QNetworkReply *reply = m_reply.get();
-    const int code = httpStatus(reply);
+    const int code = statusOf(reply);
+    m_httpStatus = code;
     if (reply->isFinished() && reply->error() != QNetworkReply::NoError && redirecting(reply))
         return Answer::Refused;
     if (!m_bodyBegun) {
@@ -290,7 +293,7 @@ Transfer::Status Transfer::beginBody()
 {
     emit stage(Status::QueryingSize);
     QNetworkReply *reply = m_reply.get();
-    const bool continuing = m_partFrom > 0 && httpStatus(reply) == 206;
+    const bool continuing = m_partFrom > 0 && statusOf(reply) == 206;
     m_size = announcedLength(reply);
     if (continuing) {
         qint64 whole = 0;

@@ -99,6 +99,8 @@ public:
     // What identifies the resource for a later range request (a strong ETag,
     // else Last-Modified); empty when the server named none.
     QByteArray validator() const { return m_etag.isEmpty() ? m_lastModified : m_etag; }
+    // The HTTP status of the last answer; 0 when none came (refused, reset, timed out).
+    int httpStatus() const { return m_httpStatus; }
 
     // Where the body of a transfer into `target` is gathered: beside it, named
     // after it with ".part" added (the name shortened to fit where needed).
@@ -166,6 +168,7 @@ private:
     qint64 m_skip = 0;     // leading bytes of the current answer that are already on disk
     qint64 m_received = 0; // body bytes taken from the network, passed-over ones included
     int m_resumes = 0;
+    int m_httpStatus = 0;
     QByteArray m_etag; // strong entity tags only
     QByteArray m_lastModified;
     qint64 m_windowFromMs = 0;

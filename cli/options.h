@@ -1,0 +1,19 @@
+#pragma once
+
+#include "config/appconfig.h"
+
+#include <QString>
+
+// What every subcommand is run with.
+namespace cli {
+
+// The addresses of the site the run works against: the built-in ones, or
+// those of the site named by --site or CANTORA_SITE_BASE.
+const AppConfig &config();
+void setConfig(const AppConfig &config);
+
+// `config` aimed at the site at `base` (scheme and host, no trailing slash):
+// the site, the update server, the image and video hosts all sit on it.
+AppConfig aimedAt(AppConfig config, const QString &base);
+
+} // namespace cli
