@@ -54,7 +54,8 @@ QString clockText(qint64 seconds)
 
 QString outcomeLine(const WorkOutcome &outcome)
 {
-    const QString name = outcome.title.isEmpty() ? outcome.source : outcome.title + QStringLiteral(" - ") + outcome.singer;
+    const QString name =
+        outcome.title.isEmpty() ? outcome.source : outcome.title + QStringLiteral(" - ") + outcome.singer;
     switch (outcome.status) {
     case WorkOutcome::Status::Done:
         return QStringLiteral("完成 %1\n").arg(QDir::toNativeSeparators(outcome.path));
@@ -179,7 +180,7 @@ int runDownload(const QStringList &arguments)
         const qint16 markers = page.status == FetchStatus::Ok ? works::countMarkers(table[0]) : 0;
         if (markers < 2) {
             say(stderr, works::statusText(page.status == FetchStatus::Ok ? works::HarvestStatus::NoWorks
-                                                                          : works::HarvestStatus::NoPage) +
+                                                                         : works::HarvestStatus::NoPage) +
                             QLatin1Char('\n'));
             return 1;
         }
@@ -231,7 +232,8 @@ int runDownload(const QStringList &arguments)
     for (const WorkOutcome &outcome : queue.outcomes()) {
         if (outcome.status == WorkOutcome::Status::Failed)
             summary += QStringLiteral("  %1: %2\n").arg(outcome.source, outcome.reason);
-        allDone = allDone && (outcome.status == WorkOutcome::Status::Done || outcome.status == WorkOutcome::Status::Skipped);
+        allDone =
+            allDone && (outcome.status == WorkOutcome::Status::Done || outcome.status == WorkOutcome::Status::Skipped);
     }
     say(stdout, summary);
     return allDone && queue.outcomes().size() == progress.total ? 0 : 1;

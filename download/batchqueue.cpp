@@ -214,8 +214,8 @@ void BatchQueue::fetch(Work &work, const QString &url, void (BatchQueue::*then)(
         answer.body = reply->readAll();
         answer.contentType = reply->rawHeader("Content-Type");
         if (reply->error() != QNetworkReply::NoError)
-            answer.error = answer.httpStatus >= 400 ? QStringLiteral("HTTP %1").arg(answer.httpStatus)
-                                                    : reply->errorString();
+            answer.error =
+                answer.httpStatus >= 400 ? QStringLiteral("HTTP %1").arg(answer.httpStatus) : reply->errorString();
         (this->*then)(work, answer);
     });
 }
@@ -337,16 +337,16 @@ void BatchQueue::transferEnded(Work &work, int how)
     const int code = transfer->httpStatus();
     if (code >= 400)
         reason += QStringLiteral(" (HTTP %1)").arg(code);
-    const bool network = status == TransferStatus::Incomplete ||
-                         (status == TransferStatus::RequestFailed && (code == 0 || code >= 500));
+    const bool network =
+        status == TransferStatus::Incomplete || (status == TransferStatus::RequestFailed && (code == 0 || code >= 500));
     failOrRetry(work, network, reason);
 }
 
 void BatchQueue::tagAndFinish(Work &work)
 {
     if (m_options.tag) {
-        const QString failure = writeTags(work.outcome.path, {work.facts.title, work.facts.singerName, work.cover,
-                                                              work.pageAddress});
+        const QString failure =
+            writeTags(work.outcome.path, {work.facts.title, work.facts.singerName, work.cover, work.pageAddress});
         if (!failure.isEmpty()) {
             end(work, int(WorkOutcome::Status::Failed), QStringLiteral("ID3: ") + failure);
             return;
