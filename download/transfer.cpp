@@ -203,6 +203,9 @@ void Transfer::onReplySignal()
         return;
     }
     m_wake.stop();
+    // The stages reported on the way may let the caller's events run: the
+    // reply's later signals wait for the answer to be taken in.
+    m_phase = Phase::Idle;
     answered(judgeAnswer());
 }
 
