@@ -1,9 +1,7 @@
 #include "app/form1.h"
 
 #include "app/controls.h"
-#ifdef CANTORA_BATCH_DOWNLOAD
 #include "app/batchdownload.h"
-#endif
 #include "app/downloadpanel.h"
 #include "app/playerpanel.h"
 #include "app/shellpanel.h"
@@ -70,9 +68,7 @@ Form1::Form1(AppConfig config, Platform platform, QWidget *parent)
                           m_config, m_song, this);
     m_worksPanel = new WorksPanel(*this, m_statusLine, life, *m_fetcher, *m_platform.messageBox, *m_platform.saveDialog,
                                   *m_platform.mci, m_config, m_song, *m_songPanel, this);
-#ifdef CANTORA_BATCH_DOWNLOAD
     m_batchPanel = new BatchDownloadPanel(*this, m_statusLine, life, *m_platform.messageBox, m_config, this);
-#endif
     m_videoPanel =
         new VideoPanel(m_statusLine, life, *m_platform.messageBox, *m_platform.launcher, m_config, m_song, this);
     m_shellPanel =
@@ -112,14 +108,12 @@ void Form1::connectHandlers()
     watchDoubleClicks(ListView1->viewport(), [panel = m_worksPanel] { panel->ListView1_DblClick(); });
     // The works list's context menu.
     ListView1->setContextMenuPolicy(Qt::ActionsContextMenu);
-#ifdef CANTORA_BATCH_DOWNLOAD
     connect(addMenuEntry(ListView1, QStringLiteral("下载选中作品")), &QAction::triggered, m_batchPanel,
             &BatchDownloadPanel::downloadSelected);
     connect(addMenuEntry(ListView1, QStringLiteral("下载全部作品")), &QAction::triggered, m_batchPanel,
             &BatchDownloadPanel::downloadAll);
     m_batchPanel->setStopEntry(addMenuEntry(ListView1, QStringLiteral("停止批量下载")));
     connect(m_batchPanel->stopEntry(), &QAction::triggered, m_batchPanel, &BatchDownloadPanel::stopBatch);
-#endif
     connect(addMenuEntry(ListView1, QStringLiteral("导出列表…")), &QAction::triggered, m_worksPanel,
             &WorksPanel::exportList);
     // Video.

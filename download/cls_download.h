@@ -1,15 +1,14 @@
 #pragma once
 
+#include "download/transfer.h"
+
 #include <QObject>
 #include <QString>
 
-class QEventLoop;
-class QFile;
 class QNetworkAccessManager;
-class QNetworkReply;
 
 // Copies one web resource into a local file, block by block, on the calling
-// thread. The transfer runs inside DLFile; the caller's window processes its
+// thread, by the rules of download::Transfer. The transfer runs inside DLFile; the caller's window processes its
 // pending events after every block and whenever the transfer waits for data,
 // so its handlers (a stop request among them) run inside the transfer. It reports
 // through two signals and never shows anything itself.
@@ -20,31 +19,18 @@ public:
     // The stages a transfer reports through entDLFileStatus, in the order they
     // can occur. Success: Connecting, Requesting, QueryingSize, Receiving,
     // progress per block, DataComplete, Finished.
-    enum class Status : int {
-        Connecting = 1,    // preparing the request
-        Requesting = 2,    // request sent, waiting for the answer's headers
-        QueryingSize = 3,  // headers in: reading the announced length
-        Receiving = 4,     // about to open the target file and read the body
-        Stopped = 5,       // a stop request ended the transfer
-        Finished = 6,      // the transfer is over, whichever way it ended
-        ConnectFailed = 7, // no client to send the request with
-        RequestFailed = 8, // no answer, or an HTTP error status (400 and above)
-        DataComplete = 9,  // the whole body is in the file
-        Incomplete = 10,   // the body stayed short, grew past the size cap or came too slowly
-        WriteFailed = 11,  // the file could not be opened, written or put in place
-        DiskFull = 12,     // the disk filled up; the partial file is gone again
-    };
+    using Status = download::TransferStatus;
     static constexpr int code(Status status) { return static_cast<int>(status); }
 
     // Bytes per read, write and progress event.
     static constexpr int kBlockSize = 512;
     // How often a transfer asks again for the rest of a body that broke off.
-    static constexpr int kMaxResumes = 3;
+    static constexpr int kMaxResumes = download::Transfer::kMaxResumes;
     // The speed reported while no whole second has passed yet.
-    static constexpr qint64 kFirstSecondSpeed = 1025;
+    static constexpr qint64 kFirstSecondSpeed = download::Transfer::kFirstSecondSpeed;
     // How much of a body the network layer holds for us before it stops
     // reading the connection, so a long wait elsewhere holds the sender back.
-    static constexpr qint64 kReadBufferBytes = 256 * 1024;
+    static constexpr qint64 kReadBufferBytes = download::Transfer::kReadBufferBytes;
 
     explicit Cls_DownLoad(QObject *parent = nullptr);
     ~Cls_DownLoad() override;
@@ -64,16 +50,15 @@ public:
 
     // Where the body of a transfer into `target` is gathered: beside it, named
     // after it with ".part" added (the name shortened to fit where needed).
-    static QString partialPath(const QString &target);
+    static QString partialPath(const QString &target) { return download::Transfer::partialPath(target); }
 
     // A body longer than this ends the transfer as Incomplete.
-    void setMaxBodyBytes(qint64 bytes) { m_maxBodyBytes = bytes; }
+    void setMaxBodyBytes(qint64 bytes) { m_transfer->setMaxBodyBytes(bytes); }
     // A body that comes slower than bytesPerSecond, averaged over windowMs,
     // ends the transfer as Incomplete (windowMs 0: no floor).
     void setLowSpeedLimit(qint64 bytesPerSecond, int windowMs)
     {
-        m_lowSpeedBytesPerSecond = bytesPerSecond;
-        m_lowSpeedWindowMs = windowMs;
+        m_transfer->setLowSpeedLimit(bytesPerSecond, windowMs);
     }
 
     // Asks the running transfer to end after its next block (or at once when
@@ -90,27 +75,9 @@ signals:
     void entDLFileStatus(int TmpState);
 
 private:
-    enum class Wake { Ready, Stopped, Stalled, Interrupted };
-    enum class Answer { Usable, Refused, Stopped, Interrupted };
-
-    struct Transfer;
-
-    Status transfer(Transfer &t);
-    Status receive(Transfer &t);
-    Status settle(Transfer &t, Status end);
-    bool tooSlow(Transfer &t) const;
-    void restartSpeedWindow(Transfer &t) const;
-    bool resume(Transfer &t, Status &end);
-    Answer sendRequest(Transfer &t, qint64 from);
-    Wake waitFor(QNetworkReply *reply, bool headersOnly, int stallMs);
-    qint64 speed(const Transfer &t) const;
     void status(Status state) { emit entDLFileStatus(code(state)); }
 
     QNetworkAccessManager *m_network;
+    download::Transfer *m_transfer;
     bool m_running = false;
-    bool m_stopRequested = false;
-    QEventLoop *m_wait = nullptr; // the loop a transfer is waiting in, if any
-    qint64 m_maxBodyBytes = qint64(2) << 30;
-    qint64 m_lowSpeedBytesPerSecond = 1024;
-    int m_lowSpeedWindowMs = 60 * 1000;
 };

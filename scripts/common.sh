@@ -9,6 +9,7 @@ PACKAGES=(
     qt6-base-dev qt6-multimedia-dev libqt6multimedia6 qt6-qpa-plugins
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     fonts-wqy-microhei qt6-translations-l10n
+    libtag1-dev
     xvfb xauth x11-utils xdotool imagemagick curl
     desktop-file-utils appstream dpkg-dev
 )

@@ -1,0 +1,432 @@
+#include "download/batchqueue.h"
+
+#include "download/downloadstatus.h"
+#include "download/id3tags.h"
+#include "download/transfer.h"
+#include "page/pagefetcher.h"
+#include "page/songlookup.h"
+#include "page/songparser.h"
+#include "page/webaddress.h"
+
+#include <QDir>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPointer>
+#include <QTimer>
+#include <QUrl>
+#include <QUrlQuery>
+
+namespace download {
+
+namespace {
+
+// Bytes per read and progress report: the window's 512 would only cost time here.
+constexpr int kBatchBlockSize = 64 * 1024;
+
+} // namespace
+
+struct BatchQueue::Fetched final
+{
+    int httpStatus = 0; // 0: no answer at all
+    QByteArray body;
+    QByteArray contentType;
+    QString error; // empty when a whole success page came
+};
+
+struct BatchQueue::Work final
+{
+    WorkOutcome outcome;
+    bool viaService = false;
+    bool started = false;
+    bool ended = false;
+    int attempt = 0;
+    int slot = -1;
+    QString pageAddress;
+    songpage::Facts facts;
+    QByteArray cover;
+    QByteArray validator; // of the resource a kept .part file holds
+    QPointer<QNetworkReply> reply;
+    QTimer *retry = nullptr;
+    Transfer *transfer = nullptr;
+    qint64 counted = 0; // bytes of this work already in the batch's total
+    QElapsedTimer clock;
+};
+
+BatchQueue::BatchQueue(AppConfig config, BatchOptions options, QObject *parent)
+    : QObject(parent)
+    , m_config(std::move(config))
+    , m_options(std::move(options))
+    , m_pages(new QNetworkAccessManager(this))
+{
+    m_options.jobs = std::max(1, m_options.jobs);
+    m_options.retries = std::max(0, m_options.retries);
+    m_pages->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+    // Each slot has a client of its own, so N transfers from one host are not
+    // held to the client's per-host connection limit.
+    for (int i = 0; i < m_options.jobs; ++i) {
+        m_clients.push_back(new QNetworkAccessManager(this));
+        m_slotBusy.push_back(false);
+    }
+}
+
+BatchQueue::~BatchQueue()
+{
+    for (const auto &work : m_works) {
+        if (work->reply)
+            work->reply->abort();
+    }
+}
+
+void BatchQueue::addSongPage(const QString &songPageAddress)
+{
+    auto work = std::make_unique<Work>();
+    work->outcome.source = songPageAddress.trimmed();
+    m_works.push_back(std::move(work));
+    ++m_progress.total;
+}
+
+void BatchQueue::addServiceAddress(const QString &playAddressServiceUrl)
+{
+    auto work = std::make_unique<Work>();
+    work->outcome.source = playAddressServiceUrl.trimmed();
+    work->viaService = true;
+    work->outcome.workId =
+        QUrlQuery(QUrl(work->outcome.source).query()).queryItemValue(QStringLiteral("wid")).trimmed();
+    m_works.push_back(std::move(work));
+    ++m_progress.total;
+}
+
+BatchProgress BatchQueue::progress() const
+{
+    BatchProgress now = m_progress;
+    const double seconds = m_clock.isValid() ? m_clock.elapsed() / 1000.0 : 0.0;
+    now.bytesPerSecond = seconds > 0 ? now.bytes / seconds : 0.0;
+    return now;
+}
+
+void BatchQueue::start()
+{
+    if (m_running)
+        return;
+    m_running = true;
+    m_stopping = false;
+    m_clock.start();
+    QDir().mkpath(m_options.folder);
+    readArchive();
+    // Even an empty batch ends through the event loop, as its caller expects.
+    QTimer::singleShot(0, this, &BatchQueue::fillSlots);
+}
+
+void BatchQueue::stop()
+{
+    if (!m_running || m_stopping)
+        return;
+    m_stopping = true;
+    for (const auto &work : m_works) {
+        if (work->ended)
+            continue;
+        if (work->transfer && work->transfer->isRunning()) {
+            work->transfer->stop(); // ends the work through transferEnded
+            continue;
+        }
+        if (work->reply) {
+            QNetworkReply *reply = work->reply;
+            work->reply = nullptr;
+            QObject::disconnect(reply, nullptr, this, nullptr);
+            reply->abort();
+            reply->deleteLater();
+        }
+        end(*work, int(WorkOutcome::Status::Stopped));
+    }
+    fillSlots();
+}
+
+void BatchQueue::readArchive()
+{
+    m_archived.clear();
+    if (m_options.archiveFile.isEmpty())
+        return;
+    QFile archive(m_options.archiveFile);
+    if (!archive.open(QIODevice::ReadOnly))
+        return; // none yet
+    while (!archive.atEnd()) {
+        const QString id = QString::fromUtf8(archive.readLine()).trimmed();
+        if (!id.isEmpty())
+            m_archived.insert(id);
+    }
+}
+
+void BatchQueue::fillSlots()
+{
+    while (!m_stopping && m_active < m_options.jobs && m_next < m_works.size()) {
+        Work &work = *m_works[m_next++];
+        if (work.ended)
+            continue;
+        ++m_active;
+        begin(work);
+    }
+    if (m_running && m_active == 0 && (m_stopping || m_next >= m_works.size())) {
+        m_running = false;
+        emit finished();
+    }
+}
+
+void BatchQueue::begin(Work &work)
+{
+    work.started = true;
+    ++work.attempt;
+    if (!work.outcome.workId.isEmpty() && m_archived.contains(work.outcome.workId)) {
+        end(work, int(WorkOutcome::Status::Skipped));
+        return;
+    }
+    if (work.viaService)
+        fetch(work, work.outcome.source, &BatchQueue::afterService);
+    else
+        lookUpPage(work, work.outcome.source);
+}
+
+void BatchQueue::fetch(Work &work, const QString &url, void (BatchQueue::*then)(Work &, const Fetched &))
+{
+    const QUrl address(url, QUrl::TolerantMode);
+    if (!isWebAddress(address)) {
+        Fetched refused;
+        refused.error = QStringLiteral("not a web address");
+        (this->*then)(work, refused);
+        return;
+    }
+    QNetworkRequest request(address);
+    request.setRawHeader("If-Modified-Since", "0");
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setTransferTimeout(m_config.pageTimeoutMs);
+    QNetworkReply *reply = m_pages->get(request);
+    work.reply = reply;
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
+        if (received > PageFetcher::kDefaultSizeLimit || total > PageFetcher::kDefaultSizeLimit)
+            reply->abort();
+    });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, &work, then] {
+        reply->deleteLater();
+        work.reply = nullptr;
+        Fetched answer;
+        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        answer.httpStatus = status.isValid() ? status.toInt() : 0;
+        answer.body = reply->readAll();
+        answer.contentType = reply->rawHeader("Content-Type");
+        if (reply->error() != QNetworkReply::NoError)
+            answer.error =
+                answer.httpStatus >= 400 ? QStringLiteral("HTTP %1").arg(answer.httpStatus) : reply->errorString();
+        (this->*then)(work, answer);
+    });
+}
+
+void BatchQueue::afterService(Work &work, const Fetched &answer)
+{
+    if (!answer.error.isEmpty()) {
+        failOrRetry(work, answer.httpStatus == 0 || answer.httpStatus >= 500,
+                    lookup::statusText(lookup::Status::FetchFailed) + QStringLiteral(" (") + answer.error +
+                        QLatin1Char(')'));
+        return;
+    }
+    lookUpPage(work, PageFetcher::decodeBody(answer.body, answer.contentType).trimmed());
+}
+
+void BatchQueue::lookUpPage(Work &work, const QString &pageAddress)
+{
+    work.pageAddress = pageAddress;
+    if (pageAddress.isEmpty() || !pageAddress.contains(m_config.songPagePrefix())) {
+        const auto why = pageAddress.isEmpty() ? lookup::Status::NoAddress : lookup::Status::NotASongPage;
+        end(work, int(WorkOutcome::Status::Failed), lookup::statusText(why).trimmed());
+        return;
+    }
+    fetch(work, pageAddress, &BatchQueue::afterPage);
+}
+
+void BatchQueue::afterPage(Work &work, const Fetched &answer)
+{
+    if (!answer.error.isEmpty()) {
+        failOrRetry(work, answer.httpStatus == 0 || answer.httpStatus >= 500,
+                    lookup::statusText(lookup::Status::FetchFailed) + QStringLiteral(" (") + answer.error +
+                        QLatin1Char(')'));
+        return;
+    }
+    const QString page = PageFetcher::decodeBody(answer.body, answer.contentType);
+    if (page.isEmpty()) {
+        end(work, int(WorkOutcome::Status::Failed),
+            lookup::statusText(lookup::Status::FetchFailed) + QStringLiteral(" (empty page)"));
+        return;
+    }
+    // Every work is cut on its own: nothing carries over from another page.
+    songpage::WorkingTexts texts;
+    work.facts = songpage::cut(page, songpage::Markers{m_config.imageHost, m_config.videoPlayerPrefix()}, texts);
+    WorkOutcome &outcome = work.outcome;
+    outcome.title = work.facts.title;
+    outcome.singer = work.facts.singerName;
+    // A page names the file to fetch: only a web address is fetched, never a local file.
+    if (!isWebAddress(QUrl(work.facts.audioAddress, QUrl::TolerantMode))) {
+        end(work, int(WorkOutcome::Status::Failed), lookup::notParsedText() + QStringLiteral(" (no audio address)"));
+        return;
+    }
+    const QString id = songpage::workIdFrom(work.facts.audioAddress, QString());
+    if (outcome.workId.isEmpty())
+        outcome.workId = id;
+    if (!outcome.workId.isEmpty() && m_archived.contains(outcome.workId)) {
+        end(work, int(WorkOutcome::Status::Skipped));
+        return;
+    }
+    outcome.path = QDir(m_options.folder).filePath(workFileName(outcome.title, outcome.singer));
+    if (m_options.tag && work.cover.isEmpty() && isWebAddress(QUrl(work.facts.avatarAddress, QUrl::TolerantMode)))
+        fetch(work, work.facts.avatarAddress, &BatchQueue::afterCover);
+    else
+        transfer(work);
+}
+
+void BatchQueue::afterCover(Work &work, const Fetched &answer)
+{
+    // A work without its picture is still worth having.
+    if (answer.error.isEmpty())
+        work.cover = answer.body;
+    transfer(work);
+}
+
+void BatchQueue::transfer(Work &work)
+{
+    size_t slot = 0;
+    while (slot + 1 < m_slotBusy.size() && m_slotBusy[slot])
+        ++slot;
+    m_slotBusy[slot] = true;
+    work.slot = static_cast<int>(slot);
+    work.transfer = new Transfer(m_clients[slot], this);
+    work.transfer->setBlockSize(kBatchBlockSize);
+    // Whatever an earlier try or an earlier run left is carried on.
+    work.transfer->setContinuePart(true, work.validator);
+    work.clock.start();
+    connect(work.transfer, &Transfer::progress, this, [this, &work](qint64 written, qint64 size) {
+        const qint64 fresh = written - work.counted;
+        if (fresh > 0)
+            m_progress.bytes += fresh;
+        work.counted = written;
+        const double seconds = work.clock.elapsed() / 1000.0;
+        emit transferProgress(work.outcome.source, work.outcome.title, written, size,
+                              seconds > 0 ? written / seconds : 0.0);
+    });
+    connect(work.transfer, &Transfer::finished, this,
+            [this, &work](TransferStatus how) { transferEnded(work, static_cast<int>(how)); });
+    work.transfer->start(work.facts.audioAddress, work.outcome.path, m_options.stallMs);
+}
+
+void BatchQueue::transferEnded(Work &work, int how)
+{
+    Transfer *transfer = work.transfer;
+    work.transfer = nullptr;
+    transfer->deleteLater();
+    m_slotBusy[static_cast<size_t>(work.slot)] = false;
+    work.validator = transfer->validator();
+    work.counted = 0;
+    const auto status = static_cast<TransferStatus>(how);
+    switch (status) {
+    case TransferStatus::DataComplete:
+        tagAndFinish(work);
+        return;
+    case TransferStatus::Stopped:
+        end(work, int(WorkOutcome::Status::Stopped));
+        return;
+    default:
+        break;
+    }
+    QString reason = statusText(status);
+    const int code = transfer->httpStatus();
+    if (code >= 400)
+        reason += QStringLiteral(" (HTTP %1)").arg(code);
+    const bool network =
+        status == TransferStatus::Incomplete || (status == TransferStatus::RequestFailed && (code == 0 || code >= 500));
+    failOrRetry(work, network, reason);
+}
+
+void BatchQueue::tagAndFinish(Work &work)
+{
+    if (m_options.tag) {
+        const QString failure =
+            writeTags(work.outcome.path, {work.facts.title, work.facts.singerName, work.cover, work.pageAddress});
+        if (!failure.isEmpty()) {
+            end(work, int(WorkOutcome::Status::Failed), QStringLiteral("ID3: ") + failure);
+            return;
+        }
+    }
+    if (!m_options.archiveFile.isEmpty() && !work.outcome.workId.isEmpty()) {
+        QFile archive(m_options.archiveFile);
+        if (archive.open(QIODevice::Append))
+            archive.write(work.outcome.workId.toUtf8() + '\n');
+        m_archived.insert(work.outcome.workId);
+    }
+    end(work, int(WorkOutcome::Status::Done));
+}
+
+void BatchQueue::failOrRetry(Work &work, bool networkError, const QString &reason)
+{
+    if (!networkError || m_stopping || work.attempt > m_options.retries) {
+        end(work, int(WorkOutcome::Status::Failed), reason);
+        return;
+    }
+    const int backoff = kFirstBackoffMs << std::min(work.attempt - 1, 6);
+    work.retry = new QTimer(this);
+    work.retry->setSingleShot(true);
+    connect(work.retry, &QTimer::timeout, this, [this, &work] {
+        work.retry->deleteLater();
+        work.retry = nullptr;
+        if (!work.ended)
+            begin(work);
+    });
+    work.retry->start(backoff);
+}
+
+void BatchQueue::end(Work &work, int status, const QString &reason)
+{
+    if (work.ended)
+        return;
+    work.ended = true;
+    if (work.retry) {
+        work.retry->deleteLater();
+        work.retry = nullptr;
+    }
+    work.outcome.status = static_cast<WorkOutcome::Status>(status);
+    work.outcome.reason = reason;
+    switch (work.outcome.status) {
+    case WorkOutcome::Status::Done:
+        ++m_progress.done;
+        break;
+    case WorkOutcome::Status::Skipped:
+        ++m_progress.skipped;
+        break;
+    case WorkOutcome::Status::Failed:
+        ++m_progress.failed;
+        break;
+    case WorkOutcome::Status::Stopped:
+        break;
+    }
+    m_outcomes.append(work.outcome);
+    // Only works that had taken a slot give one back.
+    if (work.started)
+        --m_active;
+    emit workFinished(work.outcome);
+    emit progressChanged(progress());
+    if (!m_stopping)
+        QTimer::singleShot(0, this, &BatchQueue::fillSlots);
+}
+
+QString batchStatusText(const BatchProgress &progress)
+{
+    return QStringLiteral("正在批量下载 %1/%2 ..")
+        .arg(progress.done + progress.failed + progress.skipped)
+        .arg(progress.total);
+}
+
+QString batchSummaryText(const BatchProgress &progress)
+{
+    return QStringLiteral("批量下载完成: %1 个成功, %2 个失败, %3 个跳过")
+        .arg(progress.done)
+        .arg(progress.failed)
+        .arg(progress.skipped);
+}
+
+} // namespace download

@@ -1,0 +1,183 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+namespace download {
+
+// The stages a transfer reports, in the order they can occur. Success:
+// Connecting, Requesting, QueryingSize, Receiving, progress per block,
+// DataComplete.
+enum class TransferStatus : int {
+    Connecting = 1,    // preparing the request
+    Requesting = 2,    // request sent, waiting for the answer's headers
+    QueryingSize = 3,  // headers in: reading the announced length
+    Receiving = 4,     // about to open the target file and read the body
+    Stopped = 5,       // a stop request ended the transfer
+    Finished = 6,      // the transfer is over, whichever way it ended
+    ConnectFailed = 7, // no client to send the request with
+    RequestFailed = 8, // no answer, or an HTTP error status (400 and above)
+    DataComplete = 9,  // the whole body is in the file
+    Incomplete = 10,   // the body stayed short, grew past the size cap or came too slowly
+    WriteFailed = 11,  // the file could not be opened, written or put in place
+    DiskFull = 12,     // the disk filled up; the partial file is gone again
+};
+
+// Copies one web resource into a file, driven by the network's signals on the
+// caller's event loop: start() returns at once and finished() tells the end.
+// The body goes to partialPath(target) first, which takes the target's place
+// only once the body is complete; a transfer that fails or is stopped leaves
+// an earlier target as it was, and its partial file (if any bytes came)
+// beside it. A body that ends short of its announced length is asked for again
+// from where it broke off, up to kMaxResumes times, and only as the same
+// resource (If-Range): a whole new answer starts the file over.
+class Transfer final : public QObject
+{
+    Q_OBJECT
+public:
+    using Status = TransferStatus;
+
+    // How often a transfer asks again for the rest of a body that broke off.
+    static constexpr int kMaxResumes = 3;
+    // The speed reported while no whole second has passed yet.
+    static constexpr qint64 kFirstSecondSpeed = 1025;
+    // How much of a body the network layer holds for us before it stops
+    // reading the connection, so a long wait elsewhere holds the sender back.
+    static constexpr qint64 kReadBufferBytes = 256 * 1024;
+
+    explicit Transfer(QNetworkAccessManager *network, QObject *parent = nullptr);
+    ~Transfer() override;
+
+    // Bytes per read, write and progress report.
+    void setBlockSize(int bytes) { m_blockSize = bytes; }
+    // A body longer than this ends the transfer as Incomplete.
+    void setMaxBodyBytes(qint64 bytes) { m_maxBodyBytes = bytes; }
+    // A body that comes slower than bytesPerSecond, averaged over windowMs,
+    // ends the transfer as Incomplete (windowMs 0: no floor).
+    void setLowSpeedLimit(qint64 bytesPerSecond, int windowMs)
+    {
+        m_lowSpeedBytesPerSecond = bytesPerSecond;
+        m_lowSpeedWindowMs = windowMs;
+    }
+    // Run after each block once the stop request has been looked at; the
+    // blocks already in go on being read when it returns.
+    void setBetweenBlocks(std::function<void()> hook) { m_betweenBlocks = std::move(hook); }
+    // With continuePart, a partial file left by an earlier transfer into the
+    // same target is carried on from its end (a range request, tied to
+    // `validator` when one is given); otherwise it is started over.
+    void setContinuePart(bool continuePart, const QByteArray &validator = QByteArray())
+    {
+        m_continuePart = continuePart;
+        m_partValidator = validator;
+    }
+
+    // Starts fetching `url` into `target`; Connecting and Requesting are
+    // reported before it returns. stallMs is the stall limit: waiting that
+    // long for the headers, or for more of a body, counts as a failure to
+    // answer (0: no limit). Does nothing while a transfer runs.
+    void start(const QString &url, const QString &target, int stallMs);
+    // Ends the running transfer as Stopped: after the current block when one
+    // is being read, else at once. Without a running transfer it does nothing.
+    void stop();
+
+    bool isRunning() const { return m_running; }
+    qint64 written() const { return m_total; }
+    qint64 size() const { return m_size; }
+    // The average bytes per second since the body began, from whole seconds
+    // of the time of day (halves to even); kFirstSecondSpeed before the first.
+    qint64 speed() const;
+    // What identifies the resource for a later range request (a strong ETag,
+    // else Last-Modified); empty when the server named none.
+    QByteArray validator() const { return m_etag.isEmpty() ? m_lastModified : m_etag; }
+    // The HTTP status of the last answer; 0 when none came (refused, reset, timed out).
+    int httpStatus() const { return m_httpStatus; }
+
+    // Where the body of a transfer into `target` is gathered: beside it, named
+    // after it with ".part" added (the name shortened to fit where needed).
+    static QString partialPath(const QString &target);
+
+signals:
+    // At each stage up to Receiving.
+    void stage(download::TransferStatus status);
+    // After each block written: the bytes in the file and the announced
+    // length of the whole body (0 when none was given).
+    void progress(qint64 written, qint64 size);
+    // Once, with how it ended: DataComplete, Stopped, RequestFailed,
+    // Incomplete, WriteFailed or DiskFull.
+    void finished(download::TransferStatus end);
+
+private:
+    enum class Phase { Idle, Asking, Receiving };
+    enum class Answer { Usable, Refused, Retry };
+    struct ReplyDisposer
+    {
+        void operator()(QNetworkReply *reply) const;
+    };
+
+    void ask(qint64 from);
+    void onReplySignal();
+    void onWake();
+    void answered(Answer answer);
+    Answer judgeAnswer();
+    Status beginBody();
+    void scheduleStep();
+    void step();
+    bool receive(Status &end);
+    void resumeNext();
+    void finish(Status end);
+    Status settle(Status end);
+    bool tooSlow();
+    void restartSpeedWindow();
+
+    QNetworkAccessManager *m_network;
+    int m_blockSize = 512;
+    qint64 m_maxBodyBytes = qint64(2) << 30;
+    qint64 m_lowSpeedBytesPerSecond = 1024;
+    int m_lowSpeedWindowMs = 60 * 1000;
+    std::function<void()> m_betweenBlocks;
+    bool m_continuePart = false;
+    QByteArray m_partValidator;
+
+    bool m_running = false;
+    bool m_stopRequested = false;
+    bool m_inStep = false;
+    bool m_stepScheduled = false;
+    Phase m_phase = Phase::Idle;
+    QString m_url;
+    QString m_target;
+    int m_stallMs = 0;
+    std::unique_ptr<QNetworkReply, ReplyDisposer> m_reply;
+    QFile m_file;
+    QTimer m_wake;
+    bool m_judging = false; // the wake timer runs to judge the speed, not the stall
+    qint64 m_asked = 0;     // where the request being answered starts
+    bool m_bodyBegun = false;
+    qint64 m_partFrom = 0; // bytes of an earlier partial file being continued
+    qint64 m_total = 0;    // bytes written
+    qint64 m_size = 0;     // the announced length, 0 when unknown
+    qint64 m_skip = 0;     // leading bytes of the current answer that are already on disk
+    qint64 m_received = 0; // body bytes taken from the network, passed-over ones included
+    int m_resumes = 0;
+    int m_httpStatus = 0;
+    QByteArray m_etag; // strong entity tags only
+    QByteArray m_lastModified;
+    qint64 m_windowFromMs = 0;
+    qint64 m_windowFromBytes = 0;
+    bool m_broken = false; // the current answer was given up on
+    QElapsedTimer m_clock;
+    // How far the start time of day lies past the whole second it rounds to;
+    // elapsed whole seconds are counted from that rounded second.
+    double m_startOffset = 0.0;
+};
+
+} // namespace download
