@@ -1,8 +1,10 @@
 #include "download/cls_download.h"
 
 #include "download/filename.h"
+#include "page/netcause.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -81,6 +83,29 @@ Cls_DownLoad::Status writeFailure(const QFile &file)
                                                       : Cls_DownLoad::Status::WriteFailed;
 }
 
+// Why a write of `file` failed, naming the file.
+QString writeCause(const QFile &file)
+{
+    const QString where = QDir::toNativeSeparators(file.fileName());
+    if (file.error() == QFileDevice::ResourceError)
+        return QStringLiteral("磁盘已满,无法写入 %1").arg(where);
+    return QStringLiteral("无法写入 %1: %2").arg(where, file.errorString());
+}
+
+// Why the body of `reply` stopped coming.
+QString readCause(const QNetworkReply *reply)
+{
+    return reply->error() == QNetworkReply::NoError ? QStringLiteral("连接中断")
+                                                    : netcause::ofReply(reply->error(), reply->errorString());
+}
+
+bool failed(Cls_DownLoad::Status end)
+{
+    using S = Cls_DownLoad::Status;
+    return end == S::ConnectFailed || end == S::RequestFailed || end == S::Incomplete || end == S::WriteFailed ||
+           end == S::DiskFull;
+}
+
 // Puts `from` in the place of `to` in one step: whoever looks at `to` sees
 // either the earlier file or the new one, never a mixture or nothing.
 bool replaceFile(const QString &from, const QString &to)
@@ -111,6 +136,7 @@ struct Cls_DownLoad::Transfer
     qint64 windowFromMs = 0;
     qint64 windowFromBytes = 0;
     bool broken = false; // the current answer was given up on
+    QString failure;     // why the transfer is failing, once it is
     QElapsedTimer clock;
     // How far the start time of day lies past the whole second it rounds to;
     // elapsed whole seconds are counted from that rounded second.
@@ -149,6 +175,7 @@ qint64 Cls_DownLoad::DLFile(const QString &sRemoteURL, const QString &sLocalFile
     t.stallMs = lTimeOut;
     const Status end = settle(t, transfer(t));
     t.reply.reset();
+    m_lastError = failed(end) ? t.failure : QString();
     status(end);
     status(Status::Finished);
 
@@ -194,8 +221,10 @@ Cls_DownLoad::Status Cls_DownLoad::transfer(Transfer &t)
 
     status(Status::Receiving);
     t.file.setFileName(partialPath(t.path));
-    if (!t.file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!t.file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        t.failure = writeCause(t.file);
         return Status::WriteFailed;
+    }
     restartSpeedWindow(t);
     return receive(t);
 }
@@ -209,14 +238,17 @@ Cls_DownLoad::Status Cls_DownLoad::settle(Transfer &t, Status end)
         return end;
     const QString partial = t.file.fileName();
     const bool flushed = t.file.flush();
-    if (!flushed && end != Status::Stopped)
+    if (!flushed && end != Status::Stopped) {
         end = writeFailure(t.file);
+        t.failure = writeCause(t.file);
+    }
     t.file.close();
     if (end == Status::DataComplete) {
         // Fails when the folder went away meanwhile, with the file in it.
         if (replaceFile(partial, t.path))
             return end;
         end = Status::WriteFailed;
+        t.failure = QStringLiteral("无法写入 %1").arg(QDir::toNativeSeparators(t.path));
     }
     if (!flushed || t.total == 0 || (end != Status::Stopped && end != Status::Incomplete))
         QFile::remove(partial);
@@ -227,14 +259,18 @@ Cls_DownLoad::Status Cls_DownLoad::receive(Transfer &t)
 {
     char block[kBlockSize];
     for (;;) {
-        if (tooSlow(t))
+        if (tooSlow(t)) {
+            t.failure = QStringLiteral("下载速度过慢");
             return Status::Incomplete;
+        }
         QNetworkReply *reply = t.reply.get();
         const qint64 available = reply->bytesAvailable();
         if (t.skip > 0 && available > 0) {
             const qint64 skipped = reply->skip(std::min(t.skip, available));
-            if (skipped <= 0)
+            if (skipped <= 0) {
+                t.failure = readCause(reply);
                 return Status::Incomplete;
+            }
             t.skip -= skipped;
             t.received += skipped;
             continue;
@@ -242,13 +278,20 @@ Cls_DownLoad::Status Cls_DownLoad::receive(Transfer &t)
         const bool ended = t.broken || reply->isFinished();
         if (available >= kBlockSize || (available > 0 && ended)) {
             const qint64 n = reply->read(block, kBlockSize);
-            if (n <= 0)
-                return Status::Incomplete; // a read that fails mid-body
+            if (n <= 0) {
+                t.failure = readCause(reply); // a read that fails mid-body
+                return Status::Incomplete;
+            }
             t.received += n;
-            if (t.total + n > m_maxBodyBytes)
-                return Status::Incomplete; // no song is that long: an endless body
-            if (t.file.write(block, n) != n)
+            if (t.total + n > m_maxBodyBytes) {
+                // No song is that long: an endless body.
+                t.failure = QStringLiteral("文件超过 %1 字节,不像是音乐").arg(m_maxBodyBytes);
+                return Status::Incomplete;
+            }
+            if (t.file.write(block, n) != n) {
+                t.failure = writeCause(t.file);
                 return writeFailure(t.file);
+            }
             t.total += n;
             emit entDLFileDowning(t.url, t.total, t.size, speed(t));
             if (m_stopRequested)
@@ -260,9 +303,16 @@ Cls_DownLoad::Status Cls_DownLoad::receive(Transfer &t)
             const bool whole = t.size > 0 ? t.total >= t.size : !t.broken && reply->error() == QNetworkReply::NoError;
             if (whole)
                 return Status::DataComplete;
+            const QString cut = t.broken ? netcause::timedOut() : readCause(reply);
             Status end = Status::Incomplete;
             if (resume(t, end))
                 continue;
+            // The refusal of the last try to resume, if one was made, says the rest.
+            const QString why = t.failure.isEmpty() ? cut : cut + QStringLiteral("; ") + t.failure;
+            if (t.size > 0)
+                t.failure = QStringLiteral("只收到 %1 / %2 字节 (%3)").arg(t.total).arg(t.size).arg(why);
+            else
+                t.failure = why;
             return end;
         }
         // Wake up in time to judge the speed, should nothing else come.
@@ -295,6 +345,7 @@ bool Cls_DownLoad::resume(Transfer &t, Status &end)
         return false;
     while (t.resumes < kMaxResumes) {
         ++t.resumes;
+        t.failure.clear();
         switch (sendRequest(t, t.total)) {
         case Answer::Usable:
             restartSpeedWindow(t);
@@ -343,6 +394,7 @@ Cls_DownLoad::Answer Cls_DownLoad::sendRequest(Transfer &t, qint64 from)
         case Wake::Ready:
             break;
         case Wake::Stalled:
+            t.failure = netcause::timedOut();
             return Answer::Refused;
         case Wake::Stopped:
             return Answer::Stopped;
@@ -352,16 +404,26 @@ Cls_DownLoad::Answer Cls_DownLoad::sendRequest(Transfer &t, qint64 from)
     }
 
     const int code = httpStatus(reply);
-    if (reply->isFinished() && reply->error() != QNetworkReply::NoError && redirecting())
+    if ((reply->isFinished() && reply->error() != QNetworkReply::NoError && redirecting()) || code == 0) {
+        t.failure = netcause::ofReply(reply->error(), reply->errorString());
         return Answer::Refused;
-    if (code == 0 || code >= 400)
+    }
+    if (code >= 400) {
+        t.failure = netcause::ofHttpStatus(code);
         return Answer::Refused;
+    }
     if (from == 0)
         return Answer::Usable;
-    if (code == 206)
-        return continuesAt(reply, from, t.size) ? Answer::Usable : Answer::Refused;
-    if (code != 200)
+    if (code == 206) {
+        if (continuesAt(reply, from, t.size))
+            return Answer::Usable;
+        t.failure = QStringLiteral("服务器续传的部分对不上");
         return Answer::Refused;
+    }
+    if (code != 200) {
+        t.failure = netcause::ofHttpStatus(code);
+        return Answer::Refused;
+    }
     // A server that ignores the range sends the whole body again: when it
     // proves to be the same resource, the part already on disk is passed over.
     const QByteArray etag = reply->rawHeader("ETag").trimmed();
@@ -374,8 +436,10 @@ Cls_DownLoad::Answer Cls_DownLoad::sendRequest(Transfer &t, qint64 from)
     }
     // Anything else may be another file: splicing it onto the bytes on disk
     // would make a file that never existed, so it starts over.
-    if (!t.file.seek(0) || !t.file.resize(0))
+    if (!t.file.seek(0) || !t.file.resize(0)) {
+        t.failure = writeCause(t.file);
         return Answer::Refused;
+    }
     t.total = 0;
     t.size = announcedLength(reply);
     t.etag = etag.startsWith("W/") ? QByteArray() : etag;

@@ -82,6 +82,11 @@ public:
 
     bool isRunning() const { return m_running; }
 
+    // Why the last transfer failed, in a few readable words (the HTTP status,
+    // the network's or the file system's reason); empty when it completed or
+    // was stopped. Set before the transfer reports how it ended.
+    QString lastError() const { return m_lastError; }
+
 signals:
     // After each block written: the address, the bytes written so far, the
     // announced length (0 when none was given) and the average bytes per second.
@@ -110,6 +115,7 @@ private:
     bool m_running = false;
     bool m_stopRequested = false;
     QEventLoop *m_wait = nullptr; // the loop a transfer is waiting in, if any
+    QString m_lastError;
     qint64 m_maxBodyBytes = qint64(2) << 30;
     qint64 m_lowSpeedBytesPerSecond = 1024;
     int m_lowSpeedWindowMs = 60 * 1000;

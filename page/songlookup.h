@@ -46,8 +46,9 @@ QString statusText(Status status);
 // Said when a command needs a looked-up work and there is none.
 QString notParsedText();
 
-// Checks `address`, fetches it exactly as given and cuts it with `texts`
-// carried over from the previous page.
-Result lookUp(PageFetcher &fetcher, const AppConfig &config, const QString &address, songpage::WorkingTexts &texts);
+// Checks `typed` less what pasting put around it (pastedAddress), fetches
+// that address and cuts the page with `texts` carried over from the previous
+// page.
+Result lookUp(PageFetcher &fetcher, const AppConfig &config, const QString &typed, songpage::WorkingTexts &texts);
 
 } // namespace lookup
