@@ -158,10 +158,15 @@ void DownloadPanel::Cdf_entDLFileStatus(int TmpState)
         Command6->setEnabled(true);
         Command6->setText(kStart);
         break;
+    case S::ConnectFailed:
+    case S::RequestFailed:
     case S::Incomplete:
     case S::WriteFailed:
-        setStatus(download::statusText(state));
-        Cdf->DLFileStop();
+    case S::DiskFull:
+        setFailureStatus(download::statusText(state), Cdf->lastError());
+        // The stages read as "aborted" end with a stop request, as any other would.
+        if (state == S::Incomplete || state == S::WriteFailed)
+            Cdf->DLFileStop();
         break;
     default:
         setStatus(download::statusText(state));

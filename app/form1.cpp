@@ -176,7 +176,9 @@ void Form1::gx()
     const QString title = QString::fromUtf8(Handlers::kBoxTitle);
     switch (verdict.outcome) {
     case update::Outcome::Unreadable:
-        m_platform.messageBox->inform(this, title, update::unreadableText(), MessageBoxService::Icon::Warning);
+        reportFailure(update::unreadableText(), verdict.failure);
+        m_platform.messageBox->inform(this, title, update::unreadableText(), MessageBoxService::Icon::Warning,
+                                      verdict.failure);
         break;
     case update::Outcome::Current:
         setStatus(update::welcomeText());

@@ -46,6 +46,8 @@ public:
     // The one-line message area at the bottom of the window.
     void setStatus(const QString &message) { m_statusLine.set(message); }
     QString status() const { return m_statusLine.text(); }
+    // Why the failure on the status line happened (its tool tip); empty for other messages.
+    QString statusCause() const { return m_statusLine.cause(); }
 
     // True once the program has been told to end.
     bool hasEnded() const { return m_life.ended(); }

@@ -28,12 +28,22 @@ public:
     explicit StatusLine(Label *&label)
         : m_label(label)
     {}
+    // Shows `message`; a cause shown with the message before goes with it.
     void set(const QString &message);
+    // Shows a failure's `message` with its `cause` in the tool tip, and writes
+    // both as one line to standard error for whoever started the program from
+    // a terminal.
+    void setFailure(const QString &message, const QString &cause);
     QString text() const;
+    QString cause() const;
 
 private:
     Label *&m_label; // the window's Label8(1), created after this
 };
+
+// Writes one line, "cantora-helper: MESSAGE (CAUSE)", to standard error: plain
+// text without a logging category, for a user watching the terminal.
+void reportFailure(const QString &message, const QString &cause);
 
 // What every handler class of the main window shares: the status line and the
 // window's life. Handlers are named after their control and event.
@@ -51,6 +61,7 @@ protected:
     {}
 
     void setStatus(const QString &message) { m_statusLine.set(message); }
+    void setFailureStatus(const QString &message, const QString &cause) { m_statusLine.setFailure(message, cause); }
     // True when the window closed or ended during the last wait.
     bool windowGone() const { return m_life.over(); }
     static QString boxTitle() { return QString::fromUtf8(kBoxTitle); }

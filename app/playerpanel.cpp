@@ -15,7 +15,17 @@ PlayerPanel::PlayerPanel(const Form1Ui &ui, StatusLine &status, const WindowLife
     , m_mci(mci)
     , m_config(config)
     , m_song(song)
-{}
+{
+    // The service belongs to the window, as this panel does; it reports from
+    // the event loop only, never while either is being torn down.
+    m_mci.setFailureHandler([this](const QString &reason) { playbackFailed(reason); });
+}
+
+void PlayerPanel::playbackFailed(const QString &reason)
+{
+    Command7->setText(QStringLiteral("在线播放"));
+    setFailureStatus(playback::failedText(), reason);
+}
 
 void PlayerPanel::play(const QString &musicpath)
 {

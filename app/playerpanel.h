@@ -23,6 +23,9 @@ public:
     void Command7_Click();
     void Command16_Click();
     void Slider1_Scroll();
+    // The stream being played failed after all: the button is ready to play
+    // again and the status line says so, with the reason in its tool tip.
+    void playbackFailed(const QString &reason);
 
 private:
     QPushButton *const Command7;

@@ -43,15 +43,34 @@ QtMediaDevice::QtMediaDevice()
         m_player.reset(spare);
         m_output.reset(spare->audioOutput());
         m_output->setParent(nullptr);
+        watchForFailure();
         return;
     }
     m_output = std::make_unique<QAudioOutput>();
     m_player = std::make_unique<QMediaPlayer>();
     m_player->setAudioOutput(m_output.get());
+    watchForFailure();
+}
+
+void QtMediaDevice::watchForFailure()
+{
+    m_watch = std::make_unique<QObject>();
+    // Queued: the report comes from the event loop, never from inside a call
+    // to the player, and is dropped with m_watch if the device goes first.
+    QObject::connect(
+        m_player.get(), &QMediaPlayer::errorOccurred, m_watch.get(),
+        [this](QMediaPlayer::Error error, const QString &text) {
+            if (error == QMediaPlayer::NoError || m_failed)
+                return;
+            m_failed = true;
+            reportFailure(text.isEmpty() ? m_player->errorString() : text);
+        },
+        Qt::QueuedConnection);
 }
 
 QtMediaDevice::~QtMediaDevice()
 {
+    m_watch.reset();
     QCoreApplication *app = QCoreApplication::instance();
     if (app && !sparePlayer() && stopsAtOnce(*m_player)) {
         m_player->stop();

@@ -6,6 +6,7 @@
 
 class QAudioOutput;
 class QMediaPlayer;
+class QObject;
 
 // The media device over Qt Multimedia: one player with its own audio output.
 //
@@ -26,6 +27,12 @@ public:
     QMediaPlayer *player() const { return m_player.get(); }
 
 private:
+    void watchForFailure();
+
     std::unique_ptr<QAudioOutput> m_output;
     std::unique_ptr<QMediaPlayer> m_player;
+    // Receives the player's errors for this device only; goes first, so a
+    // player handed on never reports to a device that is gone.
+    std::unique_ptr<QObject> m_watch;
+    bool m_failed = false;
 };

@@ -69,10 +69,14 @@ bool openDetached(const QUrl &url)
 
 } // namespace
 
-void QtMessageBoxService::inform(QWidget *parent, const QString &title, const QString &text, Icon icon)
+void QtMessageBoxService::inform(QWidget *parent, const QString &title, const QString &text, Icon icon,
+                                 const QString &detail)
 {
     QMessageBox box(toQt(icon), title, QString(), QMessageBox::Ok, parent);
     showAsText(box, text);
+    // Detailed text is always plain; only its length needs a bound.
+    if (!detail.isEmpty())
+        box.setDetailedText(detail.left(kShownCharacters));
     box.exec();
 }
 

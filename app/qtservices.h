@@ -5,7 +5,8 @@
 class QtMessageBoxService final : public MessageBoxService
 {
 public:
-    void inform(QWidget *parent, const QString &title, const QString &text, Icon icon) override;
+    void inform(QWidget *parent, const QString &title, const QString &text, Icon icon,
+                const QString &detail = QString()) override;
     bool ask(QWidget *parent, const QString &title, const QString &text, Icon icon) override;
 };
 

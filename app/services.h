@@ -18,8 +18,10 @@ public:
     virtual ~MessageBoxService() = default;
     // Both show `text` as plain text, cut short (with "…") when it would not
     // fit on a screen.
-    // A modal box with one OK button.
-    virtual void inform(QWidget *parent, const QString &title, const QString &text, Icon icon) = 0;
+    // A modal box with one OK button; a non-empty `detail` (the cause of a
+    // failure) is there to be unfolded below the text.
+    virtual void inform(QWidget *parent, const QString &title, const QString &text, Icon icon,
+                        const QString &detail = QString()) = 0;
     // A modal box with Yes and No; true for Yes.
     virtual bool ask(QWidget *parent, const QString &title, const QString &text, Icon icon) = 0;
 };

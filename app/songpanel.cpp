@@ -1,8 +1,10 @@
 #include "app/songpanel.h"
 
+#include "app/busycursor.h"
 #include "app/controls.h"
 #include "app/form1ui.h"
 #include "page/pictureloader.h"
+#include "page/webaddress.h"
 
 #include <QLineEdit>
 
@@ -47,8 +49,13 @@ QString SongPanel::songTitle() const
 
 void SongPanel::aicAlphaImage3_Click()
 {
-    // The address goes out exactly as typed.
-    const lookup::Result found = lookup::lookUp(m_fetcher, m_config, Text1->text(), m_parseTexts);
+    const BusyCursor busy;
+    // The address goes out as typed, less the blanks and line breaks pasting
+    // put around it; the box then shows what was looked up.
+    const QString address = pastedAddress(Text1->text());
+    if (address != Text1->text())
+        Text1->setText(address);
+    const lookup::Result found = lookup::lookUp(m_fetcher, m_config, address, m_parseTexts);
     if (windowGone())
         return;
     switch (found.status) {
@@ -58,8 +65,11 @@ void SongPanel::aicAlphaImage3_Click()
         // An empty page is taken, and says nothing.
         m_song.pageText.clear();
         return;
-    default:
+    case lookup::Status::FetchFailed:
         // No song page arrived: the panels keep showing the work looked up before.
+        setFailureStatus(lookup::statusText(found.status), found.failure);
+        return;
+    default:
         setStatus(lookup::statusText(found.status));
         return;
     }

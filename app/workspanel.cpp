@@ -1,10 +1,12 @@
 #include "app/workspanel.h"
 
+#include "app/busycursor.h"
 #include "app/controls.h"
 #include "app/form1ui.h"
 #include "app/services.h"
 #include "app/songpanel.h"
 #include "page/pagefetcher.h"
+#include "page/webaddress.h"
 #include "player/mciinterpreter.h"
 #include "works/csvexport.h"
 
@@ -125,7 +127,11 @@ WorksPanel::WorksPanel(const Form1Ui &ui, StatusLine &status, const WindowLife &
 
 void WorksPanel::Command10_Click()
 {
-    const QString address = Text2->text();
+    // As with the song page: what pasting put around the address is dropped,
+    // in the box too.
+    const QString address = pastedAddress(Text2->text());
+    if (address != Text2->text())
+        Text2->setText(address);
     const works::HarvestStatus check = works::checkSingerAddress(address);
     if (check != works::HarvestStatus::Fetching) {
         setStatus(works::statusText(check));
@@ -136,14 +142,18 @@ void WorksPanel::Command10_Click()
     Text2->setEnabled(false);
     setStatus(works::statusText(works::HarvestStatus::Fetching));
 
-    const FetchResult page = m_fetcher.GetBody(address);
+    FetchResult page;
+    {
+        const BusyCursor busy;
+        page = m_fetcher.GetBody(address);
+    }
     if (windowGone())
         return;
     // An error page is still a page: it simply lists no works.
     if (!page.arrived()) {
         // No page at all: the earlier page stays in its slot and the list
         // keeps its rows.
-        endHarvestWithoutPage();
+        endHarvestWithoutPage(page.cause());
         return;
     }
     m_harvestSlots[0] = page.text;
@@ -152,17 +162,21 @@ void WorksPanel::Command10_Click()
     ListView1->clear();
 
     if (m_harvestSlots[0].isEmpty()) {
-        endHarvestWithoutPage();
+        endHarvestWithoutPage({});
         return;
     }
     hx();
 }
 
-void WorksPanel::endHarvestWithoutPage()
+void WorksPanel::endHarvestWithoutPage(const QString &cause)
 {
     Command10->setEnabled(true);
     Text2->setEnabled(true);
-    setStatus(works::statusText(works::HarvestStatus::NoPage));
+    const QString message = works::statusText(works::HarvestStatus::NoPage);
+    if (cause.isEmpty())
+        setStatus(message);
+    else
+        setFailureStatus(message, cause);
 }
 
 // The scan: counts the markers and arms the list filler when there is at least
@@ -218,6 +232,7 @@ void WorksPanel::Command12_Click()
 // have been cleared while a fetch waited.
 void WorksPanel::ListView1_DblClick()
 {
+    const BusyCursor busy;
     if (const QTreeWidgetItem *row = selectedRow(ListView1)) {
         const FetchResult answer = m_fetcher.GetBody(cellValue(row, kAddressColumn));
         if (windowGone())

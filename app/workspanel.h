@@ -35,8 +35,9 @@ public:
     void exportList();
 
 private:
-    // Ends a harvest whose fetch brought back no page.
-    void endHarvestWithoutPage();
+    // Ends a harvest whose fetch brought back no page, for `cause` when the
+    // network failed.
+    void endHarvestWithoutPage(const QString &cause);
 
     QLineEdit *const Text1;
     QLineEdit *const Text2;

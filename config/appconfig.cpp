@@ -17,3 +17,24 @@ AppConfig AppConfig::fromBuild()
     config.programFolder = QCoreApplication::applicationDirPath();
     return config;
 }
+
+bool AppConfig::hasSongPagePrefix(const QString &address) const
+{
+    const QString prefix = songPagePrefix();
+    if (address.contains(prefix, Qt::CaseSensitive))
+        return true;
+    const QLatin1String http("http://");
+    const QLatin1String https("https://");
+    QString other;
+    if (prefix.startsWith(http, Qt::CaseInsensitive))
+        other = https + prefix.mid(http.size());
+    else if (prefix.startsWith(https, Qt::CaseInsensitive))
+        other = http + prefix.mid(https.size());
+    return !other.isEmpty() && address.contains(other, Qt::CaseSensitive);
+}
+
+QString AppConfig::audioHost(const QString &serverNumber) const
+{
+    const QString host = audioHostTemplate.arg(serverNumber);
+    return host.contains(QLatin1String("://")) ? host : QStringLiteral("http://") + host;
+}

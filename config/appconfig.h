@@ -25,11 +25,16 @@ struct AppConfig final
     static AppConfig fromBuild();
 
     QString songPagePrefix() const { return siteBase + QStringLiteral("/s/"); }
+    // Whether `address` contains the song-page prefix anywhere, in the
+    // site's own scheme or the other of http and https.
+    bool hasSongPagePrefix(const QString &address) const;
     QString videoPlayerPrefix() const { return videoHost + QStringLiteral("/player"); }
     QString versionFileUrl() const { return updateBase + QStringLiteral("/version/main.txt"); }
     QString playAddressService(const QString &workId) const
     {
         return siteBase + QStringLiteral("/member/personcenter/loadplayurl.php?wid=") + workId;
     }
-    QString audioHost(const QString &serverNumber) const { return audioHostTemplate.arg(serverNumber); }
+    // The numbered MP3 server as scheme and host: the template may name its
+    // scheme ("https://m%1.example"); without one it is http.
+    QString audioHost(const QString &serverNumber) const;
 };

@@ -50,3 +50,8 @@ void Cls_DownLoad::DLFileStop()
     if (m_running)
         m_transfer->stop();
 }
+
+QString Cls_DownLoad::lastError() const
+{
+    return m_transfer->failure();
+}

@@ -66,6 +66,9 @@ public:
     void DLFileStop();
 
     bool isRunning() const { return m_running; }
+    // Why the last transfer failed (no answer, HTTP status, short body, the
+    // file); empty after a success or a stop.
+    QString lastError() const;
 
 signals:
     // After each block written: the address, the bytes written so far, the

@@ -1,6 +1,9 @@
 #include "download/transfer.h"
 
 #include "download/filename.h"
+#include "page/netcause.h"
+
+#include <QDir>
 
 #include <QFileInfo>
 #include <QNetworkAccessManager>
@@ -434,7 +437,11 @@ bool Transfer::receive(Status &end)
 void Transfer::finish(Status end)
 {
     m_wake.stop();
+    const QString fileName = m_file.fileName();
+    const QFileDevice::FileError fileError = m_file.error();
+    const QString fileErrorText = m_file.errorString();
     end = settle(end);
+    m_failure = failureCause(end, fileName, fileError, fileErrorText);
     m_reply.reset();
     m_phase = Phase::Idle;
     m_running = false;
@@ -463,6 +470,36 @@ Transfer::Status Transfer::settle(Status end)
     if (!flushed || m_total == 0 || (end != Status::Stopped && end != Status::Incomplete))
         QFile::remove(partial);
     return end;
+}
+
+QString Transfer::failureCause(Status end, const QString &fileName, QFileDevice::FileError fileError,
+                               const QString &fileErrorText) const
+{
+    const QString where = QDir::toNativeSeparators(fileName.isEmpty() ? m_target : fileName);
+    switch (end) {
+    case Status::RequestFailed:
+        if (m_httpStatus >= 400)
+            return netcause::ofHttpStatus(m_httpStatus);
+        if (m_reply && m_reply->error() != QNetworkReply::NoError)
+            return netcause::ofReply(m_reply->error(), m_reply->errorString());
+        return netcause::timedOut();
+    case Status::Incomplete: {
+        const QString got = m_size > 0 ? QStringLiteral("只收到 %1 / %2 字节").arg(m_total).arg(m_size)
+                                       : QStringLiteral("只收到 %1 字节").arg(m_total);
+        if (m_reply && m_reply->error() != QNetworkReply::NoError)
+            return got + QStringLiteral(" (") + netcause::ofReply(m_reply->error(), m_reply->errorString()) +
+                   QLatin1Char(')');
+        return got;
+    }
+    case Status::DiskFull:
+        return QStringLiteral("磁盘已满,无法写入 %1").arg(where);
+    case Status::WriteFailed:
+        if (fileError != QFileDevice::NoError)
+            return QStringLiteral("无法写入 %1: %2").arg(where, fileErrorText);
+        return QStringLiteral("无法写入 %1").arg(QDir::toNativeSeparators(m_target));
+    default:
+        return QString();
+    }
 }
 
 void Transfer::restartSpeedWindow()

@@ -101,6 +101,8 @@ public:
     QByteArray validator() const { return m_etag.isEmpty() ? m_lastModified : m_etag; }
     // The HTTP status of the last answer; 0 when none came (refused, reset, timed out).
     int httpStatus() const { return m_httpStatus; }
+    // Why the last transfer failed, for a tool tip or a terminal; empty after a success or a stop.
+    QString failure() const { return m_failure; }
 
     // Where the body of a transfer into `target` is gathered: beside it, named
     // after it with ".part" added (the name shortened to fit where needed).
@@ -138,6 +140,8 @@ private:
     Status settle(Status end);
     bool tooSlow();
     void restartSpeedWindow();
+    QString failureCause(Status end, const QString &fileName, QFileDevice::FileError fileError,
+                         const QString &fileErrorText) const;
 
     QNetworkAccessManager *m_network;
     int m_blockSize = 512;
@@ -157,6 +161,7 @@ private:
     QString m_target;
     int m_stallMs = 0;
     std::unique_ptr<QNetworkReply, ReplyDisposer> m_reply;
+    QString m_failure;
     QFile m_file;
     QTimer m_wake;
     bool m_judging = false; // the wake timer runs to judge the speed, not the stall

@@ -1,5 +1,6 @@
 #include "page/pagefetcher.h"
 
+#include "page/netcause.h"
 #include "page/webaddress.h"
 
 #include <QEventLoop>
@@ -12,6 +13,7 @@
 #include <QUrl>
 
 #include <memory>
+#include <optional>
 
 PageFetcher::PageFetcher(QObject *parent)
     : QObject(parent)
@@ -24,27 +26,79 @@ PageFetcher::PageFetcher(QObject *parent)
 
 PageFetcher::~PageFetcher() = default;
 
-QString PageFetcher::decodeBody(const QByteArray &body, const QByteArray &contentType)
+namespace {
+
+// A decoder for a charset label, when the program knows it. GB2312 pages
+// routinely carry GBK characters; GB18030 decodes both.
+std::optional<QStringDecoder> decoderFor(QByteArray charset)
 {
-    QByteArray charset;
+    if (charset.size() >= 2 && (charset.startsWith('"') || charset.startsWith('\'')))
+        charset = charset.mid(1, charset.size() - 2);
+    charset = charset.trimmed().toLower();
+    if (charset == "gb2312" || charset == "gbk" || charset == "x-gbk")
+        charset = "GB18030";
+    if (charset.isEmpty())
+        return std::nullopt;
+    QStringDecoder decoder(charset.constData());
+    if (!decoder.isValid())
+        return std::nullopt;
+    return decoder;
+}
+
+// The charset parameter of a Content-Type value, or of a meta tag's content.
+QByteArray charsetParameter(const QByteArray &contentType)
+{
     for (const QByteArray &param : contentType.split(';')) {
         const QByteArray trimmed = param.trimmed();
-        if (trimmed.toLower().startsWith("charset=")) {
-            charset = trimmed.mid(8).trimmed();
-            if (charset.size() >= 2 && (charset.startsWith('"') || charset.startsWith('\'')))
-                charset = charset.mid(1, charset.size() - 2);
-            break;
-        }
+        if (trimmed.toLower().startsWith("charset="))
+            return trimmed.mid(8).trimmed();
     }
-    // GB2312 pages routinely carry GBK characters; GB18030 decodes both.
-    const QByteArray lower = charset.toLower();
-    if (lower == "gb2312" || lower == "gbk" || lower == "x-gbk")
-        charset = "GB18030";
-    if (!charset.isEmpty()) {
-        QStringDecoder decoder(charset.constData());
-        if (decoder.isValid())
-            return decoder.decode(body);
+    return {};
+}
+
+// The charset a page names for itself near its start, in <meta charset=...>
+// or in <meta http-equiv="Content-Type" content="...; charset=...">; letters
+// of either case.
+QByteArray metaCharset(const QByteArray &body)
+{
+    const QByteArray head = body.left(PageFetcher::kMetaScanBytes).toLower();
+    for (qsizetype meta = head.indexOf("<meta"); meta >= 0; meta = head.indexOf("<meta", meta + 5)) {
+        const qsizetype end = head.indexOf('>', meta);
+        const QByteArray tag = head.mid(meta, end < 0 ? -1 : end - meta);
+        qsizetype at = tag.indexOf("charset");
+        if (at < 0)
+            continue;
+        at += 7;
+        while (at < tag.size() && (tag[at] == ' ' || tag[at] == '\t' || tag[at] == '\n' || tag[at] == '\r'))
+            ++at;
+        if (at >= tag.size() || tag[at] != '=')
+            continue;
+        ++at;
+        while (at < tag.size() && (tag[at] == ' ' || tag[at] == '"' || tag[at] == '\''))
+            ++at;
+        qsizetype stop = at;
+        while (stop < tag.size() && !QByteArrayView(" \t\r\n\"';/>").contains(tag[stop]))
+            ++stop;
+        if (stop > at)
+            return tag.mid(at, stop - at);
     }
+    return {};
+}
+
+} // namespace
+
+QString FetchResult::cause() const
+{
+    return status == FetchStatus::ErrorPage ? netcause::ofHttpStatus(httpStatus) : error;
+}
+
+QString PageFetcher::decodeBody(const QByteArray &body, const QByteArray &contentType)
+{
+    std::optional<QStringDecoder> decoder = decoderFor(charsetParameter(contentType));
+    if (!decoder)
+        decoder = decoderFor(metaCharset(body));
+    if (decoder)
+        return decoder->decode(body);
     return QString::fromUtf8(body);
 }
 
@@ -120,7 +174,7 @@ FetchResult PageFetcher::GetBytes(const QString &URL)
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     result.httpStatus = status.isValid() ? status.toInt() : 0;
     if (timedOut) {
-        result.error = tr("等待超时");
+        result.error = netcause::timedOut();
         return result;
     }
     if (tooLarge) {
@@ -138,13 +192,13 @@ FetchResult PageFetcher::GetBytes(const QString &URL)
     // An error status still carries a page; only a failure without any HTTP
     // answer (refused, reset, redirect loop, ...) is a failed fetch.
     if (reply->error() != QNetworkReply::NoError && !status.isValid()) {
-        result.error = reply->errorString();
+        result.error = netcause::ofReply(reply->error(), reply->errorString());
         return result;
     }
     const QByteArray body = reply->readAll();
     if (reply->error() != QNetworkReply::NoError && result.httpStatus < 400) {
         // Answered, then broke off: what arrived is not the whole page.
-        result.error = reply->errorString();
+        result.error = netcause::ofReply(reply->error(), reply->errorString());
         return result;
     }
     result.status = result.httpStatus >= 400 ? FetchStatus::ErrorPage : FetchStatus::Ok;

@@ -28,6 +28,8 @@ struct FetchResult final
 
     // A body came back, success or error page.
     bool arrived() const { return status == FetchStatus::Ok || status == FetchStatus::ErrorPage; }
+    // Why no page came: the error status of an error page, else `error`.
+    QString cause() const;
 };
 
 // Reads one web page into text. The call waits in a local event loop, so the
@@ -50,7 +52,7 @@ public:
     void setSizeLimit(qint64 bytes) { m_sizeLimit = bytes; }
 
     // GET of `url` exactly as given, with "If-Modified-Since: 0"; decodes the
-    // body by the charset of its Content-Type (UTF-8 when none is named). Only
+    // body as decodeBody() does. Only
     // http and https addresses are fetched; any other fails without a request.
     FetchResult GetBody(const QString &URL);
 
@@ -61,7 +63,10 @@ public:
     // is closing while it waits for pages.
     void abortAll();
 
-    // Decodes `body` by the charset named in a Content-Type value.
+    // Decodes `body` by the charset named in a Content-Type value or, when it
+    // names none the program knows, by the page's own <meta> charset in its
+    // first kMetaScanBytes; UTF-8 when neither does.
+    static constexpr qsizetype kMetaScanBytes = 4096;
     static QString decodeBody(const QByteArray &body, const QByteArray &contentType);
 
 private:

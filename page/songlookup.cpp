@@ -2,6 +2,7 @@
 
 #include "config/appconfig.h"
 #include "page/pagefetcher.h"
+#include "page/webaddress.h"
 
 namespace lookup {
 
@@ -52,14 +53,15 @@ Captions captionsOf(const songpage::Facts &facts)
     return shown;
 }
 
-Result lookUp(PageFetcher &fetcher, const AppConfig &config, const QString &address, songpage::WorkingTexts &texts)
+Result lookUp(PageFetcher &fetcher, const AppConfig &config, const QString &typed, songpage::WorkingTexts &texts)
 {
     Result result;
+    const QString address = pastedAddress(typed);
     if (address.isEmpty()) {
         result.status = Status::NoAddress;
         return result;
     }
-    if (!address.contains(config.songPagePrefix(), Qt::CaseSensitive)) {
+    if (!config.hasSongPagePrefix(address)) {
         result.status = Status::NotASongPage;
         return result;
     }
@@ -72,7 +74,7 @@ Result lookUp(PageFetcher &fetcher, const AppConfig &config, const QString &addr
     case FetchStatus::Failed:
     case FetchStatus::ErrorPage:
         result.status = Status::FetchFailed;
-        result.failure = page.arrived() ? QStringLiteral("HTTP %1").arg(page.httpStatus) : page.error;
+        result.failure = page.cause();
         return result;
     case FetchStatus::Ok:
         break;

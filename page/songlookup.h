@@ -57,8 +57,9 @@ Captions captionsOf(const songpage::Facts &facts);
 // What the title caption starts with; the title follows it.
 QString titlePrefix();
 
-// Checks `address`, fetches it exactly as given and cuts it with `texts`
-// carried over from the previous page.
-Result lookUp(PageFetcher &fetcher, const AppConfig &config, const QString &address, songpage::WorkingTexts &texts);
+// Checks `typed` less what pasting put around it (pastedAddress), fetches
+// that address and cuts the page with `texts` carried over from the previous
+// page.
+Result lookUp(PageFetcher &fetcher, const AppConfig &config, const QString &typed, songpage::WorkingTexts &texts);
 
 } // namespace lookup

@@ -47,6 +47,11 @@ mci::Result MciInterpreter::run(const mci::Command &command)
         std::unique_ptr<MediaDevice> device = m_factory();
         if (!device || !device->open(source))
             return Result::CannotOpen;
+        // Only the stream open now counts: one closed since says nothing.
+        device->setFailureHandler([this, stream = device.get()](const QString &reason) {
+            if (m_device.get() == stream)
+                reportFailure(reason);
+        });
         m_device = std::move(device);
         return Result::Ok;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "player/mcicommand.h"
+#include "player/streamfailure.h"
 
 #include <QString>
 #include <QUrl>
@@ -11,7 +12,9 @@
 class MediaDevice;
 
 // Takes the player's command strings, the only way the window makes sound.
-class MciService
+// Reports a failure of the stream open under the alias, once its open command
+// had been taken; never one of a stream closed meanwhile.
+class MciService : public StreamFailureReporter
 {
 public:
     virtual ~MciService() = default;

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "player/streamfailure.h"
+
 #include <QUrl>
 
 // One open audio stream. Destroying the device stops it and releases the
-// stream. Everything runs on the caller's thread and returns at once; playback
-// goes on in the background.
-class MediaDevice
+// stream, and it reports no failure after that. Everything runs on the
+// caller's thread and returns at once; playback goes on in the background.
+class MediaDevice : public StreamFailureReporter
 {
 public:
     virtual ~MediaDevice() = default;

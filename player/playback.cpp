@@ -54,10 +54,15 @@ QString serverNumber(const QString &audioAddress)
     return numberText(leadingNumber(field) - 108.0);
 }
 
-QString rebuiltAddress(const QString &host, const QString &workId)
+QString rebuiltAddress(const QString &server, const QString &workId)
 {
-    return QStringLiteral("http://") + host + QStringLiteral("/userdata/userwork/") + workId.right(3) +
-           QLatin1Char('/') + workId + QStringLiteral(".mp3");
+    return server + QStringLiteral("/userdata/userwork/") + workId.right(3) + QLatin1Char('/') + workId +
+           QStringLiteral(".mp3");
+}
+
+QString failedText()
+{
+    return QStringLiteral("播放失败,请稍后再试..");
 }
 
 QString volumeCommand(int value)

@@ -10,9 +10,12 @@ namespace playback {
 // zeros. Empty when the address has fewer than five "/".
 QString serverNumber(const QString &audioAddress);
 
-// The rebuilt address: "http://" + host + "/userdata/userwork/" + the last
-// three characters of the work id + "/" + id + ".mp3".
-QString rebuiltAddress(const QString &host, const QString &workId);
+// The rebuilt address: server (scheme and host) + "/userdata/userwork/" + the
+// last three characters of the work id + "/" + id + ".mp3".
+QString rebuiltAddress(const QString &server, const QString &workId);
+
+// Said when the stream being played failed after all.
+QString failedText();
 
 // The volume command for a slider value.
 QString volumeCommand(int value);

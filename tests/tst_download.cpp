@@ -217,6 +217,7 @@ void TestDownload::failedRequestWritesNothing()
     Record record(downloader);
     QCOMPARE(downloader.DLFile(url, target(), kShortStall), qint64(0));
     QCOMPARE(record.statuses, codes({Status::Connecting, Status::Requesting, Status::RequestFailed, Status::Finished}));
+    QVERIFY(!downloader.lastError().isEmpty());
     QVERIFY(record.totals.isEmpty());
     QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files), QStringList());
 }
@@ -468,6 +469,7 @@ void TestDownload::unwritableTargetIsReported()
     QCOMPARE(downloader.DLFile(m_server->base() + QStringLiteral("/a.mp3"), path, 10000), qint64(0));
     QCOMPARE(record.statuses, codes({Status::Connecting, Status::Requesting, Status::QueryingSize, Status::Receiving,
                                      Status::WriteFailed, Status::Finished}));
+    QVERIFY(downloader.lastError().contains(QStringLiteral("a.mp3.part")));
     QVERIFY(!downloader.isRunning());
 }
 

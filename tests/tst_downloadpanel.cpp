@@ -341,16 +341,17 @@ void TestDownloadPanel::failureKeepsItsMessage_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("message");
     QTest::addColumn<bool>("fileShown");
+    QTest::addColumn<QString>("cause"); // part of the status line's tool tip
     QTest::newRow("not found") << "404"
-                               << "抱歉!发送请求失败.." << false;
+                               << "抱歉!发送请求失败.." << false << "HTTP 404";
     QTest::newRow("server error") << "500"
-                                  << "抱歉!发送请求失败.." << false;
+                                  << "抱歉!发送请求失败.." << false << "HTTP 500";
     QTest::newRow("never answers") << "silent"
-                                   << "抱歉!发送请求失败.." << false;
+                                   << "抱歉!发送请求失败.." << false << "超时";
     QTest::newRow("cut off for good") << "drop"
-                                      << "下载被中止.." << true;
+                                      << "下载被中止.." << true << "只收到";
     QTest::newRow("stalls for good") << "stall"
-                                     << "下载被中止.." << true;
+                                     << "下载被中止.." << true << "只收到";
 }
 
 void TestDownloadPanel::failureKeepsItsMessage()
@@ -378,6 +379,8 @@ void TestDownloadPanel::failureKeepsItsMessage()
 
     QCOMPARE(statuses.last(), message);
     QVERIFY(!statuses.contains(kDone));
+    QFETCH(QString, cause);
+    QVERIFY2(window->statusCause().contains(cause), qPrintable(window->statusCause()));
     // What came is shown under its unfinished name, never as the song.
     const QString partial = Cls_DownLoad::partialPath(path);
     QVERIFY(!QFileInfo::exists(path));

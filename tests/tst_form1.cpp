@@ -260,7 +260,7 @@ void TestForm1::versionFileDecides_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("outcome");
-    QTest::addColumn<QString>("shownVersion");
+    QTest::addColumn<QString>("shown"); // the version announced, or part of the warning's detail
     QTest::newRow("ours alone") << QByteArray("kw:V3.3|") << 200 << "unlock"
                                 << "";
     QTest::newRow("ours among others") << QByteArray("xx:V1.0|kw:V3.3|yy:V2.0|") << 200 << "unlock"
@@ -274,11 +274,11 @@ void TestForm1::versionFileDecides_data()
     QTest::newRow("no bar") << QByteArray("kw:V3.3") << 200 << "end"
                             << "";
     QTest::newRow("not found page") << QByteArray("<html>gone</html>") << 404 << "warn"
-                                    << "";
+                                    << "HTTP 404";
     QTest::newRow("server error naming us") << QByteArray("kw:V3.3|") << 500 << "warn"
-                                            << "";
+                                            << "HTTP 500";
     QTest::newRow("empty file") << QByteArray() << 200 << "warn"
-                                << "";
+                                << "空";
 }
 
 void TestForm1::versionFileDecides()
@@ -286,7 +286,7 @@ void TestForm1::versionFileDecides()
     QFETCH(QByteArray, file);
     QFETCH(int, status);
     QFETCH(QString, outcome);
-    QFETCH(QString, shownVersion);
+    QFETCH(QString, shown);
     serveVersion(file, status);
     auto window = makeWindow();
     QSignalSpy ended(window.get(), &Form1::programEnded);
@@ -316,6 +316,7 @@ void TestForm1::versionFileDecides()
         QCOMPARE(m_fakes.messageBox->shown.size(), 1);
         QCOMPARE(m_fakes.messageBox->shown[0].text, QStringLiteral("检测更新失败!请您稍后再试,暂时使用原版"));
         QCOMPARE(m_fakes.messageBox->shown[0].icon, MessageBoxService::Icon::Warning);
+        QVERIFY2(m_fakes.messageBox->shown[0].detail.contains(shown), qPrintable(m_fakes.messageBox->shown[0].detail));
         QVERIFY(m_fakes.launcher->addresses.isEmpty());
     } else {
         QCOMPARE(m_fakes.messageBox->shown.size(), 1);
@@ -323,7 +324,7 @@ void TestForm1::versionFileDecides()
         QCOMPARE(box.title, QStringLiteral("Orvandel系列软件"));
         QCOMPARE(box.icon, MessageBoxService::Icon::Information);
         QCOMPARE(box.text,
-                 QStringLiteral("发现最新版本![") + shownVersion + QStringLiteral("]\r\n \r\n确定后自动打开官方论坛!"));
+                 QStringLiteral("发现最新版本![") + shown + QStringLiteral("]\r\n \r\n确定后自动打开官方论坛!"));
         QCOMPARE(m_fakes.launcher->addresses, QStringList{window->config().forumUrl});
         // Ending the program skips the closing handler.
         QVERIFY(m_fakes.mci->commands.isEmpty());
@@ -356,6 +357,7 @@ void TestForm1::unreachableUpdateServerWarns()
     QCOMPARE(m_fakes.messageBox->shown.size(), 1);
     QCOMPARE(m_fakes.messageBox->shown[0].title, QStringLiteral("Orvandel系列软件"));
     QCOMPARE(m_fakes.messageBox->shown[0].icon, MessageBoxService::Icon::Warning);
+    QVERIFY(m_fakes.messageBox->shown[0].detail.startsWith(QStringLiteral("服务器拒绝连接")));
     QCOMPARE(window->status(), kChecking);
     QVERIFY(!window->Text1->isEnabled());
     QVERIFY(!window->Text2->isEnabled());

@@ -81,6 +81,18 @@ void TestPageFetcher::decodesByCharset_data()
     QTest::newRow("gb2312 label") << QByteArray("text/html;charset=gb2312") << gbkBytes << song;
     QTest::newRow("gb18030") << QByteArray("text/html; charset=GB18030") << gbkBytes << song;
     QTest::newRow("unknown charset falls back") << QByteArray("text/html; charset=x-nonsense") << song.toUtf8() << song;
+
+    // A page that names its charset only in its head.
+    const QByteArray meta = "<html><head><meta charset=\"gbk\"></head>";
+    const QByteArray equiv = "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; Charset=GB2312\">";
+    const QString utf8Meta = QString::fromLatin1(meta);
+    QTest::newRow("meta charset") << QByteArray("text/html") << meta + gbkBytes << utf8Meta + song;
+    QTest::newRow("meta http-equiv") << QByteArray() << equiv + gbkBytes << QString::fromLatin1(equiv) + song;
+    QTest::newRow("header wins over meta")
+        << QByteArray("text/html; charset=utf-8") << meta + song.toUtf8() << utf8Meta + song;
+    const QByteArray farDown = QByteArray(4096, ' ') + meta + song.toUtf8();
+    QTest::newRow("meta beyond the head is not read")
+        << QByteArray("text/html") << farDown << QString::fromUtf8(farDown);
 }
 
 void TestPageFetcher::decodesByCharset()

@@ -50,12 +50,13 @@ private slots:
     void reResolveTwiceUsesTheRebuiltAddress();
     void reResolveWithoutAddressChangesNothing();
     void sliderSetsTheVolume();
+    void failedStreamCanBePlayedAgain();
 
     void streamsFromTheSite();
     void playsAgainOnTheSamePlayer();
 
 private:
-    std::unique_ptr<Form1> lookedUp(const QString &audioPath);
+    std::unique_ptr<Form1> lookedUp(const QString &audioPath, const QString &audioHostTemplate = QString());
 
     std::unique_ptr<LoopbackServer> m_server;
     std::unique_ptr<QTemporaryDir> m_folder;
@@ -77,7 +78,7 @@ void TestPlayback::cleanup()
 
 // A window that has looked up a work whose audio lies at `audioPath`, with
 // nothing sent to the player yet. An empty path: a window with nothing looked up.
-std::unique_ptr<Form1> TestPlayback::lookedUp(const QString &audioPath)
+std::unique_ptr<Form1> TestPlayback::lookedUp(const QString &audioPath, const QString &audioHostTemplate)
 {
     SongSite site;
     SongPage song;
@@ -85,7 +86,10 @@ std::unique_ptr<Form1> TestPlayback::lookedUp(const QString &audioPath)
     site.page(QStringLiteral("1"), song);
     site.file(QStringLiteral("/version/main.txt"), "kw:V3.3|", "text/plain");
     m_server->setHandler(site.handler(m_server->base()));
-    auto window = std::make_unique<Form1>(testConfig(m_server->base(), m_folder->path()), m_fakes.make());
+    AppConfig config = testConfig(m_server->base(), m_folder->path());
+    if (!audioHostTemplate.isEmpty())
+        config.audioHostTemplate = audioHostTemplate;
+    auto window = std::make_unique<Form1>(config, m_fakes.make());
     window->load();
     if (!audioPath.isEmpty()) {
         window->Text1->setText(m_server->base() + QStringLiteral("/s/1"));
@@ -158,20 +162,28 @@ void TestPlayback::playButtonToggles()
 void TestPlayback::reResolveRebuildsTheAddress_data()
 {
     QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("hostTemplate"); // empty: the test site's
     QTest::addColumn<QString>("expected");
     QTest::newRow("a123") << "a123"
+                          << ""
                           << "http://127.0.0.15:1/userdata/userwork/109/5200109.mp3";
     QTest::newRow("123") << "123"
+                         << ""
                          << "http://127.0.0.15:1/userdata/userwork/109/5200109.mp3";
     QTest::newRow("no number") << "xyz"
+                               << ""
                                << "http://127.0.0.-108:1/userdata/userwork/109/5200109.mp3";
+    QTest::newRow("host template with its scheme") << "a123"
+                                                   << "https://m%1.example"
+                                                   << "https://m15.example/userdata/userwork/109/5200109.mp3";
 }
 
 void TestPlayback::reResolveRebuildsTheAddress()
 {
     QFETCH(QString, folder);
+    QFETCH(QString, hostTemplate);
     QFETCH(QString, expected);
-    auto window = lookedUp(QStringLiteral("/userdata/userwork/%1/5200109.mp3").arg(folder));
+    auto window = lookedUp(QStringLiteral("/userdata/userwork/%1/5200109.mp3").arg(folder), hostTemplate);
     window->Command16->click();
     QCOMPARE(window->songRecord().audioAddress, expected);
     QCOMPARE(m_fakes.mci->commands, playCommands(expected, 1000));
@@ -218,6 +230,22 @@ void TestPlayback::sliderSetsTheVolume()
                                                  QStringLiteral("setaudio OpenFile volume to 1")}));
 }
 
+void TestPlayback::failedStreamCanBePlayedAgain()
+{
+    auto window = lookedUp(QStringLiteral("/userdata/userwork/a109/5200109.mp3"));
+    window->Command7->click();
+    m_fakes.mci->fail(QStringLiteral("Resource not found"));
+    QCOMPARE(window->Command7->text(), QStringLiteral("在线播放"));
+    QCOMPARE(window->status(), QStringLiteral("播放失败,请稍后再试.."));
+    QCOMPARE(window->statusCause(), QStringLiteral("Resource not found"));
+    // The next press plays again rather than stopping.
+    m_fakes.mci->commands.clear();
+    window->Command7->click();
+    QCOMPARE(m_fakes.mci->commands, playCommands(window->songRecord().audioAddress, 1000));
+    QCOMPARE(window->status(), kPlaying);
+    QVERIFY(window->statusCause().isEmpty());
+}
+
 void TestPlayback::streamsFromTheSite()
 {
     m_server->setHandler(replicaSite(QStringLiteral(CANTORA_SITE_ROOT)));
@@ -257,6 +285,8 @@ void TestPlayback::playsAgainOnTheSamePlayer()
             mci.sendString(command);
     };
     const QString song = QStringLiteral("/userdata/userwork/a109/5200109.mp3");
+    QStringList failures;
+    mci.setFailureHandler([&failures](const QString &reason) { failures << reason; });
 
     playFrom(song);
     QTRY_VERIFY_WITH_TIMEOUT(player->position() > 0, 10000);
@@ -271,6 +301,7 @@ void TestPlayback::playsAgainOnTheSamePlayer()
     // A stream that fails is not handed on; the next one still plays.
     playFrom(QStringLiteral("/missing.mp3"));
     QTRY_VERIFY_WITH_TIMEOUT(player->error() != QMediaPlayer::NoError, 10000);
+    QTRY_COMPARE(failures.size(), 1);
     const QPointer<QMediaPlayer> broken = player;
     QElapsedTimer clock;
     clock.start();
@@ -279,6 +310,12 @@ void TestPlayback::playsAgainOnTheSamePlayer()
     QVERIFY(broken.isNull());
     playFrom(song);
     QTRY_VERIFY_WITH_TIMEOUT(player->position() > 0, 10000);
+
+    // A stream replaced before its failure came says nothing about the next.
+    playFrom(QStringLiteral("/missing.mp3"));
+    playFrom(song);
+    QTRY_VERIFY_WITH_TIMEOUT(player->position() > 0, 10000);
+    QCOMPARE(failures.size(), 1);
     mci.sendString(QStringLiteral("close all"));
 }
 

@@ -49,6 +49,8 @@ private slots:
     // The parse button on the window.
     void validationStopsBeforeFetching_data();
     void validationStopsBeforeFetching();
+    void pastedAddressIsLookedUp_data();
+    void pastedAddressIsLookedUp();
     void wholeTextIsTheAddress();
     void fillsBothPanels();
     void sameAddressTwiceGivesTheSameWork();
@@ -61,7 +63,7 @@ private slots:
     void missingAvatarShowsTheDefault();
 
 private:
-    std::unique_ptr<Form1> makeWindow();
+    std::unique_ptr<Form1> makeWindow(const QString &siteBase = QString());
     void lookUp(Form1 &window, const QString &address);
 
     std::unique_ptr<LoopbackServer> m_server;
@@ -88,9 +90,11 @@ void TestSongPage::cleanup()
     m_folder.reset();
 }
 
-std::unique_ptr<Form1> TestSongPage::makeWindow()
+std::unique_ptr<Form1> TestSongPage::makeWindow(const QString &siteBase)
 {
     AppConfig config = testConfig(m_server->base(), m_folder->path());
+    if (!siteBase.isEmpty())
+        config.siteBase = siteBase;
     config.pageTimeoutMs = 1000;
     m_server->setHandler(m_site.handler(m_server->base()));
     auto window = std::make_unique<Form1>(config, m_fakes.make());
@@ -288,6 +292,8 @@ void TestSongPage::validationStopsBeforeFetching_data()
     QTest::newRow("empty") << QString() << QStringLiteral("请输入Cantora网页地址 ");
     QTest::newRow("prefix in other case") << "/S/5200109" << QStringLiteral("地址错误,请您检查 ..");
     QTest::newRow("no prefix") << "/u/5200109" << QStringLiteral("地址错误,请您检查 ..");
+    QTest::newRow("only blanks and line breaks")
+        << QStringLiteral(" \r\n\t\u00A0\u200B") << QStringLiteral("请输入Cantora网页地址 ");
 }
 
 void TestSongPage::validationStopsBeforeFetching()
@@ -295,10 +301,57 @@ void TestSongPage::validationStopsBeforeFetching()
     QFETCH(QString, path);
     auto window = makeWindow();
     const int before = m_server->requestCount();
-    lookUp(*window, path.isEmpty() ? path : m_server->base() + path);
+    lookUp(*window, path.startsWith(QLatin1Char('/')) ? m_server->base() + path : path);
     QTEST(window->status(), "message");
     QCOMPARE(m_server->requestCount(), before);
     QCOMPARE(window->Label2->caption(), QStringLiteral("演唱歌曲：未查询"));
+}
+
+// {base} is the server's http address, {https} the same host over https.
+void TestSongPage::pastedAddressIsLookedUp_data()
+{
+    QTest::addColumn<QString>("siteBase");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("found");
+    QTest::newRow("trailing line break") << "{base}"
+                                         << "{base}/s/1\n"
+                                         << true;
+    QTest::newRow("blanks and tabs around") << "{base}"
+                                            << " \t{base}/s/1 \r\n"
+                                            << true;
+    QTest::newRow("no-break space, zero-width and BOM")
+        << "{base}" << QStringLiteral("\u00A0\u200B{base}/s/1\uFEFF") << true;
+    QTest::newRow("http typed for an https site") << "{https}"
+                                                  << "{base}/s/1" << true;
+    // Passes the check; the plain server cannot speak TLS.
+    QTest::newRow("https typed for an http site") << "{base}"
+                                                  << "{https}/s/1\n"
+                                                  << false;
+}
+
+void TestSongPage::pastedAddressIsLookedUp()
+{
+    QFETCH(QString, siteBase);
+    QFETCH(QString, typed);
+    QFETCH(bool, found);
+    m_site.page(QStringLiteral("1"), SongPage());
+    const QString https = QStringLiteral("https://") + m_server->base().mid(7);
+    const auto place = [&](QString text) {
+        return text.replace(QLatin1String("{base}"), m_server->base()).replace(QLatin1String("{https}"), https);
+    };
+    auto window = makeWindow(place(siteBase));
+    window->setStatus(QStringLiteral("x"));
+    lookUp(*window, place(typed));
+
+    QCOMPARE(window->Text1->text(), place(typed).trimmed().remove(QChar(0x200B)).remove(QChar(0xFEFF)));
+    if (found) {
+        QCOMPARE(window->status(), QStringLiteral("x"));
+        QCOMPARE(window->songPanel().songTitle(), QStringLiteral("晴天"));
+        QVERIFY(m_server->requests().at(m_server->requestCount() - 2).target == "/s/1");
+    } else {
+        QCOMPARE(window->status(), QStringLiteral("网页获取失败,请您检查网络后再试.."));
+        QVERIFY(!window->statusCause().isEmpty());
+    }
 }
 
 void TestSongPage::wholeTextIsTheAddress()
@@ -411,14 +464,26 @@ void TestSongPage::failedFetchKeepsThePreviousWork()
         return site(request);
     });
     const int requests = m_server->requestCount();
+    Qt::CursorShape waitingCursor = Qt::ArrowCursor;
+    QTimer::singleShot(50, window.get(), [&] {
+        if (const QCursor *cursor = QGuiApplication::overrideCursor())
+            waitingCursor = cursor->shape();
+    });
     lookUp(*window, m_server->base() + QStringLiteral("/s/2"));
 
     // One request, for the page; the old page is not parsed again.
     QCOMPARE(m_server->requestCount(), requests + 1);
     QCOMPARE(window->status(), QStringLiteral("网页获取失败,请您检查网络后再试.."));
+    // The cause is at hand, and the pointer showed the wait.
+    QVERIFY(window->statusCause().contains(errorPage ? QStringLiteral("HTTP 404") : QStringLiteral("超时")));
+    QCOMPARE(waitingCursor, errorPage ? Qt::ArrowCursor : Qt::BusyCursor); // the error page comes at once
+    QVERIFY(!QGuiApplication::overrideCursor());
     QCOMPARE(window->songRecord().pageText, before.pageText);
     QCOMPARE(window->songRecord().audioAddress, before.audioAddress);
     QCOMPARE(window->songPanel().songTitle(), QStringLiteral("晴天"));
+    // The next message goes without it.
+    lookUp(*window, QString());
+    QVERIFY(window->statusCause().isEmpty());
 }
 
 void TestSongPage::emptyPageChangesNothing()

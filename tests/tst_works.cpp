@@ -150,6 +150,10 @@ void TestWorks::addressIsChecked_data()
     QTest::newRow("no key") << "{base}/user/7"
                             << "地址错误,请您检查 .." << false;
     QTest::newRow("key after any prefix") << "{base}/a/b?x=1&userPage.php?uid=7" << kDone << true;
+    QTest::newRow("pasted with blanks and line breaks")
+        << QStringLiteral("\u00A0 \t{base}/a/b?x=1&userPage.php?uid=7\r\n\uFEFF") << kDone << true;
+    QTest::newRow("only blanks") << " \r\n"
+                                 << "请输入歌手主页地址 .." << false;
 }
 
 void TestWorks::addressIsChecked()
@@ -292,10 +296,13 @@ void TestWorks::harvestWithoutPageEndsCleanly()
     QVERIFY(!window->Timer3->isActive() && !window->Timer4->isActive());
     QCOMPARE(window->ListView1->topLevelItemCount(), listCleared ? 0 : 2);
     QVERIFY(m_fakes.messageBox->shown.isEmpty());
+    // A network failure names its cause; an empty page has none.
+    QCOMPARE(window->statusCause().isEmpty(), listCleared);
 
     // The window harvests again at once.
     harvest(*window, kThreeWorks);
     QCOMPARE(window->status(), kDone);
+    QVERIFY(window->statusCause().isEmpty());
     QCOMPARE(window->ListView1->topLevelItemCount(), 2);
 }
 

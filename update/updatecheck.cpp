@@ -46,7 +46,7 @@ Verdict check(PageFetcher &fetcher, const QString &versionFileUrl)
     const FetchResult page = fetcher.GetBody(versionFileUrl);
     Verdict verdict = judge(page.status == FetchStatus::Ok ? page.text : QString());
     if (verdict.outcome == Outcome::Unreadable)
-        verdict.failure = page.arrived() ? QStringLiteral("HTTP %1").arg(page.httpStatus) : page.error;
+        verdict.failure = page.status == FetchStatus::Ok ? QStringLiteral("服务器返回的版本文件是空的") : page.cause();
     return verdict;
 }
 

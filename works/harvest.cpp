@@ -1,5 +1,7 @@
 #include "works/harvest.h"
 
+#include "page/webaddress.h"
+
 #include <QHash>
 #include <QStringMatcher>
 
@@ -304,8 +306,9 @@ QString statusText(HarvestStatus status)
     return QString();
 }
 
-HarvestStatus checkSingerAddress(const QString &address)
+HarvestStatus checkSingerAddress(const QString &typed)
 {
+    const QString address = pastedAddress(typed);
     if (address.isEmpty())
         return HarvestStatus::NoAddress;
     if (!address.contains(QStringLiteral("userPage.php?uid="), Qt::CaseSensitive))

@@ -34,8 +34,9 @@ enum class HarvestStatus {
 
 QString statusText(HarvestStatus status);
 
-// NoAddress or NotASingerPage when `address` cannot be a singer's home page
-// (it must contain "userPage.php?uid="), else Fetching.
+// NoAddress or NotASingerPage when `address`, less what pasting put around it
+// (pastedAddress), cannot be a singer's home page (it must contain
+// "userPage.php?uid="), else Fetching.
 HarvestStatus checkSingerAddress(const QString &address);
 
 struct WorkRow final

@@ -1,13 +1,13 @@
 #include "support/fakes.h"
 
-void FakeMessageBox::inform(QWidget *, const QString &title, const QString &text, Icon icon)
+void FakeMessageBox::inform(QWidget *, const QString &title, const QString &text, Icon icon, const QString &detail)
 {
-    shown.append({title, text, icon, false});
+    shown.append({title, text, icon, false, detail});
 }
 
 bool FakeMessageBox::ask(QWidget *, const QString &title, const QString &text, Icon icon)
 {
-    shown.append({title, text, icon, true});
+    shown.append({title, text, icon, true, {}});
     if (answers.empty())
         return false;
     const bool answer = answers.front();

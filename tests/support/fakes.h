@@ -22,11 +22,12 @@ public:
         QString text;
         Icon icon;
         bool question;
+        QString detail;
     };
     QList<Shown> shown;
     std::deque<bool> answers; // for ask(): popped in order, No when empty
 
-    void inform(QWidget *, const QString &title, const QString &text, Icon icon) override;
+    void inform(QWidget *, const QString &title, const QString &text, Icon icon, const QString &detail) override;
     bool ask(QWidget *, const QString &title, const QString &text, Icon icon) override;
 };
 
@@ -66,6 +67,8 @@ class RecordingMci final : public MciService
 public:
     QStringList commands;
     int sendString(const QString &command) override;
+    // The open stream failing, as the media layer would report it.
+    void fail(const QString &reason) { reportFailure(reason); }
 };
 
 // A platform made of fakes, with the fakes still reachable by the test (the

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QNetworkReply>
+#include <QString>
+
+// Short, readable causes of network failures, for a tool tip, a message box's
+// details or a line on the terminal. Each names the kind of failure in Chinese
+// and keeps the network layer's own words after it, which name the host.
+namespace netcause {
+
+// Why a request that got no usable answer failed.
+QString ofReply(QNetworkReply::NetworkError error, const QString &errorString);
+
+// The server answered, with an error status.
+QString ofHttpStatus(int status);
+
+// The server kept silent past the time limit.
+QString timedOut();
+
+} // namespace netcause
