@@ -2,7 +2,10 @@
 #include "app/qtchinese.h"
 
 #include <QApplication>
+#include <QFontDatabase>
 #include <QTimer>
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
@@ -11,6 +14,11 @@ int main(int argc, char *argv[])
     // window's title is exactly its own.
     QApplication::setApplicationName(QStringLiteral("cantora-helper"));
     installQtChinese(app);
+    // Nothing on screen would tell: every caption is a row of boxes.
+    if (QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty())
+        std::fputs("warning: no font with Chinese characters is installed; captions will show as boxes. "
+                   "Install fonts-wqy-microhei or fonts-noto-cjk.\n",
+                   stderr);
 
     Form1 window(AppConfig::fromBuild(), Platform::desktop());
     QObject::connect(&window, &Form1::programEnded, &app, [] { QCoreApplication::exit(0); });

@@ -30,6 +30,9 @@ public:
     void Timer4_Timer();
     void Command12_Click();
     void ListView1_DblClick();
+    // Enter on the list: the row under the keyboard's cursor, selected first,
+    // is looked up as a double-click would; nothing happens without one.
+    void ListView1_KeyReturn();
 
 private:
     // Ends a harvest whose fetch brought back no page.

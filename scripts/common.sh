@@ -10,6 +10,7 @@ PACKAGES=(
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     fonts-wqy-microhei qt6-translations-l10n
     xvfb xauth x11-utils xdotool imagemagick curl
+    dbus at-spi2-core python3-pyatspi
 )
 
 # Installs whatever of PACKAGES (plus any given) is missing.
