@@ -17,11 +17,13 @@ constexpr int kServiceColumn = 3;
 } // namespace
 
 BatchDownloadPanel::BatchDownloadPanel(const Form1Ui &ui, StatusLine &status, const WindowLife &life,
-                                       MessageBoxService &messageBox, const AppConfig &config, QWidget *window)
+                                       MessageBoxService &messageBox, const AppConfig &config, const FilePlaces &places,
+                                       QWidget *window)
     : Handlers(status, life, window)
     , ListView1(ui.ListView1)
     , m_messageBox(messageBox)
     , m_config(config)
+    , m_places(places)
     , m_window(window)
 {}
 
@@ -55,7 +57,8 @@ void BatchDownloadPanel::start(const QList<QStringList> &rows)
 
     download::BatchOptions options;
     // The single-work download's default folder.
-    options.folder = m_config.programFolder + QStringLiteral("/Music");
+    // Where the download panel puts a single work, portable copy or installed.
+    options.folder = m_places.downloadFolder;
     QDir().mkpath(options.folder);
 
     m_queue = new download::BatchQueue(m_config, options, this);

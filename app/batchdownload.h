@@ -2,6 +2,7 @@
 
 #include "app/handlers.h"
 #include "config/appconfig.h"
+#include "config/fileplaces.h"
 
 #include <QPointer>
 
@@ -22,7 +23,7 @@ class BatchDownloadPanel final : public Handlers
 {
 public:
     BatchDownloadPanel(const Form1Ui &ui, StatusLine &status, const WindowLife &life, MessageBoxService &messageBox,
-                       const AppConfig &config, QWidget *window);
+                       const AppConfig &config, const FilePlaces &places, QWidget *window);
 
     void downloadSelected();
     void downloadAll();
@@ -39,6 +40,7 @@ private:
     QTreeWidget *const ListView1;
     MessageBoxService &m_messageBox;
     const AppConfig &m_config;
+    const FilePlaces &m_places;
     QWidget *const m_window;
     QAction *m_stopEntry = nullptr;
     QPointer<download::BatchQueue> m_queue; // while a batch runs

@@ -1,6 +1,6 @@
 #include "app/controls.h"
 
-#include <QMouseEvent>
+#include <QKeyEvent>
 #include <QPainter>
 
 Label::Label(const QString &caption, Sizing sizing, QWidget *parent)
@@ -54,10 +54,11 @@ void Label::setCaption(const QString &caption)
 }
 
 ImageButton::ImageButton(const QPixmap &picture, QWidget *parent)
-    : QWidget(parent)
+    : QAbstractButton(parent)
     , m_picture(picture)
 {
     setAttribute(Qt::WA_TranslucentBackground);
+    setFocusPolicy(Qt::NoFocus);
 }
 
 void ImageButton::setPicture(const QPixmap &picture)
@@ -68,26 +69,26 @@ void ImageButton::setPicture(const QPixmap &picture)
 
 void ImageButton::paintEvent(QPaintEvent *)
 {
-    if (m_picture.isNull())
-        return;
     QPainter painter(this);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawPixmap(rect(), m_picture);
+    if (!m_picture.isNull()) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(rect(), m_picture);
+    }
+    if (hasFocus()) {
+        // The picture has no frame of its own to light up.
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2, Qt::DashLine));
+        painter.drawRect(rect().adjusted(1, 1, -1, -1));
+    }
 }
 
-void ImageButton::mousePressEvent(QMouseEvent *event)
+void ImageButton::keyPressEvent(QKeyEvent *event)
 {
-    m_pressed = event->button() == Qt::LeftButton;
-    event->accept();
-}
-
-void ImageButton::mouseReleaseEvent(QMouseEvent *event)
-{
-    const bool wasPressed = m_pressed;
-    m_pressed = false;
-    event->accept();
-    if (wasPressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
-        emit clicked();
+    // Space is the base class's; Enter presses it as well, as on a dialog.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !event->isAutoRepeat()) {
+        click();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 ImageBox::ImageBox(const QPixmap &picture, bool stretch, QWidget *parent)

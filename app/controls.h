@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QFrame>
 #include <QLabel>
 #include <QPixmap>
@@ -38,8 +39,10 @@ private:
 };
 
 // A picture with alpha that raises clicked() on a left press and release
-// inside it, with a tool tip and a cursor of its own.
-class ImageButton final : public QWidget
+// inside it, with a tool tip and a cursor of its own. It takes no keyboard
+// focus unless given a focus policy; then Enter and Space press it too, and
+// a dashed outline shows the focus.
+class ImageButton final : public QAbstractButton
 {
     Q_OBJECT
 public:
@@ -47,17 +50,12 @@ public:
     QPixmap picture() const { return m_picture; }
     void setPicture(const QPixmap &picture);
 
-signals:
-    void clicked();
-
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QPixmap m_picture;
-    bool m_pressed = false;
 };
 
 // A picture holder. A stretched one scales its picture to its own size.

@@ -7,6 +7,7 @@
 #include "download/downloadstatus.h"
 #include "download/filename.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QProgressBar>
@@ -27,7 +28,7 @@ QString downloadTitle(QString caption)
 } // namespace
 
 DownloadPanel::DownloadPanel(const Form1Ui &ui, StatusLine &status, const WindowLife &life, Services services,
-                             const AppConfig &config, const SongRecord &song, QWidget *window)
+                             const FilePlaces &places, const SongRecord &song, QWidget *window)
     : Handlers(status, life, window)
     , Command2(ui.Command2)
     , Command6(ui.Command6)
@@ -39,7 +40,7 @@ DownloadPanel::DownloadPanel(const Form1Ui &ui, StatusLine &status, const Window
     , ProgressBar1(ui.ProgressBar1)
     , C1(ui.C1)
     , m_services(services)
-    , m_config(config)
+    , m_places(places)
     , m_song(song)
     , m_window(window)
 {}
@@ -71,8 +72,10 @@ void DownloadPanel::Command2_Click()
         Picture3->move(width() / 2 - Picture3->width() / 2, height() / 2 - Picture3->height() / 2);
         Picture3->show();
         Picture3->raise();
+        // The keyboard goes on where the eye does.
+        Command6->setFocus();
     }
-    m_downloadPath = m_config.programFolder + QStringLiteral("/Music/") + downloadFileName();
+    m_downloadPath = QDir(m_places.downloadFolder).filePath(downloadFileName());
     ProgressBar1->setValue(0);
 }
 
@@ -80,7 +83,8 @@ void DownloadPanel::Command1_Click()
 {
     Label13->setCaption(QStringLiteral("如需更换在此请选择下载的路径："));
     const std::optional<QString> chosen = m_services.saveDialog.chooseSaveFile(
-        m_window, C1.DialogTitle, downloadFileName(), C1.filterDescription, C1.pattern);
+        m_window, C1.DialogTitle, QDir(m_places.downloadFolder).filePath(downloadFileName()), C1.filterDescription,
+        C1.pattern);
     if (!chosen || chosen->isEmpty())
         return;
     m_downloadPath = *chosen;
@@ -187,5 +191,8 @@ void DownloadPanel::Command13_Click()
 
 void DownloadPanel::aicAlphaImage4_Click()
 {
+    // The keyboard returns to the button that opened the panel.
+    if (Picture3->isAncestorOf(QApplication::focusWidget()))
+        Command2->setFocus();
     Picture3->hide();
 }

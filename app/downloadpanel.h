@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/handlers.h"
-#include "config/appconfig.h"
+#include "config/fileplaces.h"
 #include "page/songlookup.h"
 
 class ClipboardService;
@@ -32,7 +32,7 @@ public:
     };
 
     DownloadPanel(const Form1Ui &ui, StatusLine &status, const WindowLife &life, Services services,
-                  const AppConfig &config, const SongRecord &song, QWidget *window);
+                  const FilePlaces &places, const SongRecord &song, QWidget *window);
 
     // The window's one downloader; set once, when the window loads.
     void setDownloader(Cls_DownLoad *downloader) { Cdf = downloader; }
@@ -68,7 +68,7 @@ private:
     Cls_DownLoad *Cdf = nullptr;
 
     Services m_services;
-    const AppConfig &m_config;
+    const FilePlaces &m_places;
     const SongRecord &m_song;
     QWidget *const m_window;
     QString m_downloadPath;

@@ -1,8 +1,9 @@
 #include "app/form1.h"
 
-#include "app/controls.h"
 #include "app/batchdownload.h"
+#include "app/controls.h"
 #include "app/downloadpanel.h"
+#include "app/layout.h"
 #include "app/playerpanel.h"
 #include "app/shellpanel.h"
 #include "app/skin.h"
@@ -20,6 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QSlider>
 #include <QTimer>
 #include <QTreeWidget>
@@ -38,8 +40,12 @@ static void initArt()
 }
 
 Form1::Form1(AppConfig config, Platform platform, QWidget *parent)
-    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
+    // Frameless, yet the window manager still offers minimise and close (and
+    // their keys) for the painted buttons; a fixed-size window has no maximise.
+    : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint)
     , m_config(std::move(config))
+    , m_places(FilePlaces::forProgramFolder(m_config.programFolder))
     , m_platform(std::move(platform))
     , m_fetcher(new PageFetcher(this))
 {
@@ -58,6 +64,7 @@ Form1::Form1(AppConfig config, Platform platform, QWidget *parent)
     m_fetcher->setTimeLimit(m_config.pageTimeoutMs);
 
     createControls();
+    Label15->setCaption(m_places.downloadNote());
 
     const WindowLife &life = m_life;
     m_songPanel = new SongPanel(*this, m_statusLine, life, *m_fetcher, m_config, m_song, this);
@@ -65,24 +72,39 @@ Form1::Form1(AppConfig config, Platform platform, QWidget *parent)
     m_downloadPanel =
         new DownloadPanel(*this, m_statusLine, life,
                           {*m_platform.messageBox, *m_platform.saveDialog, *m_platform.clipboard, *m_platform.launcher},
-                          m_config, m_song, this);
+                          m_places, m_song, this);
     m_worksPanel = new WorksPanel(*this, m_statusLine, life, *m_fetcher, *m_platform.messageBox, *m_platform.saveDialog,
                                   *m_platform.mci, m_config, m_song, *m_songPanel, this);
-    m_batchPanel = new BatchDownloadPanel(*this, m_statusLine, life, *m_platform.messageBox, m_config, this);
+    m_batchPanel = new BatchDownloadPanel(*this, m_statusLine, life, *m_platform.messageBox, m_config, m_places, this);
     m_videoPanel =
-        new VideoPanel(m_statusLine, life, *m_platform.messageBox, *m_platform.launcher, m_config, m_song, this);
+        new VideoPanel(m_statusLine, life, *m_platform.messageBox, *m_platform.launcher, m_places, m_song, this);
     m_shellPanel =
         new ShellPanel(*this, m_statusLine, life, *m_platform.clipboard, *m_platform.launcher, m_config, this);
     connectHandlers();
     installChrome();
 
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(kClientWidth / 2, kClientHeight / 2));
-    }
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(layout::placedOn(screen->availableGeometry(), size()));
 }
 
 Form1::~Form1() = default;
+
+namespace {
+
+// Runs `handler` of `receiver` on any of `keys`, pressed while `widget` has the
+// focus (or, with a window context, anywhere in its window) and is shown.
+template <typename Receiver>
+void onKeys(QWidget *widget, std::initializer_list<Qt::Key> keys, Receiver *receiver, void (Receiver::*handler)(),
+            Qt::ShortcutContext context = Qt::WidgetShortcut)
+{
+    for (const Qt::Key key : keys) {
+        auto *shortcut = new QShortcut(QKeySequence(key), widget);
+        shortcut->setContext(context);
+        QObject::connect(shortcut, &QShortcut::activated, receiver, handler);
+    }
+}
+
+} // namespace
 
 // Every control event and the handler it runs, in one place.
 void Form1::connectHandlers()
@@ -90,6 +112,7 @@ void Form1::connectHandlers()
     using B = QPushButton;
     // Song-page lookup.
     connect(aicAlphaImage3, &ImageButton::clicked, m_songPanel, &SongPanel::aicAlphaImage3_Click);
+    connect(Text1, &QLineEdit::returnPressed, m_songPanel, &SongPanel::aicAlphaImage3_Click);
     // Playback.
     connect(Command7, &B::clicked, m_playerPanel, &PlayerPanel::Command7_Click);
     connect(Command16, &B::clicked, m_playerPanel, &PlayerPanel::Command16_Click);
@@ -100,6 +123,8 @@ void Form1::connectHandlers()
     connect(Command6, &B::clicked, m_downloadPanel, &DownloadPanel::Command6_Click);
     connect(Command13, &B::clicked, m_downloadPanel, &DownloadPanel::Command13_Click);
     connect(aicAlphaImage4, &ImageButton::clicked, m_downloadPanel, &DownloadPanel::aicAlphaImage4_Click);
+    // Esc anywhere in the window, while the panel shows.
+    onKeys(Picture3, {Qt::Key_Escape}, m_downloadPanel, &DownloadPanel::aicAlphaImage4_Click, Qt::WindowShortcut);
     // Works list.
     connect(Command10, &B::clicked, m_worksPanel, &WorksPanel::Command10_Click);
     connect(Command12, &B::clicked, m_worksPanel, &WorksPanel::Command12_Click);
@@ -116,6 +141,8 @@ void Form1::connectHandlers()
     connect(m_batchPanel->stopEntry(), &QAction::triggered, m_batchPanel, &BatchDownloadPanel::stopBatch);
     connect(addMenuEntry(ListView1, QStringLiteral("导出列表…")), &QAction::triggered, m_worksPanel,
             &WorksPanel::exportList);
+    onKeys(ListView1, {Qt::Key_Return, Qt::Key_Enter}, m_worksPanel, &WorksPanel::ListView1_KeyReturn);
+    connect(Text2, &QLineEdit::returnPressed, m_worksPanel, &WorksPanel::Command10_Click);
     // Video.
     connect(Command8, &B::clicked, m_videoPanel, &VideoPanel::Command8_Click);
     // Paste buttons, the maker's links and exit.
@@ -144,6 +171,9 @@ void Form1::load()
     setWindowIcon(QGuiApplication::windowIcon());
     skin::attachEx(this, skin::locate(m_config.programFolder));
     skin::adjustHsv(this, 140, 0, 0);
+    // The skin and the screen's scale decide how wide the captions come out.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        layout::fitCaption(button);
 
     // The bottom strip spans the window from 2 px after its left edge to 1 px
     // before its right edge.

@@ -5,6 +5,7 @@
 #include "app/handlers.h"
 #include "app/services.h"
 #include "config/appconfig.h"
+#include "config/fileplaces.h"
 #include "page/songlookup.h"
 
 #include <QWidget>
@@ -41,6 +42,7 @@ public:
     void load();
 
     const AppConfig &config() const { return m_config; }
+    const FilePlaces &places() const { return m_places; }
     PageFetcher *fetcher() const { return m_fetcher; }
 
     // The one-line message area at the bottom of the window.
@@ -78,6 +80,7 @@ private:
     void createSingerPanel();
     void createWorkPanel();
     void createDownloadPanel();
+    void setUpKeyboardAndNames();
     void connectHandlers();
     void connectDownloader();
     void installChrome();
@@ -91,6 +94,7 @@ private:
     void drawButtonCells(std::optional<chrome::Cell> minimise, std::optional<chrome::Cell> close);
 
     AppConfig m_config;
+    FilePlaces m_places;
     Platform m_platform;
     PageFetcher *m_fetcher = nullptr;
     WindowLife m_life;

@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <iterator>
+
 namespace {
 
 const QColor kWhite(Qt::white);
@@ -168,6 +170,7 @@ void Form1::createControls()
     createSingerPanel();
     createWorkPanel();
     createDownloadPanel();
+    setUpKeyboardAndNames();
 
     C1.DialogTitle = QStringLiteral("选择要下载的路径");
     C1.filterDescription = QStringLiteral("MP3音乐文件");
@@ -177,6 +180,38 @@ void Form1::createControls()
     Timer3->setInterval(100);
     Timer4 = named(new QTimer(this), "Timer4");
     Timer4->setInterval(2000);
+}
+
+// What a keyboard or a screen reader needs beyond the captions: the picture
+// buttons take the focus, Tab runs as the eye reads the window, and controls
+// without a caption of their own are named after the text beside them.
+void Form1::setUpKeyboardAndNames()
+{
+    aicAlphaImage3->setFocusPolicy(Qt::StrongFocus);
+    aicAlphaImage4->setFocusPolicy(Qt::StrongFocus);
+    QWidget *const order[] = {Text2,          Command11, Command10, Command12, ListView1, Text1,         Command9,
+                              aicAlphaImage3, Command7,  Command16, Command13, Command8,  Command2,      Slider1,
+                              Command4,       Command3,  Command5,  Command1,  Command6,  aicAlphaImage4};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    const auto name = [](QWidget *widget, const char *text, const char *description = nullptr) {
+        widget->setAccessibleName(QString::fromUtf8(text));
+        if (description)
+            widget->setAccessibleDescription(QString::fromUtf8(description));
+    };
+    name(Text1, "Cantora网页版地址", "粘贴作品网页地址后按回车提取音乐");
+    name(Command9, "粘贴歌曲地址");
+    name(aicAlphaImage3, "提取音乐");
+    name(Text2, "Cantora歌手主页地址", "粘贴歌手主页地址后按回车批量获取");
+    name(Command11, "粘贴歌手主页地址");
+    name(ListView1, "歌手作品列表", "按回车或双击提取所选作品");
+    name(aicAlphaImage1, "歌手头像");
+    name(aicAlphaImage2, "MV");
+    name(Slider1, "音量");
+    name(Picture3, "音乐下载器", "按Esc关闭");
+    name(aicAlphaImage4, "关闭", "关闭音乐下载器");
+    name(ProgressBar1, "下载进度");
 }
 
 void Form1::createSingerPanel()

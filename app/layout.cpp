@@ -6,6 +6,10 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+
+#include <algorithm>
 
 namespace layout {
 
@@ -43,6 +47,28 @@ Label *autoLabel(QWidget *parent, const char *name, const QString &caption, QPoi
     auto *l = named(new Label(caption, Label::Sizing::Auto, parent), name);
     l->move(at);
     return l;
+}
+
+QPoint placedOn(const QRect &area, QSize size)
+{
+    const auto along = [](int start, int length, int wanted) {
+        const int centred = start + (length - wanted) / 2;
+        return std::max(start, std::min(centred, start + length - wanted));
+    };
+    return {along(area.x(), area.width(), size.width()), along(area.y(), area.height(), size.height())};
+}
+
+void fitCaption(QPushButton *button)
+{
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    const int room = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button).width();
+    QFont font = button->font();
+    while (QFontMetrics(font).horizontalAdvance(button->text()) > room && font.pointSizeF() > 6) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+        button->setFont(font);
+    }
 }
 
 } // namespace layout

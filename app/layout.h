@@ -29,4 +29,14 @@ Label *autoLabel(QWidget *parent, const char *name, const QString &caption, QPoi
 // screen of device pixel ratio above 1, so it stays crisp when scaled.
 QPixmap artPicture(const QString &path);
 
+// Where a window of `size` goes on a screen whose free area is `area`:
+// centred, but moved back so that no edge lies off the area, and with its
+// top-left corner (where the title band is held) on it even when the window
+// is larger than the area.
+QPoint placedOn(const QRect &area, QSize size);
+
+// Makes the caption of `button` fit its fixed width by shrinking the button's
+// font in half-point steps, where a larger scale or another font would cut it.
+void fitCaption(QPushButton *button);
+
 } // namespace layout

@@ -2,8 +2,11 @@
 #include "app/qtchinese.h"
 
 #include <QApplication>
+#include <QFontDatabase>
 #include <QIcon>
 #include <QTimer>
+
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
@@ -15,6 +18,11 @@ int main(int argc, char *argv[])
     // taskbars match the window to its entry and icon by it.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.cantora_helper.CantoraHelper"));
     installQtChinese(app);
+    // Nothing on screen would tell: every caption is a row of boxes.
+    if (QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty())
+        std::fputs("warning: no font with Chinese characters is installed; captions will show as boxes. "
+                   "Install fonts-wqy-microhei or fonts-noto-cjk.\n",
+                   stderr);
 
     Form1 window(AppConfig::fromBuild(), Platform::desktop());
     // The windows have no icon of their own and so show the program's: the

@@ -5,15 +5,16 @@
 #include "app/services.h"
 #include "video/videopage.h"
 
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 
 VideoPanel::VideoPanel(StatusLine &status, const WindowLife &life, MessageBoxService &messageBox, Launcher &launcher,
-                       const AppConfig &config, const SongRecord &song, QWidget *window)
+                       const FilePlaces &places, const SongRecord &song, QWidget *window)
     : Handlers(status, life, window)
     , m_messageBox(messageBox)
     , m_launcher(launcher)
-    , m_config(config)
+    , m_places(places)
     , m_song(song)
     , m_window(window)
 {}
@@ -28,9 +29,10 @@ void VideoPanel::Command8_Click()
         return;
     }
 
-    const QString page = video::pagePath(m_config.programFolder);
+    const QString page = video::pagePath(m_places.videoPageFolder);
     const QString line = video::embedLine(address);
-    if (!video::writePage(page, line)) {
+    // The user's cache folder may not exist yet; a program folder always does.
+    if (!QDir().mkpath(m_places.videoPageFolder) || !video::writePage(page, line)) {
         // Without its page the viewer would offer a video it cannot play.
         setStatus(QStringLiteral("无法写入视频页面“video.htm”,请检查程序所在文件夹.."));
         return;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/handlers.h"
-#include "config/appconfig.h"
+#include "config/fileplaces.h"
 #include "page/songlookup.h"
 
 #include <QPointer>
@@ -16,14 +16,14 @@ class VideoPanel final : public Handlers
 {
 public:
     VideoPanel(StatusLine &status, const WindowLife &life, MessageBoxService &messageBox, Launcher &launcher,
-               const AppConfig &config, const SongRecord &song, QWidget *window);
+               const FilePlaces &places, const SongRecord &song, QWidget *window);
 
     void Command8_Click();
 
 private:
     MessageBoxService &m_messageBox;
     Launcher &m_launcher;
-    const AppConfig &m_config;
+    const FilePlaces &m_places;
     const SongRecord &m_song;
     QWidget *const m_window;
     QString m_embedLine;     // the line last written to the video page

@@ -230,6 +230,16 @@ void WorksPanel::Command12_Click()
 // Looks the selected row's work up. Each step goes on with whatever the
 // steps before it left, so the selected row is asked for afresh: the list may
 // have been cleared while a fetch waited.
+void WorksPanel::ListView1_KeyReturn()
+{
+    QTreeWidgetItem *row = ListView1->currentItem();
+    if (!row)
+        return;
+    // Focus alone puts the cursor on a row without selecting it.
+    ListView1->setCurrentItem(row);
+    ListView1_DblClick();
+}
+
 void WorksPanel::ListView1_DblClick()
 {
     const BusyCursor busy;

@@ -33,6 +33,9 @@ public:
     void ListView1_DblClick();
     // The list's context menu: "导出列表…" writes every row to a CSV file.
     void exportList();
+    // Enter on the list: the row under the keyboard's cursor, selected first,
+    // is looked up as a double-click would; nothing happens without one.
+    void ListView1_KeyReturn();
 
 private:
     // Ends a harvest whose fetch brought back no page, for `cause` when the

@@ -28,8 +28,9 @@ QString statusText(Cls_DownLoad::Status status)
         return QStringLiteral("正在连接服务器..");
     case S::DiskFull:
         return QStringLiteral("磁盘空间不足,下载被中止..");
-    case S::Incomplete:
     case S::WriteFailed:
+        return QStringLiteral("无法写入目标文件,请检查下载路径..");
+    case S::Incomplete:
         break;
     }
     return QStringLiteral("下载被中止..");

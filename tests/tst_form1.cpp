@@ -1,9 +1,11 @@
 #include "app/controls.h"
 #include "app/form1.h"
+#include "app/layout.h"
 #include "app/qtchinese.h"
 #include "site/httpserver.h"
 #include "support/fakes.h"
 
+#include <QAccessible>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -63,6 +65,11 @@ private slots:
     void pasteButtonsFillEvenLockedBoxes();
     void exitButtonClosesTheWindow();
     void standardButtonsReadChinese();
+    void screenReadersHearTheNames_data();
+    void screenReadersHearTheNames();
+    void keyboardReachesTheActions();
+    void windowLandsOnTheScreen_data();
+    void windowLandsOnTheScreen();
 
 private:
     std::unique_ptr<Form1> makeWindow(const QString &updateBase = {});
@@ -489,6 +496,73 @@ void TestForm1::standardButtonsReadChinese()
     for (const auto &[button, text] :
          {std::pair{QMessageBox::Ok, "确定"}, {QMessageBox::Yes, "是"}, {QMessageBox::No, "否"}})
         QVERIFY2(box.button(button)->text().startsWith(QString::fromUtf8(text)), text);
+}
+
+void TestForm1::screenReadersHearTheNames_data()
+{
+    QTest::addColumn<QString>("name"); // of the control the row is named after
+    QTest::newRow("Text1") << QStringLiteral("Cantora网页版地址");
+    QTest::newRow("Text2") << QStringLiteral("Cantora歌手主页地址");
+    QTest::newRow("Command9") << QStringLiteral("粘贴歌曲地址");
+    QTest::newRow("Command11") << QStringLiteral("粘贴歌手主页地址");
+    QTest::newRow("aicAlphaImage3") << QStringLiteral("提取音乐");
+    QTest::newRow("aicAlphaImage2") << QStringLiteral("MV");
+    QTest::newRow("aicAlphaImage4") << QStringLiteral("关闭");
+    QTest::newRow("aicAlphaImage1") << QStringLiteral("歌手头像");
+    QTest::newRow("Slider1") << QStringLiteral("音量");
+    QTest::newRow("ListView1") << QStringLiteral("歌手作品列表");
+}
+
+void TestForm1::screenReadersHearTheNames()
+{
+    QFETCH(QString, name);
+    auto window = makeWindow();
+    const QString control = QString::fromUtf8(QTest::currentDataTag());
+    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(window->findChild<QWidget *>(control));
+    QVERIFY(face);
+    QCOMPARE(face->text(QAccessible::Name), name);
+}
+
+void TestForm1::keyboardReachesTheActions()
+{
+    auto window = makeWindow();
+    window->load();
+    QTRY_COMPARE(window->status(), kWelcome);
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+
+    // Enter in the song-page box looks it up; Tab goes on to the round button.
+    window->Text1->setFocus();
+    QTest::keyClick(window->Text1, Qt::Key_Return);
+    QCOMPARE(window->status(), QStringLiteral("请输入Cantora网页地址 "));
+    for (int tab = 0; tab < 2; ++tab)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), window->aicAlphaImage3);
+    QSignalSpy pressed(window->aicAlphaImage3, &ImageButton::clicked);
+    QTest::keyClick(window->aicAlphaImage3, Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(pressed.count(), 1);
+
+    // Esc closes the download panel, only while it shows.
+    window->Picture3->show();
+    window->Command6->setFocus();
+    QTest::keyClick(window->Command6, Qt::Key_Escape);
+    QVERIFY(window->Picture3->isHidden());
+    QCOMPARE(QApplication::focusWidget(), window->Command2);
+}
+
+void TestForm1::windowLandsOnTheScreen_data()
+{
+    QTest::addColumn<QRect>("area");
+    QTest::addColumn<QPoint>("at");
+    QTest::newRow("large screen: centred") << QRect(0, 0, 1920, 1080) << QPoint(428, 252);
+    QTest::newRow("800 x 500 at 200%: top-left kept") << QRect(0, 0, 800, 500) << QPoint(0, 0);
+    QTest::newRow("second screen narrower than the window") << QRect(1920, 40, 1000, 1000) << QPoint(1920, 252);
+}
+
+void TestForm1::windowLandsOnTheScreen()
+{
+    QFETCH(QRect, area);
+    QFETCH(QPoint, at);
+    QCOMPARE(layout::placedOn(area, QSize(Form1::kClientWidth, Form1::kClientHeight)), at);
 }
 
 QTEST_MAIN(TestForm1)

@@ -47,6 +47,7 @@ private slots:
     void harvestWithoutPageEndsCleanly_data();
     void harvestWithoutPageEndsCleanly();
 
+    void doubleClickLooksTheRowUp_data();
     void doubleClickLooksTheRowUp();
     void reResolveUsesTheRowsId();
     void harvestsTheReplicaSingers_data();
@@ -306,18 +307,36 @@ void TestWorks::harvestWithoutPageEndsCleanly()
     QCOMPARE(window->ListView1->topLevelItemCount(), 2);
 }
 
+void TestWorks::doubleClickLooksTheRowUp_data()
+{
+    QTest::addColumn<bool>("keyboard"); // Enter harvests and looks up instead of the mouse
+    QTest::newRow("mouse") << false;
+    QTest::newRow("keyboard") << true;
+}
+
 void TestWorks::doubleClickLooksTheRowUp()
 {
+    QFETCH(bool, keyboard);
     auto window = unlockedWindow();
     window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
     window->Text2->setText(m_server->base() + QStringLiteral("/userPage.php?uid=1001"));
-    window->Command10->click();
+    if (keyboard)
+        QTest::keyClick(window->Text2, Qt::Key_Return);
+    else
+        window->Command10->click();
     QTRY_COMPARE(window->ListView1->topLevelItemCount(), 3);
     m_fakes.mci->commands.clear();
     const int before = m_server->requestCount();
 
-    doubleClickRow(*window, 1);
+    if (keyboard) {
+        // Tabbing in puts the cursor on the first row; Down moves it on.
+        window->ListView1->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(window->ListView1, Qt::Key_Down);
+        QTest::keyClick(window->ListView1, Qt::Key_Return);
+    } else {
+        doubleClickRow(*window, 1);
+    }
     const QList<HttpRequest> asked = m_server->requests().mid(before);
     QVERIFY(asked.size() >= 2);
     QCOMPARE(asked[0].target, QByteArray("/member/personcenter/loadplayurl.php?wid=5201109"));

@@ -11,9 +11,9 @@ QString embedLine(const QString &videoAddress)
            QStringLiteral("\" type=\"text/javascript\"></script></div>");
 }
 
-QString pagePath(const QString &programFolder)
+QString pagePath(const QString &folder)
 {
-    return QDir(programFolder).filePath(QStringLiteral("video.htm"));
+    return QDir(folder).filePath(QStringLiteral("video.htm"));
 }
 
 bool writePage(const QString &path, const QString &line)

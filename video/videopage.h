@@ -3,15 +3,15 @@
 #include <QString>
 
 // The video page: one line of HTML that loads the site's video player script,
-// kept in the program folder for the web browser to open.
+// kept where FilePlaces says for the web browser to open.
 namespace video {
 
 // <div><script src="ADDRESS" type="text/javascript"></script></div>, with the
 // address as it is (the song page has already decoded it).
 QString embedLine(const QString &videoAddress);
 
-// programFolder/video.htm
-QString pagePath(const QString &programFolder);
+// folder/video.htm
+QString pagePath(const QString &folder);
 
 // Replaces the page at `path` with exactly `line`, UTF-8 encoded. The page
 // is replaced whole or not at all: false leaves any earlier page as it was.
