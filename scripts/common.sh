@@ -40,6 +40,12 @@ ensure_packages() {
 configure_and_build() {
     local dir="$1"
     shift
+    # A compiler cache, where there is one, makes a second clone's build quick;
+    # paths below the source folder are hashed relative to it.
+    if command -v ccache >/dev/null 2>&1; then
+        export CCACHE_BASEDIR="$ROOT"
+        set -- -DCMAKE_CXX_COMPILER_LAUNCHER=ccache "$@"
+    fi
     cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
     cmake --build "$dir" -j "$JOBS"
 }
