@@ -2,6 +2,7 @@
 
 #include "download/filename.h"
 #include "page/netcause.h"
+#include "page/webaddress.h"
 
 #include <QDir>
 
@@ -144,6 +145,11 @@ void Transfer::start(const QString &url, const QString &target, int stallMs)
     }
     emit stage(Status::Connecting);
     emit stage(Status::Requesting);
+    // An address a page chose may name a local file or device: only the web is asked.
+    if (!isWebAddress(QUrl(m_url, QUrl::TolerantMode))) {
+        finish(Status::RequestFailed);
+        return;
+    }
     ask(m_partFrom);
 }
 
@@ -478,6 +484,8 @@ QString Transfer::failureCause(Status end, const QString &fileName, QFileDevice:
     const QString where = QDir::toNativeSeparators(fileName.isEmpty() ? m_target : fileName);
     switch (end) {
     case Status::RequestFailed:
+        if (!isWebAddress(QUrl(m_url, QUrl::TolerantMode)))
+            return QStringLiteral("不是网页地址: %1").arg(m_url);
         if (m_httpStatus >= 400)
             return netcause::ofHttpStatus(m_httpStatus);
         if (m_reply && m_reply->error() != QNetworkReply::NoError)

@@ -192,6 +192,7 @@ void TestDownload::failedRequestWritesNothing_data()
     QTest::newRow("never answers") << "silent";
     QTest::newRow("not an address") << "garbage";
     QTest::newRow("redirect loop") << "loop";
+    QTest::newRow("a local file") << "file";
 }
 
 void TestDownload::failedRequestWritesNothing()
@@ -212,6 +213,8 @@ void TestDownload::failedRequestWritesNothing()
         url = QStringLiteral("http://127.0.0.1:%1/a.mp3").arg(closedPort());
     if (kind == QLatin1String("garbage"))
         url = QStringLiteral("::not an address::");
+    if (kind == QLatin1String("file")) // a page may name one; it is never copied
+        url = QUrl::fromLocalFile(QCoreApplication::applicationFilePath()).toString();
 
     Cls_DownLoad downloader;
     Record record(downloader);
