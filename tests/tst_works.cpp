@@ -4,6 +4,7 @@
 #include "site/httpserver.h"
 #include "site/replicasite.h"
 #include "support/fakes.h"
+#include "support/songpages.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -59,6 +60,7 @@ private slots:
     void listClearedDuringLookUpKeepsWorkId();
     void exportWritesTheListFromTheMenu_data();
     void exportWritesTheListFromTheMenu();
+    void batchFromTheMenuDownloadsEveryRow();
 
 private:
     // Serves, per exact target (path and query), a page; the replica site the rest.
@@ -528,6 +530,42 @@ void TestWorks::exportWritesTheListFromTheMenu()
     QCOMPARE(m_fakes.messageBox->shown.size(), warned ? 1 : 0);
     if (warned)
         QVERIFY(m_fakes.messageBox->shown[0].text.startsWith(QStringLiteral("列表导出失败")));
+}
+
+// "下载全部作品": every row is looked up through its service address and its
+// MP3 lands in the download folder; one work without its MP3 is reported.
+void TestWorks::batchFromTheMenuDownloadsEveryRow()
+{
+    auto window = unlockedWindow();
+    harvest(*window, kThreeWorks);
+    const QString base = m_server->base();
+    QHash<QByteArray, HttpResponse> pages;
+    pages.insert("/userPage.php?uid=7", HttpResponse::text(200, kThreeWorks, "text/html; charset=utf-8"));
+    for (const QString &id : {QStringLiteral("11"), QStringLiteral("22")}) {
+        SongPage song;
+        song.title = QStringLiteral("作品") + id;
+        song.audioPath = QStringLiteral("/userdata/userwork/a%1/%1.mp3").arg(id);
+        pages.insert((kServicePath + QStringLiteral("?wid=") + id).toUtf8(),
+                     HttpResponse::text(200, (base + QStringLiteral("/s/") + id).toUtf8(), "text/plain"));
+        pages.insert(("/s/" + id).toUtf8(), HttpResponse::text(200, song.html(base), "text/html; charset=utf-8"));
+        if (id == QLatin1String("11"))
+            pages.insert(song.audioPath.toUtf8(),
+                         HttpResponse::text(200, replicaFile(QStringLiteral("audio/5200109.mp3")), "audio/mpeg"));
+    }
+    serve(pages);
+
+    const QList<QAction *> entries = window->ListView1->actions();
+    const auto entry = std::find_if(entries.cbegin(), entries.cend(), [](const QAction *action) {
+        return action->text() == QStringLiteral("下载全部作品");
+    });
+    QVERIFY(entry != entries.cend());
+    (*entry)->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(window->status(), QStringLiteral("批量下载完成: 1 个成功, 1 个失败, 0 个跳过"), 10000);
+    const QDir folder(window->places().downloadFolder);
+    QVERIFY(folder.exists(QStringLiteral("作品11 - 林小夏.mp3")));
+    QVERIFY(!folder.exists(QStringLiteral("作品22 - 林小夏.mp3")));
+    QCOMPARE(m_fakes.messageBox->shown.size(), 1);
+    QVERIFY(m_fakes.messageBox->shown[0].text.contains(QStringLiteral("作品22")));
 }
 
 QTEST_MAIN(TestWorks)
