@@ -220,21 +220,29 @@ void BatchQueue::fetch(Work &work, const QString &url, void (BatchQueue::*then)(
     });
 }
 
+// A page or service answer that did not come: retried when the network or the
+// server is to blame, else the work fails with the lookup's own text.
+void BatchQueue::fetchFailed(Work &work, const Fetched &answer)
+{
+    failOrRetry(work, answer.httpStatus == 0 || answer.httpStatus >= 500,
+                lookup::statusText(lookup::Status::FetchFailed) + QStringLiteral(" (") + answer.error +
+                    QLatin1Char(')'));
+}
+
 void BatchQueue::afterService(Work &work, const Fetched &answer)
 {
     if (!answer.error.isEmpty()) {
-        failOrRetry(work, answer.httpStatus == 0 || answer.httpStatus >= 500,
-                    lookup::statusText(lookup::Status::FetchFailed) + QStringLiteral(" (") + answer.error +
-                        QLatin1Char(')'));
+        fetchFailed(work, answer);
         return;
     }
-    lookUpPage(work, PageFetcher::decodeBody(answer.body, answer.contentType).trimmed());
+    lookUpPage(work, pastedAddress(PageFetcher::decodeBody(answer.body, answer.contentType)));
 }
 
 void BatchQueue::lookUpPage(Work &work, const QString &pageAddress)
 {
     work.pageAddress = pageAddress;
-    if (pageAddress.isEmpty() || !pageAddress.contains(m_config.songPagePrefix())) {
+    // The same check as a lookup's: the site's song pages, by http or https.
+    if (pageAddress.isEmpty() || !m_config.hasSongPagePrefix(pageAddress)) {
         const auto why = pageAddress.isEmpty() ? lookup::Status::NoAddress : lookup::Status::NotASongPage;
         end(work, int(WorkOutcome::Status::Failed), lookup::statusText(why).trimmed());
         return;
@@ -245,9 +253,7 @@ void BatchQueue::lookUpPage(Work &work, const QString &pageAddress)
 void BatchQueue::afterPage(Work &work, const Fetched &answer)
 {
     if (!answer.error.isEmpty()) {
-        failOrRetry(work, answer.httpStatus == 0 || answer.httpStatus >= 500,
-                    lookup::statusText(lookup::Status::FetchFailed) + QStringLiteral(" (") + answer.error +
-                        QLatin1Char(')'));
+        fetchFailed(work, answer);
         return;
     }
     const QString page = PageFetcher::decodeBody(answer.body, answer.contentType);

@@ -84,6 +84,7 @@ private:
     void transferEnded(Work &work, int end);
     void tagAndFinish(Work &work);
     void fetch(Work &work, const QString &url, void (BatchQueue::*then)(Work &, const Fetched &));
+    void fetchFailed(Work &work, const Fetched &answer);
     void afterService(Work &work, const Fetched &answer);
     void afterPage(Work &work, const Fetched &answer);
     void afterCover(Work &work, const Fetched &answer);
