@@ -145,7 +145,7 @@ int runDownload(const QStringList &arguments)
             if (!number(1, INT_MAX, options.jobs))
                 return usage(QStringLiteral("-j needs a number of 1 or more"));
             if (options.jobs > download::BatchQueue::kMaxJobs) {
-                say(stderr, QStringLiteral("download: -j %1 is more than %2 transfers at once; %2 it is\n")
+                say(stderr, QStringLiteral("download: -j %1 is more than %2 transfers at once; running %2\n")
                                 .arg(options.jobs)
                                 .arg(download::BatchQueue::kMaxJobs));
                 options.jobs = download::BatchQueue::kMaxJobs;

@@ -49,8 +49,9 @@ struct BatchQueue::Work final
     QByteArray validator; // of the resource a kept .part file holds
     QPointer<QNetworkReply> reply;
     QTimer *retry = nullptr;
-    std::unique_ptr<Transfer> transfer; // while one runs
-    qint64 counted = 0;                 // bytes of this work already in the batch's total
+    // While one runs; an ended one is left to its parent (the queue) until it has finished emitting.
+    std::unique_ptr<Transfer> transfer;
+    qint64 counted = 0; // bytes of this work already in the batch's total
     QElapsedTimer clock;
 };
 

@@ -28,7 +28,7 @@ QString idMark(const QString &workId, int round)
     constexpr int kLongestId = 40;
     const QString id = safeFileName(workId.left(kLongestId), QString());
     if (workId.isEmpty())
-        return QStringLiteral(" (%1)").arg(round + 1);
+        return QStringLiteral(" (%1)").arg(round + 2); // the plain name counts as the first
     return round == 0 ? QStringLiteral(" (%1)").arg(id) : QStringLiteral(" (%1-%2)").arg(id).arg(round + 1);
 }
 
