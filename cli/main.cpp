@@ -5,6 +5,7 @@
 #include "cli/options.h"
 #include "cli/sitecommands.h"
 #include "cli/stop.h"
+#include "config/runconfig.h"
 #include "update/updatecheck.h"
 
 #include <QCoreApplication>
@@ -107,15 +108,10 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QLatin1String(update::kBuiltInVersion));
 
     QStringList words = QCoreApplication::arguments().mid(1);
-    QString site = qEnvironmentVariable("CANTORA_SITE_BASE");
+    QString site;
     if (!takeSiteOption(words, site))
         return usageError(QStringLiteral("--site needs a base address"));
-    AppConfig config = AppConfig::fromBuild();
-    while (site.endsWith(QLatin1Char('/')))
-        site.chop(1);
-    if (!site.isEmpty())
-        config = cli::aimedAt(config, site);
-    cli::setConfig(config);
+    cli::setConfig(runconfig::fromEnvironment(site));
 
     QTextStream out(stdout);
     if (words.isEmpty())

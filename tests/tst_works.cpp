@@ -519,7 +519,9 @@ void TestWorks::exportWritesTheListFromTheMenu()
     QVERIFY(entry != entries.cend());
     (*entry)->trigger();
 
-    QCOMPARE(m_fakes.saveDialog->proposed, QStringList{m_folder->filePath(QStringLiteral("作品列表.csv"))});
+    // Proposed where the download panel saves, never the program folder itself.
+    QCOMPARE(m_fakes.saveDialog->proposed,
+             QStringList{QDir(window->places().downloadFolder).filePath(QStringLiteral("作品列表.csv"))});
     QFile file(path);
     QCOMPARE(file.open(QIODevice::ReadOnly), written);
     const QString service = m_server->base() + kServicePath + QStringLiteral("?wid=");
