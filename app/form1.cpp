@@ -215,6 +215,8 @@ void Form1::closeEvent(QCloseEvent *event)
     // kept is its partial file and never a half-written target.
     if (Cdf)
         Cdf->DLFileStop();
+    // So does a batch: its transfers keep their .part files for the next run.
+    m_batchPanel->stopBatch();
     m_platform.mci->sendString(QStringLiteral("close all"));
     // Pages still on their way are no longer wanted.
     m_fetcher->abortAll();
