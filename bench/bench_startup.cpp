@@ -4,9 +4,10 @@
 // one Xvfb with a session bus. The replica site answers the version check.
 //   bench_startup [launches]        (default 10; needs Xvfb and dbus-run-session)
 
+#include "resident.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
@@ -39,18 +40,6 @@ double median(std::vector<double> values)
     std::sort(values.begin(), values.end());
     const size_t mid = values.size() / 2;
     return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
-
-double residentMiBOf(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return -1;
 }
 
 // Watches the X server for top-level windows being mapped.
@@ -118,7 +107,7 @@ Launch launch(const QString &program, const QProcessEnvironment &environment, Ma
     if (process.waitForStarted(5000) && watch.waitForMap(10000)) {
         result.mappedMs = clock.nsecsElapsed() / 1e6;
         QThread::msleep(kSettleMs);
-        result.residentMiB = residentMiBOf(process.processId());
+        result.residentMiB = residentBytes(QString::number(process.processId())) / 1048576.0;
     }
     process.terminate();
     if (!process.waitForFinished(5000)) {
