@@ -62,8 +62,10 @@ QByteArray metaCharset(const QByteArray &body)
 }
 
 // In UTF-8 and GB18030 a byte below '0' is always a character of its own and
-// never part of a longer one, so decoding stops and starts cleanly after it.
-// Other charsets (UTF-16, the ISO-2022 family, ...) are decoded in one piece.
+// never part of a longer one. After one that follows three more plain ASCII
+// bytes no longer character can be still open either (none is longer than
+// four bytes), so decoding stops and starts there cleanly. Other charsets
+// (UTF-16, the ISO-2022 family, ...) are decoded in one piece.
 bool decodesInPieces(const QStringDecoder &decoder)
 {
     const QByteArray name = QByteArray(decoder.name()).toUpper();
@@ -72,9 +74,16 @@ bool decodesInPieces(const QStringDecoder &decoder)
 
 qsizetype afterLastCleanBreak(QByteArrayView bytes)
 {
-    for (qsizetype at = bytes.size(); at > 0; --at) {
-        if (static_cast<uchar>(bytes[at - 1]) < '0')
-            return at;
+    constexpr qsizetype kLongestCharacter = 4;
+    const auto plain = [&bytes](qsizetype at) { return static_cast<uchar>(bytes[at]) < 0x80; };
+    for (qsizetype at = bytes.size() - 1; at >= 0; --at) {
+        if (static_cast<uchar>(bytes[at]) >= '0')
+            continue;
+        qsizetype before = at - 1;
+        while (before >= 0 && before > at - kLongestCharacter && plain(before))
+            --before;
+        if (before < 0 || before == at - kLongestCharacter)
+            return at + 1;
     }
     return 0;
 }

@@ -48,6 +48,13 @@ void PageFetcher::abortAll()
     }
 }
 
+namespace {
+
+// What one pass of the event loop reads, decodes and shows the watcher.
+constexpr qint64 kReadSlice = 256 * 1024;
+
+} // namespace
+
 FetchResult PageFetcher::GetBody(const QString &URL, const TextWatcher &watcher)
 {
     // Decoded as it arrives; the bytes go as soon as they are text.
@@ -58,7 +65,7 @@ FetchResult PageFetcher::GetBody(const QString &URL, const TextWatcher &watcher)
             decoder.emplace(reply.rawHeader("Content-Type"), length.isValid() ? length.toLongLong() : -1);
         }
         const qsizetype known = decoder->text().size();
-        decoder->append(reply.readAll());
+        decoder->append(reply.read(kReadSlice));
         if (watcher && decoder->text().size() > known)
             watcher(decoder->text(), known);
     });
@@ -74,7 +81,7 @@ FetchResult PageFetcher::GetBody(const QString &URL, const TextWatcher &watcher)
 FetchResult PageFetcher::GetBytes(const QString &URL)
 {
     QByteArray body;
-    FetchResult result = fetch(URL, [&body](QNetworkReply &reply) { body += reply.readAll(); });
+    FetchResult result = fetch(URL, [&body](QNetworkReply &reply) { body += reply.read(kReadSlice); });
     if (result.arrived())
         result.body = std::move(body);
     return result;
@@ -110,13 +117,35 @@ FetchResult PageFetcher::fetch(const QString &URL, const std::function<void(QNet
         if ((received > m_sizeLimit || total > m_sizeLimit) && reply && !tooLarge) {
             tooLarge = true;
             reply->abort();
+            // An answer that had come whole already is not ended by abort().
+            loop.quit();
+        }
+    });
+    // The body is taken a slice per pass of the event loop: a page that comes
+    // in faster than it is read must not stop the window while it is read.
+    QTimer pump;
+    pump.setInterval(0);
+    bool finished = false;
+    connect(&pump, &QTimer::timeout, &loop, [&] {
+        if (reply && reply->bytesAvailable() > 0)
+            take(*reply);
+        if (!reply || reply->bytesAvailable() == 0) {
+            pump.stop();
+            if (finished)
+                loop.quit();
         }
     });
     connect(reply, &QNetworkReply::readyRead, &loop, [&] {
-        if (reply && !tooLarge)
-            take(*reply);
+        if (!pump.isActive())
+            pump.start();
     });
-    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    connect(reply, &QNetworkReply::finished, &loop, [&] {
+        finished = true;
+        if (!reply || reply->error() != QNetworkReply::NoError || reply->bytesAvailable() == 0)
+            loop.quit();
+        else if (!pump.isActive())
+            pump.start();
+    });
     limit.start(m_timeLimitMs);
     m_waiting.append(reply);
     if (!reply->isFinished())
@@ -157,7 +186,8 @@ FetchResult PageFetcher::fetch(const QString &URL, const std::function<void(QNet
         result.error = netcause::ofReply(reply->error(), reply->errorString());
         return result;
     }
-    take(*reply);
+    while (reply->bytesAvailable() > 0)
+        take(*reply);
     if (reply->error() != QNetworkReply::NoError && result.httpStatus < 400) {
         // Answered, then broke off: what arrived is not the whole page.
         result.error = netcause::ofReply(reply->error(), reply->errorString());

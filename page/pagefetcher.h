@@ -79,7 +79,8 @@ public:
     static QString decodeBody(const QByteArray &body, const QByteArray &contentType);
 
 private:
-    // The request behind both: `take` reads from the reply whatever has come.
+    // The request behind both: `take` reads a slice of what has come, once per
+    // pass of the event loop while there is any.
     FetchResult fetch(const QString &URL, const std::function<void(QNetworkReply &)> &take);
 
     QNetworkAccessManager *m_network;
