@@ -3,9 +3,12 @@
 #include "page/pageslice.h"
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <array>
+
+class FirstMarkers;
 
 // Cutting a song page into the work's facts. The cut keeps one working text per
 // step between pages: a step whose marker is missing leaves its working text as
@@ -57,8 +60,12 @@ struct Facts final
     QString videoAddress; // empty unless hasVideo
 };
 
-// Cuts `page` (non-empty) with `texts` carried over from the previous page.
-Facts cut(const QString &page, const Markers &markers, WorkingTexts &texts);
+// The markers cut() looks for in the whole page.
+QStringList markersSought(const Markers &markers);
+
+// Cuts `page` (non-empty) with `texts` carried over from the previous page;
+// `found`, when given, is where the markers sought were seen as it arrived.
+Facts cut(const QString &page, const Markers &markers, WorkingTexts &texts, const FirstMarkers *found = nullptr);
 
 // The work id read from an audio address: the file name (the seventh "/"
 // field) up to its first dot. When the address has fewer fields the previous
