@@ -41,7 +41,6 @@ std::vector<WorkRow> fillWhileArriving(HarvestSlots &slot, qint16 count, int pie
     for (qsizetype at = 0; at < page.size(); at += piece) {
         const qsizetype from = arrived.size();
         arrived += QStringView(page).mid(at, piece);
-        arrived.squeeze();
         scan.feed(arrived, from);
     }
     slot[0] = arrived;
