@@ -281,13 +281,15 @@ void TestWorksFill::fastFillerMatchesTheLiteralOneOnGeneratedPages()
         const QStringList expected = flatten(literal::fillRows(reference, count));
         const QStringList got = flatten(works::fillRows(fast, count));
         QVERIFY2(got == expected, qPrintable(QStringLiteral("page: ") + fast[0]));
+        // Every fourth round also as read while the page arrived.
         qint16 scanned = 0;
-        QCOMPARE(flatten(fillWhileArriving(streamed, count, 1 + random.bounded(12), &scanned)), expected);
-        QCOMPARE(scanned, literal::countMarkers(reference[0]));
-        for (int i = 0; i < works::kSlotCount; ++i) {
-            QVERIFY2(fast[i] == reference[i], qPrintable(QStringLiteral("slot %1 of page: %2").arg(i).arg(fast[0])));
-            QVERIFY(streamed[i] == reference[i]);
+        if (round % 4 == 0) {
+            QCOMPARE(flatten(fillWhileArriving(streamed, count, 1 + random.bounded(12), &scanned)), expected);
+            QCOMPARE(scanned, literal::countMarkers(reference[0]));
+            QVERIFY(streamed == reference);
         }
+        for (int i = 0; i < works::kSlotCount; ++i)
+            QVERIFY2(fast[i] == reference[i], qPrintable(QStringLiteral("slot %1 of page: %2").arg(i).arg(fast[0])));
     }
 }
 
