@@ -1,6 +1,6 @@
 #include "app/qtservices.h"
 
-#include "app/qtmediadevice.h"
+#include "app/mediamodule.h"
 #include "player/mciinterpreter.h"
 
 #include <QClipboard>
@@ -181,6 +181,6 @@ Platform Platform::desktop()
     platform.saveDialog = std::make_unique<QtSaveDialogService>();
     platform.clipboard = std::make_unique<QtClipboardService>();
     platform.launcher = std::make_unique<DesktopLauncher>();
-    platform.mci = std::make_unique<MciInterpreter>([] { return std::make_unique<QtMediaDevice>(); });
+    platform.mci = std::make_unique<MciInterpreter>(&newModuleMediaDevice);
     return platform;
 }

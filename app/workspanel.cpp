@@ -146,9 +146,10 @@ void WorksPanel::Command10_Click()
     setStatus(works::statusText(works::HarvestStatus::Fetching));
 
     FetchResult page;
+    auto scan = std::make_unique<works::PageScan>();
     {
         const BusyCursor busy;
-        page = m_fetcher.GetBody(address);
+        page = m_fetcher.GetBody(address, [&scan](const QString &text, qsizetype from) { scan->feed(text, from); });
     }
     if (windowGone())
         return;
@@ -160,6 +161,8 @@ void WorksPanel::Command10_Click()
         return;
     }
     m_harvestSlots[0] = page.text;
+    scan->finish(page.text);
+    m_pageScan = std::move(scan);
 
     m_markerCount = 0;
     ListView1->clear();
@@ -186,7 +189,7 @@ void WorksPanel::endHarvestWithoutPage(const QString &cause)
 // one. The empty-result check is always armed; the filler disarms it.
 void WorksPanel::hx()
 {
-    m_markerCount = works::countMarkers(m_harvestSlots[0]);
+    m_markerCount = m_pageScan ? m_pageScan->markerCount() : works::countMarkers(m_harvestSlots[0]);
     if (m_markerCount > 0)
         Timer3->start();
     Timer4->start();
@@ -194,7 +197,9 @@ void WorksPanel::hx()
 
 void WorksPanel::Timer3_Timer()
 {
-    const std::vector<works::WorkRow> rows = works::fillRows(m_harvestSlots, m_markerCount);
+    const std::vector<works::WorkRow> rows = m_pageScan ? works::fillRows(m_harvestSlots, m_markerCount, *m_pageScan)
+                                                        : works::fillRows(m_harvestSlots, m_markerCount);
+    m_pageScan.reset();
 
     QList<QTreeWidgetItem *> items;
     items.reserve(qsizetype(rows.size()));

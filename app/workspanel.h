@@ -6,6 +6,8 @@
 #include "page/songlookup.h"
 #include "works/harvest.h"
 
+#include <memory>
+
 class MciService;
 class MessageBoxService;
 class PageFetcher;
@@ -66,6 +68,9 @@ private:
     // last scan. Both live as long as the window and are only ever overwritten.
     works::HarvestSlots m_harvestSlots;
     qint16 m_markerCount = 0;
+    // What the scan and the list filler read of the last page, worked out
+    // while it arrived; gone once the list is filled.
+    std::unique_ptr<works::PageScan> m_pageScan;
 };
 
 // The rows of the works list with their whole values (number, id, title,
