@@ -3,6 +3,7 @@
 
 #include "cli/downloadcommand.h"
 #include "cli/options.h"
+#include "cli/outputoptions.h"
 #include "cli/sitecommands.h"
 #include "cli/stop.h"
 #include "update/updatecheck.h"
@@ -19,33 +20,80 @@
 
 namespace {
 
+struct OptionHelp final
+{
+    const char *words;
+    const char *meaning;
+};
+
 struct Subcommand final
 {
     const char *name;
     const char *synopsis;
     const char *summary;
+    QList<OptionHelp> options;
     std::function<int(const QStringList &)> run;
 };
+
+const QList<OptionHelp> &globalOptions()
+{
+    static const QList<OptionHelp> all{
+        {"--site BASE", "work against the site at BASE (scheme and host, e.g. http://127.0.0.1:18733): song and "
+                        "singer pages, the play-address service, the version file, avatars and videos"},
+        {"-q, --quiet", "download: no progress and no line per work; failures still show"},
+        {"-v, --verbose", "download: a line for skipped and stopped works too, with sizes and addresses"},
+        {"-h, --help", "this help; after a command, that command's help"},
+        {"-V, --version", "the program's version"},
+    };
+    return all;
+}
+
+const QList<OptionHelp> &environment()
+{
+    static const QList<OptionHelp> all{
+        {"CANTORA_SITE_BASE", "the site to work against, as --site (which wins over it)"},
+        {"NO_COLOR", "when set and not empty: plain lines on standard error, no colour, nothing redrawn"},
+        {"TERM", "\"dumb\": plain lines, as with NO_COLOR"},
+        {"COLUMNS", "the width of the live lines when the terminal does not tell it"},
+    };
+    return all;
+}
 
 const QList<Subcommand> &subcommands()
 {
     static const QList<Subcommand> all{
-        {"check", "check",
-         "Reads the version file: 0 when this version is current, 3 when another is out, 4 when "
-         "the file cannot be read.",
+        {"check",
+         "check",
+         "Reads the version file: 0 when this version is current, 3 when another is out, 4 when the file cannot be "
+         "read.",
+         {},
          cli::runCheck},
-        {"lookup", "lookup [--json] SONG_PAGE_URL...",
+        {"lookup",
+         "lookup [--json] SONG_PAGE_URL...",
          "Prints the facts of each work: singer, fans, description, title, plays, gifts, shares, comments, avatar, "
-         "audio and video address, work id. --json: one JSON object a line.",
+         "audio and video address, work id. An address that fails (of the wrong kind included) is reported on "
+         "standard error and the others are still looked up; the exit status is then 1.",
+         {{"--json", "one JSON object a line instead of labelled lines"}},
          cli::runLookup},
-        {"harvest", "harvest [--json | --csv] SINGER_URL",
-         "Lists the works on a singer's home page: number, id, title, play-address service address. Text with tabs, "
-         "--json (one object a line) or --csv (with a header row).",
+        {"harvest",
+         "harvest [--json | --csv] SINGER_URL",
+         "Lists the works on a singer's home page: number, id, title, play-address service address, as text with "
+         "tabs. An address that is no singer's page is a usage error (exit 2).",
+         {{"--json", "one JSON object a line"}, {"--csv", "RFC 4180 CSV with a header row"}},
          cli::runHarvest},
         {"download",
-         "download [-o DIR] [-j N] [--archive FILE] [--tag] [--retries N] (SONG_PAGE_URL... | --singer SINGER_URL)",
-         "Downloads works to DIR/<title> - <singer>.mp3, N at a time (default 4), skipping ids in the archive file "
-         "and resuming .part files. --tag writes ID3v2.4 tags. Ctrl-C stops and keeps the .part files.",
+         "download [-o DIR] [--output TEMPLATE] [-j N] [--archive FILE] [--tag] [--retries N] "
+         "(SONG_PAGE_URL... | --singer SINGER_URL)",
+         "Downloads works, N at a time. Standard output gets the path of each file saved, one a line; progress, a "
+         "line per work, failures and the summary go to standard error. Ctrl-C stops and keeps the .part files.",
+         {{"-o DIR", "the folder to save into (default: the Music folder)"},
+          {"--output TEMPLATE", "the file name under DIR, from {title}, {singer} and {id}; \"/\" makes subfolders, "
+                                "e.g. {singer}/{title}.mp3 (default: \"{title} - {singer}.mp3\")"},
+          {"-j, --jobs N", "transfers at once (default 4)"},
+          {"--archive FILE", "skip the work ids listed in FILE, and add each one downloaded"},
+          {"--tag", "write ID3v2.4 tags: title, singer, avatar as cover, page address"},
+          {"--retries N", "tries again after a network error, with a growing wait (default 3)"},
+          {"--singer SINGER_URL", "every work on the singer's home page"}},
          cli::runDownload},
     };
     return all;
@@ -60,20 +108,35 @@ const Subcommand *findSubcommand(const QString &name)
     return nullptr;
 }
 
+QString table(const QList<OptionHelp> &rows)
+{
+    QString text;
+    for (const OptionHelp &row : rows)
+        text += QStringLiteral("  %1  %2\n").arg(QLatin1String(row.words), -22).arg(QLatin1String(row.meaning));
+    return text;
+}
+
 QString usage()
 {
-    QString text = QStringLiteral("Usage: cantora-cli [--help] [--version] COMMAND [ARGS...]\n\nCommands:\n");
+    QString text = QStringLiteral("Usage: cantora-cli [--site BASE] [-q | -v] COMMAND [ARGS...]\n"
+                                  "       cantora-cli --help | --version\n\nCommands:\n");
     for (const Subcommand &command : subcommands())
         text += QStringLiteral("  cantora-cli ") + QLatin1String(command.synopsis) + QLatin1Char('\n');
-    text += QStringLiteral("\n'cantora-cli help COMMAND' describes one command.\n"
-                           "Exit status: 0 ok, 1 some failed, 2 usage error, 3/4 for check.\n");
+    text += QStringLiteral("\nGlobal options (before or after the command):\n") + table(globalOptions()) +
+            QStringLiteral("\nEnvironment:\n") + table(environment()) +
+            QStringLiteral("\nExit status: 0 ok; 1 a work, page or address failed, or Ctrl-C stopped the run; "
+                           "2 usage error; 3 and 4 for check.\n"
+                           "'cantora-cli help COMMAND' describes one command.\n");
     return text;
 }
 
 QString commandHelp(const Subcommand &command)
 {
-    return QStringLiteral("Usage: cantora-cli ") + QLatin1String(command.synopsis) + QStringLiteral("\n\n") +
-           QLatin1String(command.summary) + QLatin1Char('\n');
+    QString text = QStringLiteral("Usage: cantora-cli ") + QLatin1String(command.synopsis) + QStringLiteral("\n\n") +
+                   QLatin1String(command.summary) + QLatin1Char('\n');
+    if (!command.options.isEmpty())
+        text += QStringLiteral("\nOptions:\n") + table(command.options);
+    return text + QStringLiteral("\nGlobal options:\n") + table(globalOptions());
 }
 
 int usageError(const QString &message)
@@ -111,7 +174,7 @@ void installStopHandler(QCoreApplication &app)
     sigaction(SIGTERM, &action, nullptr);
 }
 
-// Takes the hidden "--site BASE" (or "--site=BASE") out of `words`, wherever it
+// Takes "--site BASE" (or "--site=BASE") out of `words`, wherever it
 // stands before a "--". False when it has no value.
 bool takeSiteOption(QStringList &words, QString &site)
 {
@@ -143,6 +206,7 @@ int main(int argc, char *argv[])
     QString site = qEnvironmentVariable("CANTORA_SITE_BASE");
     if (!takeSiteOption(words, site))
         return usageError(QStringLiteral("--site needs a base address"));
+    cli::setOutput(cli::takeOutputOptions(words));
     AppConfig config = AppConfig::fromBuild();
     while (site.endsWith(QLatin1Char('/')))
         site.chop(1);
@@ -158,7 +222,7 @@ int main(int argc, char *argv[])
         out << usage();
         return 0;
     }
-    if (first == QLatin1String("--version")) {
+    if (first == QLatin1String("--version") || first == QLatin1String("-V")) {
         out << "cantora-cli " << update::kBuiltInVersion << '\n';
         return 0;
     }

@@ -16,4 +16,8 @@ void setConfig(const AppConfig &config);
 // the site, the update server, the image and video hosts all sit on it.
 AppConfig aimedAt(AppConfig config, const QString &base);
 
+// For a song-page address on another host than the site's: a line that tells
+// how to aim the run at that site with --site; empty otherwise.
+QString otherSiteHint(const QString &address);
+
 } // namespace cli

@@ -2,6 +2,7 @@
 
 #include "download/downloadstatus.h"
 #include "download/id3tags.h"
+#include "download/outputtemplate.h"
 #include "download/transfer.h"
 #include "page/pagefetcher.h"
 #include "page/songlookup.h"
@@ -10,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
@@ -280,7 +282,9 @@ void BatchQueue::afterPage(Work &work, const Fetched &answer)
         end(work, int(WorkOutcome::Status::Skipped));
         return;
     }
-    outcome.path = QDir(m_options.folder).filePath(workFileName(outcome.title, outcome.singer));
+    outcome.path =
+        templatedPath(m_options.folder, m_options.nameTemplate, {outcome.title, outcome.singer, outcome.workId});
+    QDir().mkpath(QFileInfo(outcome.path).path());
     if (m_options.tag && work.cover.isEmpty() && isWebAddress(QUrl(work.facts.avatarAddress, QUrl::TolerantMode)))
         fetch(work, work.facts.avatarAddress, &BatchQueue::afterCover);
     else
@@ -306,6 +310,7 @@ void BatchQueue::transfer(Work &work)
     work.transfer->setBlockSize(kBatchBlockSize);
     // Whatever an earlier try or an earlier run left is carried on.
     work.transfer->setContinuePart(true, work.validator);
+    work.counted = QFileInfo(Transfer::partialPath(work.outcome.path)).size(); // what an earlier try brought is no news
     work.clock.start();
     connect(work.transfer, &Transfer::progress, this, [this, &work](qint64 written, qint64 size) {
         const qint64 fresh = written - work.counted;

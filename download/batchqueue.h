@@ -23,6 +23,9 @@ struct BatchOptions final
     bool tag = false;    // write ID3v2.4 tags (title, artist, avatar as front cover, page address as WOAS)
     int retries = 3;     // per work, network errors only, with backoff
     int stallMs = 10000; // the stall limit of each transfer
+
+    // When not empty, where each work goes under folder, e.g. "{singer}/{title}.mp3" (download/outputtemplate.h).
+    QString nameTemplate;
 };
 
 struct WorkOutcome final
