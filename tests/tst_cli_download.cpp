@@ -287,10 +287,12 @@ void TestCliDownload::liveLinesFitTheTerminal_data()
 {
     QTest::addColumn<QString>("setting"); // put before the command in the terminal's shell
     QTest::addColumn<bool>("live");
+    QTest::addColumn<int>("kept"); // bytes of the first work left in its .part by an earlier run
 
-    QTest::newRow("a terminal 30 columns wide") << QString() << true;
-    QTest::newRow("NO_COLOR: plain lines") << QStringLiteral("NO_COLOR=1") << false;
-    QTest::newRow("TERM=dumb: plain lines") << QStringLiteral("TERM=dumb") << false;
+    QTest::newRow("a terminal 30 columns wide") << QString() << true << 0;
+    QTest::newRow("resumed: only new bytes counted") << QString() << true << 100000;
+    QTest::newRow("NO_COLOR: plain lines") << QStringLiteral("NO_COLOR=1") << false << 0;
+    QTest::newRow("TERM=dumb: plain lines") << QStringLiteral("TERM=dumb") << false << 0;
 }
 
 // Through a pseudo-terminal (script(1)), as a user sees it.
@@ -298,6 +300,7 @@ void TestCliDownload::liveLinesFitTheTerminal()
 {
     QFETCH(QString, setting);
     QFETCH(bool, live);
+    QFETCH(int, kept);
     const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
     if (script.isEmpty())
         QSKIP("script(1) is not installed");
@@ -312,6 +315,9 @@ void TestCliDownload::liveLinesFitTheTerminal()
         site.page(QStringLiteral("long%1").arg(i), page);
         songs.insert(page.audioPath, mp3(char('p' + i)).repeated(30));
     }
+    QFile part(path(QStringLiteral("%1 - 林小夏.mp3.part").arg(QStringLiteral("很长很长的歌名").repeated(6) + u'0')));
+    QVERIFY(kept == 0 || (part.open(QIODevice::WriteOnly) && part.write(songs.begin()->left(kept)) == kept));
+    part.close();
     const HttpHandler pages = site.handler(m_server->base());
     m_server->setHandler([pages, songs](const HttpRequest &request) {
         const auto song = songs.constFind(request.path);
@@ -336,8 +342,11 @@ void TestCliDownload::liveLinesFitTheTerminal()
         return;
     QVERIFY2(shown.contains(QStringLiteral("正在批量下载")), qPrintable(shown));
     static const QRegularExpression escape(QStringLiteral("\x1b\\[[0-9;]*[A-Za-z]"));
+    QString total;
     for (QString line : shown.split(QRegularExpression(QStringLiteral("[\r\n]")))) {
         line.remove(escape);
+        if (line.startsWith(QStringLiteral("正在批量下载")))
+            total = line;
         if (!line.startsWith(QLatin1String("  ")) && !line.startsWith(QStringLiteral("正在批量下载")))
             continue; // the outcome lines: a path is never cut
         int columns = 0;
@@ -345,6 +354,14 @@ void TestCliDownload::liveLinesFitTheTerminal()
             columns += c.unicode() >= 0x1100 ? 2 : 1;
         QVERIFY2(columns < 30, qPrintable(line));
     }
+    // The last total counts what the server sent in this run, not what was on disk before.
+    qint64 sent = 0;
+    for (const HttpRequest &request : m_server->requests()) {
+        if (const auto song = songs.constFind(request.path); song != songs.cend())
+            sent += song->size() - request.header("range").mid(6).split('-').constFirst().toLongLong();
+    }
+    QCOMPARE(total.section(QStringLiteral(" .. "), 1).section(QLatin1Char(' '), 0, 1),
+             QStringLiteral("%1 KiB").arg(double(sent) / 1024.0, 0, 'f', 1));
 }
 
 QTEST_GUILESS_MAIN(TestCliDownload)
