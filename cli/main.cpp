@@ -38,8 +38,7 @@ struct Subcommand final
 const QList<OptionHelp> &globalOptions()
 {
     static const QList<OptionHelp> all{
-        {"--site BASE", "work against the site at BASE (scheme and host, e.g. http://127.0.0.1:18733): song and "
-                        "singer pages, the play-address service, the version file, avatars and videos"},
+        {"--site BASE", "work against the site at BASE (scheme and host, e.g. http://127.0.0.1:18733)"},
         {"-q, --quiet", "download: no progress and no line per work; failures still show"},
         {"-v, --verbose", "download: a line for skipped and stopped works too, with sizes and addresses"},
         {"-h, --help", "this help; after a command, that command's help"},
@@ -108,11 +107,53 @@ const Subcommand *findSubcommand(const QString &name)
     return nullptr;
 }
 
+// `text` broken between words into lines of at most kHelpWidth columns:
+// the first goes on after `used` columns, the others are indented by `indent`.
+constexpr int kHelpWidth = 79;
+
+QString wrapped(const QString &text, int indent, int used)
+{
+    QString out;
+    bool first = true;
+    for (const QString &word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!first && used + 1 + word.size() > kHelpWidth) {
+            out += QLatin1Char('\n') + QString(indent, QLatin1Char(' '));
+            used = indent;
+        } else if (!first) {
+            out += QLatin1Char(' ');
+            ++used;
+        }
+        out += word;
+        used += int(word.size());
+        first = false;
+    }
+    return out + QLatin1Char('\n');
+}
+
+// A synopsis wrapped between its parts, never inside "[...]" or "(...)".
+QString synopsisLines(const char *synopsis, int indent, int used)
+{
+    QString text = QLatin1String(synopsis);
+    int depth = 0;
+    for (QChar &c : text) {
+        depth += c == QLatin1Char('[') || c == QLatin1Char('(');
+        depth -= c == QLatin1Char(']') || c == QLatin1Char(')');
+        if (depth > 0 && c == QLatin1Char(' '))
+            c = QChar::Nbsp;
+    }
+    return wrapped(text, indent, used).replace(QChar::Nbsp, QLatin1Char(' '));
+}
+
 QString table(const QList<OptionHelp> &rows)
 {
+    constexpr int kMeaningColumn = 24;
     QString text;
-    for (const OptionHelp &row : rows)
-        text += QStringLiteral("  %1  %2\n").arg(QLatin1String(row.words), -22).arg(QLatin1String(row.meaning));
+    for (const OptionHelp &row : rows) {
+        const QString words = QStringLiteral("  ") + QLatin1String(row.words);
+        text +=
+            words.leftJustified(kMeaningColumn - 1) + QLatin1Char(' ') +
+            wrapped(QLatin1String(row.meaning), kMeaningColumn, std::max<int>(kMeaningColumn, int(words.size()) + 1));
+    }
     return text;
 }
 
@@ -121,19 +162,20 @@ QString usage()
     QString text = QStringLiteral("Usage: cantora-cli [--site BASE] [-q | -v] COMMAND [ARGS...]\n"
                                   "       cantora-cli --help | --version\n\nCommands:\n");
     for (const Subcommand &command : subcommands())
-        text += QStringLiteral("  cantora-cli ") + QLatin1String(command.synopsis) + QLatin1Char('\n');
+        text += QStringLiteral("  cantora-cli ") + synopsisLines(command.synopsis, 16, 14);
     text += QStringLiteral("\nGlobal options (before or after the command):\n") + table(globalOptions()) +
-            QStringLiteral("\nEnvironment:\n") + table(environment()) +
-            QStringLiteral("\nExit status: 0 ok; 1 a work, page or address failed, or Ctrl-C stopped the run; "
-                           "2 usage error; 3 and 4 for check.\n"
-                           "'cantora-cli help COMMAND' describes one command.\n");
+            QStringLiteral("\nEnvironment:\n") + table(environment()) + QLatin1Char('\n') +
+            wrapped(QStringLiteral("Exit status: 0 ok; 1 a work, page or address failed, or Ctrl-C stopped the "
+                                   "run; 2 usage error; 3 and 4 for check."),
+                    0, 0) +
+            QStringLiteral("'cantora-cli help COMMAND' describes one command.\n");
     return text;
 }
 
 QString commandHelp(const Subcommand &command)
 {
-    QString text = QStringLiteral("Usage: cantora-cli ") + QLatin1String(command.synopsis) + QStringLiteral("\n\n") +
-                   QLatin1String(command.summary) + QLatin1Char('\n');
+    QString text = QStringLiteral("Usage: cantora-cli ") + synopsisLines(command.synopsis, 20, 19) + QLatin1Char('\n') +
+                   wrapped(QLatin1String(command.summary), 0, 0);
     if (!command.options.isEmpty())
         text += QStringLiteral("\nOptions:\n") + table(command.options);
     return text + QStringLiteral("\nGlobal options:\n") + table(globalOptions());
