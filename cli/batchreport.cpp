@@ -1,6 +1,7 @@
 #include "cli/batchreport.h"
 
 #include "cli/options.h"
+#include "cli/outputoptions.h"
 #include "cli/terminal.h"
 #include "download/batchend.h"
 
@@ -26,6 +27,15 @@ QString workName(const WorkOutcome &outcome)
 }
 
 } // namespace
+
+BatchReport::Options BatchReport::forThisRun()
+{
+    Options options;
+    options.quiet = output().quiet();
+    options.verbose = output().verbose();
+    options.live = probeTerminal(STDERR_FILENO).live;
+    return options;
+}
 
 BatchReport::BatchReport(Options options, QObject *parent)
     : QObject(parent)

@@ -26,6 +26,9 @@ public:
     // How often live lines are redrawn, however seldom the transfers report.
     static constexpr int kRefreshMs = 250;
 
+    // The options of this run: -q/-v as main() took them, live when standard error is a live terminal.
+    static Options forThisRun();
+
     explicit BatchReport(Options options, QObject *parent = nullptr);
 
     // Reports on `queue` from now until its finished() signal; then writes the summary.

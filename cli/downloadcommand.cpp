@@ -2,7 +2,6 @@
 
 #include "cli/batchreport.h"
 #include "cli/options.h"
-#include "cli/outputoptions.h"
 #include "cli/stop.h"
 #include "cli/terminal.h"
 #include "download/batchqueue.h"
@@ -12,8 +11,6 @@
 
 #include <QEventLoop>
 #include <QStandardPaths>
-
-#include <unistd.h>
 
 namespace cli {
 
@@ -108,11 +105,7 @@ int runDownload(const QStringList &arguments)
             queue.addServiceAddress(site.playAddressService(row.id));
     }
 
-    BatchReport::Options shown;
-    shown.quiet = output().quiet();
-    shown.verbose = output().verbose();
-    shown.live = probeTerminal(STDERR_FILENO).live;
-    BatchReport report(shown);
+    BatchReport report(BatchReport::forThisRun());
     report.attach(queue);
     QEventLoop loop;
     QObject::connect(&queue, &download::BatchQueue::finished, &loop, &QEventLoop::quit);
