@@ -70,13 +70,13 @@ void TestCliDownload::init()
     QVERIFY(m_server->start());
     SongSite site;
     const QStringList titles{QStringLiteral("晴天"), QStringLiteral("夜曲"), QStringLiteral("稻香/新版"),
-                             QStringLiteral("失踪")};
+                             QStringLiteral("失踪"), QStringLiteral("\x1b[2J坏\x1b]0;x\a")};
     for (int i = 0; i < titles.size(); ++i) {
         SongPage page;
         page.title = titles[i];
         page.audioPath = QStringLiteral("/userdata/userwork/a109/52%1.mp3").arg(i);
         site.page(QStringLiteral("w%1").arg(i), page);
-        if (i < 3)
+        if (i != 3)
             m_songs.insert(page.audioPath, mp3(char('a' + i)));
     }
     site.file(QStringLiteral("/img/avatar/1001.gif"), replicaFile(QStringLiteral("img/avatar/1002.gif")), "image/gif");
@@ -236,6 +236,9 @@ void TestCliDownload::reports_data()
     QTest::newRow("template: a folder is no template")
         << QStringList{"--output", dir, w0} << QByteArray() << false << 2 << QStringList{}
         << QStringList{"{title} or {id}", "-o"} << QStringList{};
+    QTest::newRow("page text cannot drive the terminal")
+        << QStringList{"-v", "-o", dir, "--archive", "{dir}/done.txt", "{site}/s/w4"} << QByteArray("524\n") << false
+        << 0 << QStringList{} << QStringList{"跳过  [2J坏 ]0;x  - 林小夏 (524)"} << QStringList{"\x1b", "\a"};
     QTest::newRow("song page of another site: a hint at --site")
         << QStringList{"-o", dir, "http://127.0.0.2:9/s/w0"} << QByteArray() << false << 1 << QStringList{}
         << QStringList{"地址错误,请您检查 ..", "--site http://127.0.0.2:9"} << QStringList{};
