@@ -313,6 +313,8 @@ void BatchQueue::transfer(Work &work)
     work.counted = QFileInfo(Transfer::partialPath(work.outcome.path)).size(); // what an earlier try brought is no news
     work.clock.start();
     connect(work.transfer, &Transfer::progress, this, [this, &work](qint64 written, qint64 size) {
+        if (written < work.counted) // the .part was not carried on: every byte is new
+            work.counted = 0;
         const qint64 fresh = written - work.counted;
         if (fresh > 0)
             m_progress.bytes += fresh;
