@@ -39,6 +39,8 @@ private:
     void workFinished(const download::WorkOutcome &outcome);
     void queueFinished();
     QString outcomeLine(const download::WorkOutcome &outcome) const;
+    // Writes `text` (whole lines, maybe none) above the live lines and draws
+    // them again; without live lines it only writes `text`.
     void above(const QString &text);
     int columns() const;
 
