@@ -12,6 +12,9 @@
 #include <QEventLoop>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <climits>
+
 namespace cli {
 
 namespace {
@@ -37,12 +40,13 @@ int runDownload(const QStringList &arguments)
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &word = arguments.at(i);
         const bool hasValue = i + 1 < arguments.size();
-        const auto number = [&](int lowest, int &into) {
+        // A number of `lowest` or more; larger than `highest` is taken as `highest`.
+        const auto number = [&](int lowest, int highest, int &into) {
             bool ok = false;
-            const int value = hasValue ? arguments.at(++i).toInt(&ok) : 0;
+            const qlonglong value = hasValue ? arguments.at(++i).toLongLong(&ok) : 0;
             if (!ok || value < lowest)
                 return false;
-            into = value;
+            into = int(std::min<qlonglong>(value, highest));
             return true;
         };
         if (word == QLatin1String("-o")) {
@@ -57,10 +61,16 @@ int runDownload(const QStringList &arguments)
             if (!problem.isEmpty())
                 return usage(QStringLiteral("--output: %1 (the folder is given with -o)").arg(problem));
         } else if (word == QLatin1String("-j") || word == QLatin1String("--jobs")) {
-            if (!number(1, options.jobs))
+            if (!number(1, INT_MAX, options.jobs))
                 return usage(QStringLiteral("-j needs a number of 1 or more"));
+            if (options.jobs > download::BatchQueue::kMaxJobs) {
+                print(stderr, QStringLiteral("download: -j %1 is more than %2 transfers at once; running %2\n")
+                                  .arg(options.jobs)
+                                  .arg(download::BatchQueue::kMaxJobs));
+                options.jobs = download::BatchQueue::kMaxJobs;
+            }
         } else if (word == QLatin1String("--retries")) {
-            if (!number(0, options.retries))
+            if (!number(0, INT_MAX, options.retries))
                 return usage(QStringLiteral("--retries needs a number of 0 or more"));
         } else if (word == QLatin1String("--archive")) {
             if (!hasValue)
@@ -80,6 +90,10 @@ int runDownload(const QStringList &arguments)
     }
     if (sources.isEmpty() == singer.isEmpty())
         return usage(QStringLiteral("give song page addresses or --singer, not both or neither"));
+    if (!options.archiveFile.isEmpty()) {
+        if (const QString problem = download::Archive::problem(options.archiveFile); !problem.isEmpty())
+            return usage(problem);
+    }
 
     const AppConfig &site = config();
     download::BatchQueue queue(site, options);
@@ -109,6 +123,8 @@ int runDownload(const QStringList &arguments)
     report.attach(queue);
     QEventLoop loop;
     QObject::connect(&queue, &download::BatchQueue::finished, &loop, &QEventLoop::quit);
+    // From here a stop ends the transfers and keeps their .part files.
+    const StopScope listening;
     QObject::connect(StopSignal::instance(), &StopSignal::stopRequested, &queue, &download::BatchQueue::stop);
     queue.start();
     if (stopRequested())
@@ -119,7 +135,9 @@ int runDownload(const QStringList &arguments)
     for (const download::WorkOutcome &outcome : queue.outcomes())
         allDone = allDone && (outcome.status == download::WorkOutcome::Status::Done ||
                               outcome.status == download::WorkOutcome::Status::Skipped);
-    return allDone && queue.outcomes().size() == queue.progress().total ? 0 : 1;
+    if (!queue.archiveFailure().isEmpty())
+        print(stderr, QStringLiteral("download: %1\n").arg(queue.archiveFailure()));
+    return allDone && queue.outcomes().size() == queue.progress().total && queue.archiveFailure().isEmpty() ? 0 : 1;
 }
 
 } // namespace cli

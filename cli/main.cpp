@@ -6,15 +6,11 @@
 #include "cli/outputoptions.h"
 #include "cli/sitecommands.h"
 #include "cli/stop.h"
+#include "config/runconfig.h"
 #include "update/updatecheck.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTextStream>
-
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
 
 #include <functional>
 
@@ -38,7 +34,8 @@ struct Subcommand final
 const QList<OptionHelp> &globalOptions()
 {
     static const QList<OptionHelp> all{
-        {"--site BASE", "work against the site at BASE (scheme and host, e.g. http://127.0.0.1:18733)"},
+        {"--site BASE", "work against the site at BASE (scheme and host, e.g. http://127.0.0.1:18733); wins over "
+                        "CANTORA_SITE_BASE"},
         {"-q, --quiet", "download: no progress and no line per work; failures still show"},
         {"-v, --verbose", "download: a line for skipped and stopped works too, with sizes and addresses"},
         {"-h, --help", "this help; after a command, that command's help"},
@@ -47,14 +44,19 @@ const QList<OptionHelp> &globalOptions()
     return all;
 }
 
+// The site's addresses (the window reads the same ones), then the terminal's.
 const QList<OptionHelp> &environment()
 {
-    static const QList<OptionHelp> all{
-        {"CANTORA_SITE_BASE", "the site to work against, as --site (which wins over it)"},
-        {"NO_COLOR", "when set and not empty: plain lines on standard error, no colour, nothing redrawn"},
-        {"TERM", "\"dumb\": plain lines, as with NO_COLOR"},
-        {"COLUMNS", "the width of the live lines when the terminal does not tell it"},
-    };
+    static const QList<OptionHelp> all = [] {
+        QList<OptionHelp> rows;
+        for (const runconfig::Variable &variable : runconfig::variables())
+            rows << OptionHelp{variable.name, variable.meaning};
+        rows << OptionHelp{"NO_COLOR", "when set and not empty: plain lines on standard error, no colour, nothing "
+                                       "redrawn"}
+             << OptionHelp{"TERM", "\"dumb\": plain lines, as with NO_COLOR"}
+             << OptionHelp{"COLUMNS", "the width of the live lines when the terminal does not tell it"};
+        return rows;
+    }();
     return all;
 }
 
@@ -83,12 +85,15 @@ const QList<Subcommand> &subcommands()
         {"download",
          "download [-o DIR] [--output TEMPLATE] [-j N] [--archive FILE] [--tag] [--retries N] "
          "(SONG_PAGE_URL... | --singer SINGER_URL)",
-         "Downloads works, N at a time. Standard output gets the path of each file saved, one a line; progress, a "
-         "line per work, failures and the summary go to standard error. Ctrl-C stops and keeps the .part files.",
+         "Downloads works, N at a time, skipping ids in the archive file and resuming .part files. Standard output "
+         "gets the path of each file saved, one a line; progress, a line per work, failures and the summary go to "
+         "standard error. Ctrl-C stops and keeps the .part files.",
          {{"-o DIR", "the folder to save into (default: the Music folder)"},
-          {"--output TEMPLATE", "the file name under DIR, from {title}, {singer} and {id}; \"/\" makes subfolders, "
-                                "e.g. {singer}/{title}.mp3 (default: \"{title} - {singer}.mp3\")"},
-          {"-j, --jobs N", "transfers at once (default 4)"},
+          {"--output TEMPLATE",
+           "the file name under DIR, from {title}, {singer} and {id}; \"/\" makes subfolders, "
+           "e.g. {singer}/{title}.mp3 (default: \"{title} - {singer}.mp3\"); the work id is added when that "
+           "name is taken"},
+          {"-j, --jobs N", "transfers at once (default 4, at most 32)"},
           {"--archive FILE", "skip the work ids listed in FILE, and add each one downloaded"},
           {"--tag", "write ID3v2.4 tags: title, singer, avatar as cover, page address"},
           {"--retries N", "tries again after a network error, with a growing wait (default 3)"},
@@ -150,9 +155,12 @@ QString table(const QList<OptionHelp> &rows)
     QString text;
     for (const OptionHelp &row : rows) {
         const QString words = QStringLiteral("  ") + QLatin1String(row.words);
-        text +=
-            words.leftJustified(kMeaningColumn - 1) + QLatin1Char(' ') +
-            wrapped(QLatin1String(row.meaning), kMeaningColumn, std::max<int>(kMeaningColumn, int(words.size()) + 1));
+        // Words that reach the meaning's column get a line of their own.
+        if (words.size() >= kMeaningColumn)
+            text += words + QLatin1Char('\n') + QString(kMeaningColumn - 1, QLatin1Char(' '));
+        else
+            text += words.leftJustified(kMeaningColumn - 1);
+        text += QLatin1Char(' ') + wrapped(QLatin1String(row.meaning), kMeaningColumn, kMeaningColumn);
     }
     return text;
 }
@@ -187,35 +195,6 @@ int usageError(const QString &message)
     return 2;
 }
 
-// Ctrl-C (and a polite kill) reach the event loop through a pipe: the signal
-// handler may only write to it. A second Ctrl-C ends the program at once.
-int g_stopPipe[2] = {-1, -1};
-
-extern "C" void onStopSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(g_stopPipe[1], &byte, 1);
-}
-
-void installStopHandler(QCoreApplication &app)
-{
-    if (::pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return;
-    auto *notifier = new QSocketNotifier(g_stopPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
-        char drained[16];
-        while (::read(g_stopPipe[0], drained, sizeof drained) > 0) {
-        }
-        cli::requestStop();
-    });
-    struct sigaction action = {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART | SA_RESETHAND;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
-
 // Takes "--site BASE" (or "--site=BASE") out of `words`, wherever it
 // stands before a "--". False when it has no value.
 bool takeSiteOption(QStringList &words, QString &site)
@@ -245,16 +224,11 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QLatin1String(update::kBuiltInVersion));
 
     QStringList words = QCoreApplication::arguments().mid(1);
-    QString site = qEnvironmentVariable("CANTORA_SITE_BASE");
+    QString site;
     if (!takeSiteOption(words, site))
         return usageError(QStringLiteral("--site needs a base address"));
     cli::setOutput(cli::takeOutputOptions(words));
-    AppConfig config = AppConfig::fromBuild();
-    while (site.endsWith(QLatin1Char('/')))
-        site.chop(1);
-    if (!site.isEmpty())
-        config = cli::aimedAt(config, site);
-    cli::setConfig(config);
+    cli::setConfig(runconfig::fromEnvironment(site));
 
     QTextStream out(stdout);
     if (words.isEmpty())
@@ -289,6 +263,6 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    installStopHandler(app);
+    cli::installStopHandler(app);
     return command->run(words);
 }

@@ -48,6 +48,7 @@ public:
     PageFetcher &operator*() { return m_fetcher; }
 
 private:
+    StopScope m_listening;
     PageFetcher m_fetcher;
 };
 
