@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
@@ -61,7 +62,7 @@ BatchQueue::BatchQueue(AppConfig config, BatchOptions options, QObject *parent)
     , m_options(std::move(options))
     , m_pages(new QNetworkAccessManager(this))
     , m_archive(m_options.archiveFile)
-    , m_names(m_options.folder)
+    , m_names(m_options.folder, m_options.nameTemplate)
 {
     m_options.jobs = std::clamp(m_options.jobs, 1, kMaxJobs);
     m_options.retries = std::max(0, m_options.retries);
@@ -293,6 +294,8 @@ bool BatchQueue::claimFile(Work &work)
     else if (claim.path.isEmpty())
         end(work, int(WorkOutcome::Status::Failed),
             statusText(TransferStatus::WriteFailed) + QStringLiteral(" (no free file name)"));
+    else // a template may put the work in a subfolder
+        QDir().mkpath(QFileInfo(claim.path).path());
     return !claim.path.isEmpty();
 }
 
@@ -321,8 +324,11 @@ void BatchQueue::transfer(Work &work)
     work.transfer->setBlockSize(kBatchBlockSize);
     // Whatever an earlier try or an earlier run left is carried on.
     work.transfer->setContinuePart(true, work.validator);
+    work.counted = QFileInfo(Transfer::partialPath(work.outcome.path)).size(); // what an earlier try brought is no news
     work.clock.start();
     connect(work.transfer.get(), &Transfer::progress, this, [this, &work](qint64 written, qint64 size) {
+        if (written < work.counted) // the .part was not carried on: every byte is new
+            work.counted = 0;
         const qint64 fresh = written - work.counted;
         if (fresh > 0)
             m_progress.bytes += fresh;
