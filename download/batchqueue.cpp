@@ -45,7 +45,6 @@ struct BatchQueue::Work final
     QString pageAddress;
     songpage::Facts facts;
     QByteArray cover;
-    QByteArray validator; // of the resource a kept .part file holds
     QPointer<QNetworkReply> reply;
     QTimer *retry = nullptr;
     Transfer *transfer = nullptr;
@@ -303,9 +302,10 @@ void BatchQueue::transfer(Work &work)
     m_slotBusy[slot] = true;
     work.slot = static_cast<int>(slot);
     work.transfer = new Transfer(m_clients[slot], this);
-    work.transfer->setBlockSize(kBatchBlockSize);
-    // Whatever an earlier try or an earlier run left is carried on.
-    work.transfer->setContinuePart(true, work.validator);
+    // What came before a stop is kept, so that a later run carries it on.
+    work.transfer->setBlockSize(kBatchBlockSize, Transfer::Fill::AsReceived);
+    // What an earlier try or an earlier run left of the same resource is carried on.
+    work.transfer->setContinuePart(true);
     work.clock.start();
     connect(work.transfer, &Transfer::progress, this, [this, &work](qint64 written, qint64 size) {
         const qint64 fresh = written - work.counted;
@@ -327,7 +327,6 @@ void BatchQueue::transferEnded(Work &work, int how)
     work.transfer = nullptr;
     transfer->deleteLater();
     m_slotBusy[static_cast<size_t>(work.slot)] = false;
-    work.validator = transfer->validator();
     work.counted = 0;
     const auto status = static_cast<TransferStatus>(how);
     switch (status) {

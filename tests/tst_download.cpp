@@ -1,9 +1,12 @@
 #include "download/cls_download.h"
 #include "site/httpserver.h"
 #include "site/replicasite.h"
+#include "support/faults.h"
 
 #include <QDir>
 #include <QFile>
+#include <QNetworkAccessManager>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -79,6 +82,8 @@ private slots:
 
     void reportsEachStage_data();
     void reportsEachStage();
+    void everyBodyShapeComesWhole_data();
+    void everyBodyShapeComesWhole();
     void failedRequestWritesNothing_data();
     void failedRequestWritesNothing();
     void followsARedirect();
@@ -166,6 +171,62 @@ void TestDownload::reportsEachStage()
     QVERIFY(QFileInfo::exists(target()));
     QCOMPARE(fileContent(target()), body);
     QVERIFY(!downloader.isRunning());
+}
+
+void TestDownload::everyBodyShapeComesWhole_data()
+{
+    QTest::addColumn<int>("framing");
+    QTest::addColumn<qint64>("piece"); // bytes per write, and per chunk of a chunked body
+    QTest::addColumn<bool>("gzip");    // sent compressed although the client did not ask for it
+    QTest::addColumn<int>("block");    // the window's 512, or the batch's 64 KiB
+
+    const int length = static_cast<int>(HttpResponse::Framing::ContentLength);
+    const int chunked = static_cast<int>(HttpResponse::Framing::Chunked);
+    const int untilClose = static_cast<int>(HttpResponse::Framing::UntilClose);
+    for (const int block : {512, 64 * 1024}) {
+        const QByteArray tag = block == 512 ? " (window)" : " (batch)";
+        QTest::newRow("length" + tag) << length << qint64(64 * 1024) << false << block;
+        QTest::newRow("no length, ends at close" + tag) << untilClose << qint64(64 * 1024) << false << block;
+        QTest::newRow("chunked, 1 MiB chunks" + tag) << chunked << qint64(1 << 20) << false << block;
+        QTest::newRow("chunked, 100-byte chunks" + tag) << chunked << qint64(100) << false << block;
+        QTest::newRow("gzip, chunked" + tag) << chunked << qint64(64 * 1024) << true << block;
+    }
+}
+
+// However the server frames a body, it arrives whole, without waiting on the
+// stall limit, in blocks of the size asked for.
+void TestDownload::everyBodyShapeComesWhole()
+{
+    QFETCH(int, framing);
+    QFETCH(qint64, piece);
+    QFETCH(bool, gzip);
+    QFETCH(int, block);
+    const QByteArray body = patterned(6 << 20);
+    const QByteArray sent = gzip ? gzipped(body) : body;
+    QVERIFY(!sent.isEmpty());
+    m_server->setHandler([&](const HttpRequest &) {
+        HttpResponse response = HttpResponse::text(200, sent, "audio/mpeg");
+        response.framing = static_cast<HttpResponse::Framing>(framing);
+        response.pieceBytes = piece;
+        if (gzip)
+            response.withHeader("Content-Encoding", "gzip");
+        return response;
+    });
+
+    QNetworkAccessManager network;
+    download::Transfer transfer(&network);
+    transfer.setBlockSize(block);
+    QList<qint64> totals;
+    connect(&transfer, &download::Transfer::progress, this, [&](qint64 written) { totals << written; });
+    QSignalSpy finished(&transfer, &download::Transfer::finished);
+    transfer.start(m_server->base() + QStringLiteral("/a.mp3"), target(), 3000);
+    QVERIFY(finished.wait(60000));
+
+    QCOMPARE(finished.first().first().value<Status>(), Status::DataComplete);
+    QCOMPARE(fileContent(target()), body);
+    QCOMPARE(totals.size(), (body.size() + block - 1) / block);
+    for (int i = 0; i + 1 < totals.size(); ++i)
+        QCOMPARE(totals[i], qint64(i + 1) * block);
 }
 
 void TestDownload::followsARedirect()
