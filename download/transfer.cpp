@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace download {
 
@@ -167,8 +168,9 @@ void Transfer::ask(qint64 from)
     QNetworkReply *reply = m_reply.get();
     reply->setReadBufferSize(kReadBufferBytes);
     m_nudged = false;
-    m_inbox.clear();
-    m_inboxAt = 0;
+    // Room for a whole block however much the network hands over at once.
+    m_inbox.resize(std::max<qsizetype>(kInboxBytes, m_blockSize));
+    m_inboxAt = m_inboxEnd = 0;
     m_broken = false;
     m_skip = 0;
     m_phase = Phase::Asking;
@@ -374,7 +376,7 @@ bool Transfer::receive(Status &end)
             end = Status::Incomplete; // a read that fails mid-body
             return true;
         }
-        const qint64 held = m_inbox.size() - m_inboxAt;
+        const qint64 held = m_inboxEnd - m_inboxAt;
         const bool ended = (m_broken || reply->isFinished()) && reply->bytesAvailable() == 0;
         // The first bytes decide whether the body is kept at all.
         const qint64 least = m_fill == Fill::Whole ? m_blockSize : (m_total == 0 ? kSniffBytes : 1);
@@ -438,17 +440,16 @@ bool Transfer::takeIn(QNetworkReply *reply)
         m_received += skipped;
         available -= skipped;
     }
-    const qsizetype held = m_inbox.size() - m_inboxAt;
+    const qsizetype held = m_inboxEnd - m_inboxAt;
     if (available <= 0 || held >= m_blockSize)
         return true;
-    m_inbox.remove(0, m_inboxAt);
+    std::memmove(m_inbox.data(), m_inbox.constData() + m_inboxAt, held);
     m_inboxAt = 0;
-    const qint64 want = std::min<qint64>(available, std::max<qsizetype>(kInboxBytes, m_blockSize) - held);
-    m_inbox.resize(held + want);
-    const qint64 got = reply->read(m_inbox.data() + held, want);
-    m_inbox.resize(held + std::max<qint64>(got, 0));
+    m_inboxEnd = held;
+    const qint64 got = reply->read(m_inbox.data() + held, std::min<qint64>(available, m_inbox.size() - held));
     if (got < 0)
         return false;
+    m_inboxEnd += got;
     m_received += got;
     return true;
 }
@@ -459,7 +460,7 @@ bool Transfer::writeBlock(qint64 bytes, Status &end)
 {
     const char *block = m_inbox.constData() + m_inboxAt;
     if (m_total == 0) {
-        const qsizetype held = m_inbox.size() - m_inboxAt;
+        const qsizetype held = m_inboxEnd - m_inboxAt;
         switch (sniffBody(m_contentType, QByteArrayView(block, std::min(held, kSniffBytes)))) {
         case BodyKind::Audio:
             break;
@@ -494,7 +495,7 @@ void Transfer::keepWhatCame()
         return;
     Status ignored = Status::Stopped;
     while (takeIn(m_reply.get())) {
-        const qint64 held = m_inbox.size() - m_inboxAt;
+        const qint64 held = m_inboxEnd - m_inboxAt;
         if (held <= 0 || !writeBlock(std::min<qint64>(held, m_blockSize), ignored))
             return;
     }

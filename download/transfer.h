@@ -178,8 +178,9 @@ private:
     std::unique_ptr<QNetworkReply, ReplyDisposer> m_reply;
     QString m_failure;
     PartFile m_part;
-    QByteArray m_inbox;      // taken from the network, not yet written
-    qsizetype m_inboxAt = 0; // where the unwritten bytes of m_inbox begin
+    QByteArray m_inbox;       // bytes taken from the network, not yet written...
+    qsizetype m_inboxAt = 0;  // ...from here
+    qsizetype m_inboxEnd = 0; // ...to here
     QByteArray m_contentType;
     QString m_refusal; // why a body was taken for a web page
     QTimer m_wake;
