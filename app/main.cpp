@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "app/qtchinese.h"
+#include "config/runconfig.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -24,7 +25,8 @@ int main(int argc, char *argv[])
                    "Install fonts-wqy-microhei or fonts-noto-cjk.\n",
                    stderr);
 
-    Form1 window(AppConfig::fromBuild(), Platform::desktop());
+    // Aimed where the command line would be: the CANTORA_* variables, else the build's addresses.
+    Form1 window(runconfig::fromEnvironment(), Platform::desktop());
     // The windows have no icon of their own and so show the program's: the
     // installed theme icon, or the drawing built in with the window's art.
     QIcon builtIn;

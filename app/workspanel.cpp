@@ -10,6 +10,7 @@
 #include "player/mciinterpreter.h"
 #include "works/csvexport.h"
 
+#include <QDir>
 #include <QEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -102,7 +103,8 @@ void watchDoubleClicks(QWidget *watched, std::function<void()> onDoubleClick)
 
 WorksPanel::WorksPanel(const Form1Ui &ui, StatusLine &status, const WindowLife &life, PageFetcher &fetcher,
                        MessageBoxService &messageBox, SaveDialogService &saveDialog, MciService &mci,
-                       const AppConfig &config, SongRecord &song, SongPanel &songPanel, QWidget *window)
+                       const AppConfig &config, const FilePlaces &places, SongRecord &song, SongPanel &songPanel,
+                       QWidget *window)
     : Handlers(status, life, window)
     , Text1(ui.Text1)
     , Text2(ui.Text2)
@@ -116,6 +118,7 @@ WorksPanel::WorksPanel(const Form1Ui &ui, StatusLine &status, const WindowLife &
     , m_saveDialog(saveDialog)
     , m_mci(mci)
     , m_config(config)
+    , m_places(places)
     , m_song(song)
     , m_songPanel(songPanel)
     , m_window(window)
@@ -262,8 +265,9 @@ void WorksPanel::ListView1_DblClick()
 
 void WorksPanel::exportList()
 {
+    // Where the download panel saves: a folder this copy may write to.
     const std::optional<QString> chosen = m_saveDialog.chooseSaveFile(
-        m_window, QStringLiteral("导出列表"), m_config.programFolder + QStringLiteral("/作品列表.csv"),
+        m_window, QStringLiteral("导出列表"), QDir(m_places.downloadFolder).filePath(QStringLiteral("作品列表.csv")),
         QStringLiteral("CSV文件"), QStringLiteral("*.csv"));
     if (windowGone() || !chosen || chosen->isEmpty())
         return;

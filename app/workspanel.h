@@ -2,6 +2,7 @@
 
 #include "app/handlers.h"
 #include "config/appconfig.h"
+#include "config/fileplaces.h"
 #include "page/songlookup.h"
 #include "works/harvest.h"
 
@@ -23,7 +24,7 @@ class WorksPanel final : public Handlers
 public:
     WorksPanel(const Form1Ui &ui, StatusLine &status, const WindowLife &life, PageFetcher &fetcher,
                MessageBoxService &messageBox, SaveDialogService &saveDialog, MciService &mci, const AppConfig &config,
-               SongRecord &song, SongPanel &songPanel, QWidget *window);
+               const FilePlaces &places, SongRecord &song, SongPanel &songPanel, QWidget *window);
 
     void Command10_Click();
     void hx();
@@ -55,6 +56,7 @@ private:
     SaveDialogService &m_saveDialog;
     MciService &m_mci;
     const AppConfig &m_config;
+    const FilePlaces &m_places;
     SongRecord &m_song;
     SongPanel &m_songPanel;
     QWidget *const m_window;
