@@ -47,12 +47,11 @@ struct BatchQueue::Work final
     QString pageAddress;
     songpage::Facts facts;
     QByteArray cover;
-    QByteArray validator; // of the resource a kept .part file holds
     QPointer<QNetworkReply> reply;
     QTimer *retry = nullptr;
     // While one runs; an ended one is left to its parent (the queue) until it has finished emitting.
     std::unique_ptr<Transfer> transfer;
-    qint64 counted = 0; // bytes of this work already in the batch's total
+    qint64 counted = 0; // bytes of this work already in the batch's total (-1: not yet known)
     QElapsedTimer clock;
 };
 
@@ -321,13 +320,16 @@ void BatchQueue::transfer(Work &work)
     m_slotBusy[slot] = true;
     work.slot = static_cast<int>(slot);
     work.transfer = std::make_unique<Transfer>(m_clients[slot].get(), this);
-    work.transfer->setBlockSize(kBatchBlockSize);
-    // Whatever an earlier try or an earlier run left is carried on.
-    work.transfer->setContinuePart(true, work.validator);
-    work.counted = QFileInfo(Transfer::partialPath(work.outcome.path)).size(); // what an earlier try brought is no news
+    // What came before a stop is kept, so that a later run carries it on.
+    work.transfer->setBlockSize(kBatchBlockSize, Transfer::Fill::AsReceived);
+    // What an earlier try or an earlier run left of the same resource is carried on.
+    work.transfer->setContinuePart(true);
+    work.counted = -1; // until the body begins: what an earlier try brought is no news
     work.clock.start();
     connect(work.transfer.get(), &Transfer::progress, this, [this, &work](qint64 written, qint64 size) {
-        if (written < work.counted) // the .part was not carried on: every byte is new
+        if (work.counted < 0)
+            work.counted = work.transfer->carriedOn();
+        else if (written < work.counted) // the body started over: every byte is new
             work.counted = 0;
         const qint64 fresh = written - work.counted;
         if (fresh > 0)
@@ -348,7 +350,6 @@ void BatchQueue::transferEnded(Work &work, int how)
     Transfer *transfer = work.transfer.release();
     transfer->deleteLater();
     m_slotBusy[static_cast<size_t>(work.slot)] = false;
-    work.validator = transfer->validator();
     work.counted = 0;
     const auto status = static_cast<TransferStatus>(how);
     switch (status) {

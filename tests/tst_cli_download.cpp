@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -65,6 +66,7 @@ class TestCliDownload final : public QObject
 private slots:
     void init();
     void batchDownloadsTagsArchivesAndListsFailures();
+    void resumesAKeptPartFile_data();
     void resumesAKeptPartFile();
     void reports_data();
     void reports();
@@ -90,6 +92,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_folder;
     QByteArray m_output, m_out, m_err;  // both streams; standard output; standard error
     QHash<QString, QByteArray> m_songs; // audio path -> body
+    HttpHandler m_pages;
     std::shared_ptr<QAtomicInt> m_trickle = std::make_shared<QAtomicInt>(0); // bytes every 20 ms; 0: at once
     std::function<void()> m_onAudio;                                         // run on the server as an MP3 is asked for
 };
@@ -119,6 +122,7 @@ void TestCliDownload::init()
     }
     site.file(QStringLiteral("/img/avatar/1001.gif"), replicaFile(QStringLiteral("img/avatar/1002.gif")), "image/gif");
     const HttpHandler pages = site.handler(m_server->base());
+    m_pages = pages;
     const auto songs = m_songs;
     m_server->setHandler([this, pages, songs, trickle = m_trickle](const HttpRequest &request) {
         const auto song = songs.constFind(request.path);
@@ -237,19 +241,86 @@ void TestCliDownload::batchDownloadsTagsArchivesAndListsFailures()
     QCOMPARE(audio, 1); // only the missing one, and once: a 404 is no network error
 }
 
+void TestCliDownload::resumesAKeptPartFile_data()
+{
+    QTest::addColumn<QString>("before");   // what lies where the work's .part goes
+    QTest::addColumn<QByteArray>("range"); // what the next run asks for
+    QTest::addColumn<bool>("changed");     // the song changed on the server meanwhile
+
+    QTest::newRow("left by a run cut short") << QStringLiteral("cut") << QByteArray("bytes=3000-") << false;
+    QTest::newRow("left, then the song changed") << QStringLiteral("cut") << QByteArray("bytes=3000-") << true;
+    QTest::newRow("left by another work's run") << QStringLiteral("other") << QByteArray() << false;
+    QTest::newRow("made by hand, source unknown") << QStringLiteral("hand") << QByteArray() << false;
+    QTest::newRow("a link to the user's notes") << QStringLiteral("link") << QByteArray() << false;
+}
+
+// Only a part that a run left of the same song is carried on; anything else
+// is started over, and a link is never written through.
 void TestCliDownload::resumesAKeptPartFile()
 {
-    const QByteArray song = m_songs.value(QStringLiteral("/userdata/userwork/a109/520.mp3"));
+    QFETCH(QString, before);
+    QFETCH(QByteArray, range);
+    QFETCH(bool, changed);
+    const QString audio = QStringLiteral("/userdata/userwork/a109/520.mp3");
+    const QByteArray song = m_songs.value(audio);
+    const QByteArray newer = mp3('z');
     const QString target = path(QStringLiteral("晴天 - 林小夏.mp3"));
-    {
-        QFile part(target + QStringLiteral(".part"));
-        QVERIFY(part.open(QIODevice::WriteOnly));
-        part.write(song.left(3000));
+    const QString part = target + QStringLiteral(".part");
+    const QString notes = path(QStringLiteral("notes.txt"));
+    std::atomic<bool> cut{before != QLatin1String("hand") && before != QLatin1String("link")};
+    std::atomic<bool> updated{false};
+    const auto songs = m_songs;
+    const HttpHandler pages = m_pages;
+    m_server->setHandler([&, songs, pages](const HttpRequest &request) {
+        const auto found = songs.constFind(request.path);
+        if (found == songs.cend())
+            return pages(request);
+        if (!cut)
+            return rangedBody(request, updated && request.path == audio ? newer : *found, "audio/mpeg");
+        if (!request.header("range").isEmpty())
+            return HttpResponse::text(503, "busy");
+        HttpResponse response = rangedBody(request, *found, "audio/mpeg");
+        response.hangUpAfter = 3000;
+        return response;
+    });
+    const QString folder = m_folder->path();
+    if (before == QLatin1String("hand")) {
+        QFile hand(part);
+        QVERIFY(hand.open(QIODevice::WriteOnly));
+        hand.write(song.left(3000));
+    } else if (before == QLatin1String("link")) {
+        QFile file(notes);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("my notes");
+        file.close();
+        QVERIFY(QFile::link(notes, part));
+    } else {
+        const QString work = before == QLatin1String("other") ? QStringLiteral("w1") : QStringLiteral("w0");
+        QCOMPARE(run({QStringLiteral("-o"), folder, QStringLiteral("--retries"), QStringLiteral("0"),
+                      m_server->base() + QStringLiteral("/s/") + work}),
+                 1);
+        cut = false;
+        if (work == QLatin1String("w1"))
+            QVERIFY(QFile::rename(path(QStringLiteral("夜曲 - 林小夏.mp3.part")), part));
+        QCOMPARE(QFileInfo(part).size(), qint64(3000));
     }
-    QCOMPARE(run({QStringLiteral("-o"), m_folder->path(), m_server->base() + QStringLiteral("/s/w0")}), 0);
-    QCOMPARE(fileContent(target), song);
-    QVERIFY(!QFile::exists(target + QStringLiteral(".part")));
-    QCOMPARE(m_server->requests().constLast().header("range"), QByteArray("bytes=3000-"));
+    updated = changed;
+
+    const int asked = m_server->requestCount();
+    QCOMPARE(run({QStringLiteral("-o"), folder, m_server->base() + QStringLiteral("/s/w0")}), 0);
+    QCOMPARE(fileContent(target), changed ? newer : song);
+    QVERIFY(!QFileInfo(target).isSymLink());
+    QVERIFY(!QFileInfo::exists(part) && !QFileInfo(part).isSymLink());
+    QByteArray firstRange = "none";
+    for (const HttpRequest &request : m_server->requests().mid(asked)) {
+        if (request.path == audio) {
+            firstRange = request.header("range");
+            break;
+        }
+    }
+    QCOMPARE(firstRange, range);
+    if (before == QLatin1String("link"))
+        QCOMPARE(fileContent(notes), QByteArray("my notes"));
 }
 
 void TestCliDownload::reports_data()
