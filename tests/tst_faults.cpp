@@ -22,6 +22,8 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <algorithm>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -342,7 +344,8 @@ void TestFaults::playbackOpen()
     clock.restart();
     QCOMPARE(mci.sendString(QStringLiteral("close all")), 0);
     QVERIFY(!mci.isOpen());
-    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    // Closing waits for the sound stack's threads, which a sanitized build slows like everything else.
+    QVERIFY2(clock.elapsed() < std::max<qint64>(1000, kLongestFreezeMs), qPrintable(QString::number(clock.elapsed())));
     tell(QStringLiteral("stream %1, closed in %2 ms")
              .arg(error.isEmpty() ? QStringLiteral("silent, no error") : error)
              .arg(clock.elapsed()),
