@@ -1,5 +1,6 @@
 #include "cli/downloadcommand.h"
 
+#include "cli/manners.h"
 #include "cli/options.h"
 #include "cli/stop.h"
 #include "download/batchqueue.h"
@@ -32,9 +33,10 @@ void say(FILE *stream, const QString &text)
 
 int usage(const QString &problem)
 {
-    say(stderr, QStringLiteral("download: %1\nusage: cantora-cli download URL... | --singer SINGER_URL [-o DIR] "
-                               "[-j N] [--archive FILE] [--tag] [--retries N]\n")
-                    .arg(problem));
+    say(stderr,
+        QStringLiteral("download: %1\nusage: cantora-cli download URL... | --singer SINGER_URL [-o DIR] "
+                       "[-j N] [--archive FILE] [--tag] [--retries N] [--limit-rate RATE] [--sleep-requests SECONDS]\n")
+            .arg(problem));
     return 2;
 }
 
@@ -121,6 +123,7 @@ int runDownload(const QStringList &arguments)
     download::BatchOptions options;
     QStringList sources;
     QString singer;
+    Manners manners;
     options.folder = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
     if (options.folder.isEmpty())
         options.folder = QStringLiteral(".");
@@ -155,6 +158,9 @@ int runDownload(const QStringList &arguments)
             if (!hasValue)
                 return usage(QStringLiteral("--singer needs a singer page address"));
             singer = arguments.at(++i);
+        } else if (QString problem; manners.take(arguments, i, problem)) {
+            if (!problem.isEmpty())
+                return usage(problem);
         } else if (word.startsWith(QLatin1Char('-'))) {
             return usage(QStringLiteral("unknown option %1").arg(word));
         } else {
@@ -164,6 +170,7 @@ int runDownload(const QStringList &arguments)
     if (sources.isEmpty() == singer.isEmpty())
         return usage(QStringLiteral("give song page addresses or --singer, not both or neither"));
 
+    manners.applyTo(options);
     const AppConfig &site = config();
     download::BatchQueue queue(site, options);
     for (const QString &source : std::as_const(sources))

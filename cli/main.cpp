@@ -2,6 +2,7 @@
 // without a window.
 
 #include "cli/downloadcommand.h"
+#include "cli/followcommand.h"
 #include "cli/options.h"
 #include "cli/sitecommands.h"
 #include "cli/stop.h"
@@ -43,10 +44,27 @@ const QList<Subcommand> &subcommands()
          "--json (one object a line) or --csv (with a header row).",
          cli::runHarvest},
         {"download",
-         "download [-o DIR] [-j N] [--archive FILE] [--tag] [--retries N] (SONG_PAGE_URL... | --singer SINGER_URL)",
+         "download [-o DIR] [-j N] [--archive FILE] [--tag] [--retries N] [--limit-rate RATE] [--sleep-requests "
+         "SECONDS] "
+         "(SONG_PAGE_URL... | --singer SINGER_URL)",
          "Downloads works to DIR/<title> - <singer>.mp3, N at a time (default 4), skipping ids in the archive file "
-         "and resuming .part files. --tag writes ID3v2.4 tags. Ctrl-C stops and keeps the .part files.",
+         "and resuming .part files. --tag writes ID3v2.4 tags. --limit-rate caps the speed of the whole run (500K, "
+         "2M); "
+         "--sleep-requests waits between page requests. Ctrl-C stops and keeps the .part files.",
          cli::runDownload},
+        {"follow", "follow (add SINGER_URL... | remove SINGER_URL... | list)",
+         "Keeps the list of followed singers in $XDG_CONFIG_HOME/cantora-helper/following, one address a line with "
+         "the name as a comment. list prints address TAB name; lines that are no singer address are reported and kept.",
+         cli::runFollow},
+        {"sync",
+         "sync [-o DIR] [-j N] [--archive FILE] [--tag] [--notify] [--retries N] [--limit-rate RATE] "
+         "[--sleep-requests SECONDS]",
+         "Downloads the new works of every followed singer to DIR/<singer>/ (default: the Music folder), 2 at a time "
+         "unless -j says otherwise, skipping the ids in the archive (default "
+         "$XDG_DATA_HOME/cantora-helper/archive.txt). "
+         "stdout lists the new files. --notify sends one desktop notification when new works came. Exit 1 when a "
+         "singer or a work failed.",
+         cli::runSync},
     };
     return all;
 }

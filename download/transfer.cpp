@@ -1,6 +1,7 @@
 #include "download/transfer.h"
 
 #include "download/filename.h"
+#include "download/ratelimit.h"
 #include "page/netcause.h"
 #include "page/webaddress.h"
 
@@ -237,6 +238,7 @@ Transfer::Answer Transfer::judgeAnswer()
     QNetworkReply *reply = m_reply.get();
     const int code = statusOf(reply);
     m_httpStatus = code;
+    m_retryAfter = reply->rawHeader("Retry-After");
     if (reply->isFinished() && reply->error() != QNetworkReply::NoError && redirecting(reply))
         return Answer::Refused;
     if (!m_bodyBegun) {
@@ -389,7 +391,15 @@ bool Transfer::receive(Status &end)
         }
         const bool ended = m_broken || reply->isFinished();
         if (available >= m_blockSize || (available > 0 && ended)) {
-            const qint64 n = reply->read(block.data(), m_blockSize);
+            const qint64 wanted = std::min<qint64>(available, m_blockSize);
+            const qint64 allowed = m_rateLimit ? m_rateLimit->grant(wanted) : m_blockSize;
+            if (allowed == 0) {
+                // Over the run's rate: the body waits in the network buffer, which holds the sender back.
+                m_judging = true;
+                m_wake.start(m_rateLimit->msUntil(wanted));
+                return false;
+            }
+            const qint64 n = reply->read(block.data(), allowed);
             end = Status::Incomplete;
             if (n <= 0)
                 return true; // a read that fails mid-body
