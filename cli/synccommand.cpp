@@ -36,24 +36,6 @@ void sayLine(FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
-// Names the pages showed go into the list, for the singers it had no name for.
-void keepLearntNames(const QList<works::FollowedSinger> &singers)
-{
-    works::FollowList list;
-    if (!list.load().isEmpty())
-        return;
-    bool learnt = false;
-    for (const works::FollowedSinger &singer : singers) {
-        const QList<works::FollowedSinger> known = list.singers();
-        learnt = learnt || std::any_of(known.cbegin(), known.cend(), [&singer](const works::FollowedSinger &entry) {
-                     return entry.address == singer.address && entry.name.isEmpty() && !singer.name.isEmpty();
-                 });
-        list.nameIfUnnamed(singer.address, singer.name);
-    }
-    if (learnt)
-        list.save();
-}
-
 } // namespace
 
 int runSync(const QStringList &arguments)
@@ -141,7 +123,7 @@ int runSync(const QStringList &arguments)
     if (live)
         std::fputs("\r\x1b[K", stderr);
     sayLine(stderr, download::batchSummaryText(sync.progress()));
-    keepLearntNames(sync.singers());
+    works::rememberNames(sync.singers());
     if (notify) {
         QSet<QString> singers;
         for (const download::WorkOutcome &outcome : sync.outcomes()) {

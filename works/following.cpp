@@ -156,13 +156,29 @@ bool FollowList::remove(const QString &address)
     return m_lines.size() != before;
 }
 
-void FollowList::nameIfUnnamed(const QString &address, const QString &name)
+bool FollowList::nameIfUnnamed(const QString &address, const QString &name)
 {
     const QString wanted = followedAddress(address);
+    bool named = false;
     for (Line &line : m_lines) {
-        if (line.singer && line.entry.address == wanted && line.entry.name.isEmpty())
+        if (!name.isEmpty() && line.singer && line.entry.address == wanted && line.entry.name.isEmpty()) {
             line.entry.name = name;
+            named = true;
+        }
     }
+    return named;
+}
+
+void rememberNames(const QList<FollowedSinger> &singers, const QString &path)
+{
+    FollowList list(path);
+    if (!list.load().isEmpty())
+        return;
+    bool learnt = false;
+    for (const FollowedSinger &singer : singers)
+        learnt = list.nameIfUnnamed(singer.address, singer.name) || learnt;
+    if (learnt)
+        list.save();
 }
 
 } // namespace works

@@ -45,8 +45,8 @@ public:
     bool add(const QString &address, const QString &name);
     // False when the singer was not followed.
     bool remove(const QString &address);
-    // Gives a followed singer without a name the one its page showed.
-    void nameIfUnnamed(const QString &address, const QString &name);
+    // Gives a followed singer without a name the one its page showed; true when it had none.
+    bool nameIfUnnamed(const QString &address, const QString &name);
 
 private:
     struct Line final
@@ -61,6 +61,10 @@ private:
     QString m_path;
     QList<Line> m_lines;
 };
+
+// Writes the names a sync learnt from the singers' pages into the list at
+// `path`, for the singers it has no name for; the rest of it stays as it is.
+void rememberNames(const QList<FollowedSinger> &singers, const QString &path = FollowList::defaultPath());
 
 // `address` as the list keeps it (what pasting put around it removed), or an
 // empty text when it is no singer's home page on the web.
