@@ -61,6 +61,7 @@ private slots:
     void exportWritesTheListFromTheMenu_data();
     void exportWritesTheListFromTheMenu();
     void batchFromTheMenuDownloadsEveryRow();
+    void followAndSyncFromTheMenu();
 
 private:
     // Serves, per exact target (path and query), a page; the replica site the rest.
@@ -566,6 +567,40 @@ void TestWorks::batchFromTheMenuDownloadsEveryRow()
     QVERIFY(!folder.exists(QStringLiteral("作品22 - 林小夏.mp3")));
     QCOMPARE(m_fakes.messageBox->shown.size(), 1);
     QVERIFY(m_fakes.messageBox->shown[0].text.contains(QStringLiteral("作品22")));
+}
+
+// 关注此歌手 / 取消关注 on the singer in Text2, and 同步关注的歌手 over the
+// list the command line shares: one singer's works arrive, the other's page
+// fails and is reported in the one box.
+void TestWorks::followAndSyncFromTheMenu()
+{
+    qputenv("XDG_CONFIG_HOME", m_folder->filePath(QStringLiteral("config")).toUtf8());
+    qputenv("XDG_DATA_HOME", m_folder->filePath(QStringLiteral("data")).toUtf8());
+    auto window = unlockedWindow();
+    const auto choose = [&window](const QString &text) {
+        const QList<QAction *> entries = window->ListView1->actions();
+        for (QAction *entry : entries) {
+            if (entry->text() == text)
+                entry->trigger();
+        }
+    };
+    const QString singer = m_server->base() + QStringLiteral("/userPage.php?uid=");
+    window->Text2->setText(singer + QStringLiteral("1001"));
+    choose(QStringLiteral("关注此歌手"));
+    QCOMPARE(window->status(), QStringLiteral("已关注 林小夏 .."));
+    window->Text2->setText(singer + QStringLiteral("1099"));
+    choose(QStringLiteral("关注此歌手"));
+    choose(QStringLiteral("同步关注的歌手"));
+    QTRY_COMPARE_WITH_TIMEOUT(window->status(), QStringLiteral("批量下载完成: 3 个成功, 0 个失败, 0 个跳过"), 20000);
+    QVERIFY(QFile::exists(window->places().downloadFolder + QStringLiteral("/林小夏/后来 - 林小夏.mp3")));
+    QCOMPARE(m_fakes.messageBox->shown.size(), 1);
+    QVERIFY(m_fakes.messageBox->shown[0].text.contains(QStringLiteral("uid=1099")));
+
+    choose(QStringLiteral("取消关注"));
+    QCOMPARE(window->status(), QStringLiteral("已取消关注 .."));
+    QFile list(m_folder->filePath(QStringLiteral("config/cantora-helper/following")));
+    QVERIFY(list.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(list.readAll()), singer + QStringLiteral("1001  # 林小夏\n"));
 }
 
 QTEST_MAIN(TestWorks)
