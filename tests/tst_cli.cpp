@@ -130,6 +130,23 @@ void TestCli::runs_data()
     QTest::newRow("harvest: two formats")
         << QStringList{"harvest", "--csv", "--json", singer} << QByteArray() << works << 2 << ""
         << "at most one";
+
+    // Wrong words are refused before the followed list or any file is touched.
+    QTest::newRow("follow: a song page is no singer")
+        << QStringList{"follow", "add", singer, "{base}/s/5200109"} << QByteArray() << works << 2 << ""
+        << "地址错误,请您检查 ..";
+    QTest::newRow("follow: no action") << QStringList{"follow"} << QByteArray() << QByteArray() << 2 << ""
+                                       << "add, remove or list";
+    QTest::newRow("sync: a rate that is no rate")
+        << QStringList{"sync", "--limit-rate", "fast"} << QByteArray() << QByteArray() << 2 << ""
+        << "--limit-rate needs a rate such as 500K or 2M";
+    QTest::newRow("sync: more at once than a site should bear")
+        << QStringList{"sync", "-j", "33"} << QByteArray() << QByteArray() << 2 << ""
+        << "-j needs a number from 1 to 32";
+    QTest::newRow("download: a pause below zero")
+        << QStringList{"download", "--sleep-requests", "-1", "{base}/s/5200109"} << QByteArray() << QByteArray() << 2
+        << ""
+        << "--sleep-requests needs a number of seconds";
 }
 
 void TestCli::runs()

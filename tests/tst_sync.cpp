@@ -56,6 +56,8 @@ private slots:
     void waitsAsLongAsTheSiteAsks_data();
     void waitsAsLongAsTheSiteAsks();
     void limitRateHoldsTheMeanRateOfTheWholeRun();
+    void aSingersNameNeverLeadsOutOfTheFolder_data();
+    void aSingersNameNeverLeadsOutOfTheFolder();
 
 private:
     Run cli(const QStringList &arguments);
@@ -266,6 +268,33 @@ void TestSync::limitRateHoldsTheMeanRateOfTheWholeRun()
     }
     const double rate = 3.0 * kSongBytes * 1000.0 / double(run.endedAtMs - firstSong);
     QVERIFY2(rate > kRate * 0.9 && rate < kRate * 1.1, QByteArray::number(rate / 1024.0, 'f', 1).constData());
+}
+
+void TestSync::aSingersNameNeverLeadsOutOfTheFolder_data()
+{
+    QTest::addColumn<QByteArray>("heading"); // the singer page's name heading
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("parent folders") << QByteArray("<h1 class=\"nickname\">../..</h1>") << QStringLiteral("_._..");
+    QTest::newRow("a path") << QByteArray("<h1 class=\"nickname\">/etc/x\n</h1>") << QStringLiteral("_etc_x");
+    QTest::newRow("the folder itself") << QByteArray("<h1 class=\"nickname\">.</h1>") << QStringLiteral("_");
+    QTest::newRow("no name at all") << QByteArray() << QStringLiteral("uid 1002");
+}
+
+void TestSync::aSingersNameNeverLeadsOutOfTheFolder()
+{
+    QFETCH(QByteArray, heading);
+    QFETCH(QString, folder);
+    serve([heading](const HttpRequest &request) -> std::optional<HttpResponse> {
+        if (request.path != QLatin1String("/userPage.php"))
+            return std::nullopt;
+        return HttpResponse::text(200, heading + "<li data-id=\"5203109\">x</li><a data-id=\"1002\">more</a>",
+                                  "text/html; charset=utf-8");
+    });
+    QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("add"), singer(1002)}).exitCode, 0);
+    const QString music = home(QStringLiteral("Music/deeper"));
+    const Run run = cli({QStringLiteral("sync"), QStringLiteral("-o"), music});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QCOMPARE(QString::fromUtf8(run.out), music + QLatin1Char('/') + folder + QStringLiteral("/平凡之路 - 夏木.mp3\n"));
 }
 
 QTEST_GUILESS_MAIN(TestSync)
