@@ -1,7 +1,6 @@
 #include "cli/desktopnotifier.h"
 
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QVariantMap>
 
@@ -14,13 +13,14 @@ const QString kService = QStringLiteral("org.freedesktop.Notifications");
 void BusNotifier::notify(const QString &summary, const QString &body)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || !bus.interface() || !bus.interface()->isServiceRegistered(kService).value())
+    if (!bus.isConnected())
         return;
     QDBusMessage call = QDBusMessage::createMethodCall(kService, QStringLiteral("/org/freedesktop/Notifications"),
                                                        kService, QStringLiteral("Notify"));
     call << QStringLiteral("cantora-cli") << 0u << QStringLiteral("io.github.cantora_helper.CantoraHelper") << summary
          << body << QStringList() << QVariantMap() << -1;
-    // Waits for the answer so the message is out before the program ends.
+    // Waits for the answer (the bus may start the service first) so the
+    // message is out before the program ends; a bus without one answers at once.
     bus.call(call, QDBus::Block, 5000);
 }
 

@@ -13,7 +13,7 @@ public:
 };
 
 // Through the freedesktop Notifications service on the session bus. Without a
-// bus or without the service nothing happens: a timer-run sync has no desktop.
+// bus or without the service nothing happens: a timer may run a sync with no desktop.
 class BusNotifier final : public DesktopNotifier
 {
 public:

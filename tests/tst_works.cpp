@@ -601,6 +601,19 @@ void TestWorks::followAndSyncFromTheMenu()
     QFile list(m_folder->filePath(QStringLiteral("config/cantora-helper/following")));
     QVERIFY(list.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(list.readAll()), singer + QStringLiteral("1001  # 林小夏\n"));
+
+    // Closing the window stops a sync under way and leaves no half file in a work's place.
+    window->Text2->setText(singer + QStringLiteral("1005"));
+    choose(QStringLiteral("关注此歌手"));
+    choose(QStringLiteral("同步关注的歌手"));
+    QTRY_VERIFY(window->status().startsWith(QStringLiteral("正在批量下载 ")) &&
+                !window->status().startsWith(QStringLiteral("正在批量下载 0/")));
+    window->close();
+    window.reset();
+    QDir singerFolder(m_folder->filePath(QStringLiteral("Music/百曲")));
+    for (const QFileInfo &file : singerFolder.entryInfoList(QDir::Files))
+        QVERIFY2(file.size() > 0 && (file.suffix() == QLatin1String("mp3") || file.suffix() == QLatin1String("part")),
+                 qPrintable(file.fileName()));
 }
 
 QTEST_MAIN(TestWorks)
