@@ -22,27 +22,40 @@ FollowPanel::FollowPanel(const Form1Ui &ui, StatusLine &status, const WindowLife
     , m_window(window)
 {}
 
-QString FollowPanel::singerAddress()
+bool FollowPanel::addressAndList(QString &address, works::FollowList &list)
 {
-    const QString address = works::followedAddress(Text2->text());
+    address = works::followedAddress(Text2->text());
     if (address.isEmpty()) {
         const works::HarvestStatus why = works::checkSingerAddress(Text2->text());
         setStatus(
             works::statusText(why == works::HarvestStatus::Fetching ? works::HarvestStatus::NotASingerPage : why));
+        return false;
     }
-    return address;
+    return loadList(list);
+}
+
+bool FollowPanel::loadList(works::FollowList &list)
+{
+    const QString problem = list.load();
+    if (!problem.isEmpty())
+        setFailureStatus(QStringLiteral("关注列表无法读取 .."), problem);
+    return problem.isEmpty();
+}
+
+bool FollowPanel::saveList(const works::FollowList &list)
+{
+    const QString problem = list.save();
+    if (!problem.isEmpty())
+        setFailureStatus(QStringLiteral("关注列表无法保存 .."), problem);
+    return problem.isEmpty();
 }
 
 void FollowPanel::followSinger()
 {
-    const QString address = singerAddress();
-    if (address.isEmpty())
-        return;
+    QString address;
     works::FollowList list;
-    if (const QString problem = list.load(); !problem.isEmpty()) {
-        setFailureStatus(QStringLiteral("关注列表无法读取 .."), problem);
+    if (!addressAndList(address, list))
         return;
-    }
     if (list.contains(address)) {
         setStatus(QStringLiteral("已关注此歌手 .."));
         return;
@@ -52,33 +65,26 @@ void FollowPanel::followSinger()
         return;
     // The list is read again: the command line may have changed it meanwhile.
     const QString name = page.status == FetchStatus::Ok ? works::singerNameOn(page.text) : QString();
-    list.load();
-    list.add(address, name);
-    if (const QString problem = list.save(); !problem.isEmpty()) {
-        setFailureStatus(QStringLiteral("关注列表无法保存 .."), problem);
+    if (!loadList(list))
         return;
-    }
+    list.add(address, name);
+    if (!saveList(list))
+        return;
     setStatus(QStringLiteral("已关注 %1 ..").arg(name.isEmpty() ? address : name));
 }
 
 void FollowPanel::unfollowSinger()
 {
-    const QString address = singerAddress();
-    if (address.isEmpty())
-        return;
+    QString address;
     works::FollowList list;
-    if (const QString problem = list.load(); !problem.isEmpty()) {
-        setFailureStatus(QStringLiteral("关注列表无法读取 .."), problem);
+    if (!addressAndList(address, list))
         return;
-    }
     if (!list.remove(address)) {
         setStatus(QStringLiteral("未关注此歌手 .."));
         return;
     }
-    if (const QString problem = list.save(); !problem.isEmpty()) {
-        setFailureStatus(QStringLiteral("关注列表无法保存 .."), problem);
+    if (!saveList(list))
         return;
-    }
     setStatus(QStringLiteral("已取消关注 .."));
 }
 
@@ -87,10 +93,8 @@ void FollowPanel::syncFollowed()
     if (m_sync)
         return;
     works::FollowList list;
-    if (const QString problem = list.load(); !problem.isEmpty()) {
-        setFailureStatus(QStringLiteral("关注列表无法读取 .."), problem);
+    if (!loadList(list))
         return;
-    }
     if (list.singers().isEmpty()) {
         setStatus(QStringLiteral("还没有关注的歌手 .."));
         return;

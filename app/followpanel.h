@@ -13,8 +13,9 @@ class QWidget;
 struct Form1Ui;
 
 namespace works {
+class FollowList;
 class FollowSync;
-}
+} // namespace works
 
 // The works list's entries for followed singers: following and unfollowing
 // the singer in Text2, and fetching every followed singer's new works into
@@ -33,9 +34,12 @@ public:
     void stopSync();
 
 private:
-    // The address in Text2 as the list keeps it; empty (with the reason on
-    // the status line) when it is no singer's page.
-    QString singerAddress();
+    // The address in Text2 as the list keeps it, and the list; false (with
+    // the reason on the status line) when either will not do.
+    bool addressAndList(QString &address, works::FollowList &list);
+    // Each false, with the cause on the status line, when the file will not do.
+    bool loadList(works::FollowList &list);
+    bool saveList(const works::FollowList &list);
     void syncFinished();
 
     QLineEdit *const Text2;
