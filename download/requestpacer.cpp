@@ -39,28 +39,36 @@ void RequestPacer::whenReady(bool pageRequest, QObject *context, std::function<v
     const qint64 now = m_clock.elapsed();
     qint64 at = std::max(now, m_heldUntilMs);
     if (pageRequest) {
-        at = std::max(at, m_nextPageAtMs);
+        at = std::max({at, m_nextPageAtMs, m_lastPageAtMs + m_pageGapMs});
         m_nextPageAtMs = at + m_pageGapMs;
     }
-    if (at <= now) {
-        go();
+    if (at > now) {
+        runAt(at, pageRequest, context, std::move(go));
         return;
     }
-    runAt(at, context, std::move(go));
+    if (pageRequest)
+        m_lastPageAtMs = now;
+    go();
 }
 
-void RequestPacer::runAt(qint64 atMs, QObject *context, std::function<void()> go)
+void RequestPacer::runAt(qint64 atMs, bool pageRequest, QObject *context, std::function<void()> go)
 {
     QPointer<QObject> alive(context);
-    QTimer::singleShot(std::max<qint64>(1, atMs - m_clock.elapsed()), this,
-                       [this, alive, go = std::move(go)]() mutable {
+    const qint64 wait = std::max<qint64>(1, atMs - m_clock.elapsed());
+    QTimer::singleShot(std::chrono::milliseconds(wait), Qt::PreciseTimer, this,
+                       [this, alive, pageRequest, go = std::move(go)]() mutable {
                            if (!alive)
                                return;
-                           // A hold that came meanwhile counts too.
-                           if (m_heldUntilMs > m_clock.elapsed()) {
-                               runAt(m_heldUntilMs, alive, std::move(go));
+                           // A hold that came meanwhile counts too, and so does a page
+                           // request before this one that went out late.
+                           const qint64 now = m_clock.elapsed();
+                           const qint64 due = std::max(m_heldUntilMs, pageRequest ? m_lastPageAtMs + m_pageGapMs : now);
+                           if (due > now) {
+                               runAt(due, pageRequest, alive, std::move(go));
                                return;
                            }
+                           if (pageRequest)
+                               m_lastPageAtMs = now;
                            go();
                        });
 }

@@ -36,10 +36,11 @@ public:
     void holdFor(qint64 ms);
 
 private:
-    void runAt(qint64 atMs, QObject *context, std::function<void()> go);
+    void runAt(qint64 atMs, bool pageRequest, QObject *context, std::function<void()> go);
 
     int m_pageGapMs;
-    qint64 m_nextPageAtMs = 0;
+    qint64 m_nextPageAtMs = 0;                  // the next page request's turn, as given out
+    qint64 m_lastPageAtMs = -(qint64(1) << 40); // when the last page request really went
     qint64 m_heldUntilMs = 0;
     QElapsedTimer m_clock;
 };

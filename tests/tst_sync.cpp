@@ -55,6 +55,7 @@ private slots:
     void waitsAsLongAsTheSiteAsks_data();
     void waitsAsLongAsTheSiteAsks();
     void limitRateHoldsTheMeanRateOfTheWholeRun();
+    void sleepRequestsSpacesEveryPageRequest();
     void aSingersNameNeverLeadsOutOfTheFolder_data();
     void aSingersNameNeverLeadsOutOfTheFolder();
 
@@ -270,6 +271,24 @@ void TestSync::limitRateHoldsTheMeanRateOfTheWholeRun()
         lastByte = std::max(lastByte, QFileInfo(line).lastModified().toMSecsSinceEpoch());
     const double rate = 3.0 * kSongBytes * 1000.0 / double(lastByte - firstSong);
     QVERIFY2(rate > kRate * 0.9 && rate < kRate * 1.1, QByteArray::number(rate / 1024.0, 'f', 1).constData());
+}
+
+void TestSync::sleepRequestsSpacesEveryPageRequest()
+{
+    QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("add"), singer(1001)}).exitCode, 0);
+    const int before = m_server->requestCount();
+    const Run run = cli({QStringLiteral("sync"), QStringLiteral("-o"), home(QStringLiteral("Music")),
+                         QStringLiteral("--sleep-requests"), QStringLiteral("0.25")});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QList<qint64> pages; // the singer page, then each work's service answer and song page
+    for (const HttpRequest &request : m_server->requests().mid(before)) {
+        if (!request.path.endsWith(QLatin1String(".mp3")) && !request.path.startsWith(QLatin1String("/img/")))
+            pages.append(request.receivedAtMs);
+    }
+    QCOMPARE(pages.size(), 7);
+    // Judged where they arrive: a request may reach the server a few ms late (a new connection, a new client).
+    for (qsizetype i = 1; i < pages.size(); ++i)
+        QVERIFY2(pages[i] - pages[i - 1] >= 225, QByteArray::number(pages[i] - pages[i - 1]).constData());
 }
 
 void TestSync::aSingersNameNeverLeadsOutOfTheFolder_data()
