@@ -18,7 +18,7 @@ QString followedAddress(const QString &address)
     const QString kept = pastedAddress(address);
     // A blank inside would end the address on the next read.
     if (checkSingerAddress(kept) != HarvestStatus::Fetching || kept.contains(QLatin1Char(' ')) ||
-        kept.contains(QLatin1Char('\t')) || !isWebAddress(QUrl(kept, QUrl::StrictMode)))
+        kept.contains(QLatin1Char('\t')) || !isWebAddress(QUrl(kept, QUrl::TolerantMode)))
         return QString();
     return kept;
 }
