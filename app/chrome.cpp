@@ -131,6 +131,34 @@ void Form1::installChrome()
 {
     setMouseTracking(true);
     new PanelDrag(Picture3);
+    // The painted buttons as a screen reader sees them: buttons with names that
+    // its press action clicks. They draw nothing, take no focus and let the
+    // mouse through to the window, whose own handlers keep the painted ones.
+    const auto accessible = [this](chrome::Button button, const char *name, const QString &text) {
+        auto *stand = new ImageButton(QPixmap(), this);
+        stand->setObjectName(QLatin1String(name));
+        stand->setAttribute(Qt::WA_TransparentForMouseEvents);
+        stand->setGeometry(chrome::buttonPlace(button, width()));
+        stand->setAccessibleName(text);
+        connect(stand, &ImageButton::clicked, this, [this, button] { pressTitleButton(button); });
+    };
+    accessible(chrome::Button::Minimise, "TitleMinimise", QStringLiteral("最小化"));
+    accessible(chrome::Button::Close, "TitleClose", QStringLiteral("关闭程序"));
+}
+
+void Form1::pressTitleButton(chrome::Button button)
+{
+    switch (button) {
+    case chrome::Button::Minimise:
+        showMinimized();
+        break;
+    case chrome::Button::Close:
+        m_platform.mci->sendString(QStringLiteral("close all"));
+        endProgram();
+        break;
+    case chrome::Button::None:
+        break;
+    }
 }
 
 void Form1::paintEvent(QPaintEvent *)
@@ -262,17 +290,7 @@ void Form1::mouseReleaseEvent(QMouseEvent *event)
         return;
     // The release alone decides, whatever the button and wherever on the
     // window's surface the press was.
-    switch (chrome::buttonAt(event->position(), width())) {
-    case chrome::Button::Minimise:
-        showMinimized();
-        break;
-    case chrome::Button::Close:
-        m_platform.mci->sendString(QStringLiteral("close all"));
-        endProgram();
-        break;
-    case chrome::Button::None:
-        break;
-    }
+    pressTitleButton(chrome::buttonAt(event->position(), width()));
 }
 
 void Form1::changeEvent(QEvent *event)

@@ -14,7 +14,6 @@
 #include "download/cls_download.h"
 #include "page/pagefetcher.h"
 #include "player/mciinterpreter.h"
-#include "update/updatecheck.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -75,7 +74,7 @@ Form1::Form1(AppConfig config, Platform platform, QWidget *parent)
                           {*m_platform.messageBox, *m_platform.saveDialog, *m_platform.clipboard, *m_platform.launcher},
                           m_places, m_song, this);
     m_worksPanel = new WorksPanel(*this, m_statusLine, life, *m_fetcher, *m_platform.messageBox, *m_platform.saveDialog,
-                                  *m_platform.mci, m_config, m_song, *m_songPanel, this);
+                                  *m_platform.mci, m_config, m_places, m_song, *m_songPanel, this);
     m_batchPanel = new BatchDownloadPanel(*this, m_statusLine, life, *m_platform.messageBox, m_config, m_places, this);
     m_followPanel =
         new FollowPanel(*this, m_statusLine, life, *m_fetcher, *m_platform.messageBox, m_config, m_places, this);
@@ -206,35 +205,6 @@ void Form1::load()
     gx();
 }
 
-// The update check: the version file decides whether the inputs unlock.
-void Form1::gx()
-{
-    const update::Verdict verdict = update::check(*m_fetcher, m_config.versionFileUrl());
-    if (m_life.over())
-        return;
-    const QString title = QString::fromUtf8(Handlers::kBoxTitle);
-    switch (verdict.outcome) {
-    case update::Outcome::Unreadable:
-        reportFailure(update::unreadableText(), verdict.failure);
-        m_platform.messageBox->inform(this, title, update::unreadableText(), MessageBoxService::Icon::Warning,
-                                      verdict.failure);
-        break;
-    case update::Outcome::Current:
-        setStatus(update::welcomeText());
-        Command10->setEnabled(true);
-        Command12->setEnabled(true);
-        Text1->setEnabled(true);
-        Text2->setEnabled(true);
-        break;
-    case update::Outcome::OtherVersion:
-        m_platform.messageBox->inform(this, title, update::announcement(verdict.version),
-                                      MessageBoxService::Icon::Information);
-        m_platform.launcher->openAddress(m_config.forumUrl);
-        endProgram();
-        break;
-    }
-}
-
 void Form1::endProgram()
 {
     if (m_life.ended())
@@ -254,6 +224,8 @@ void Form1::closeEvent(QCloseEvent *event)
     // kept is its partial file and never a half-written target.
     if (Cdf)
         Cdf->DLFileStop();
+    // So does a batch: its transfers keep their .part files for the next run.
+    m_batchPanel->stopBatch();
     m_followPanel->stopSync();
     m_platform.mci->sendString(QStringLiteral("close all"));
     // Pages still on their way are no longer wanted.

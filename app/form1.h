@@ -7,6 +7,7 @@
 #include "config/appconfig.h"
 #include "config/fileplaces.h"
 #include "page/songlookup.h"
+#include "update/retryschedule.h"
 
 #include <QWidget>
 
@@ -19,6 +20,7 @@ class Cls_DownLoad;
 class DownloadPanel;
 class PageFetcher;
 class PlayerPanel;
+class QTimer;
 class ShellPanel;
 class SongPanel;
 class VideoPanel;
@@ -85,8 +87,16 @@ private:
     void connectHandlers();
     void connectDownloader();
     void installChrome();
+    // What a title-bar button does: minimise, or end the program at once.
+    void pressTitleButton(chrome::Button button);
 
+    // The update check, app/updategate.cpp: gx at start, and the background
+    // retry while the version file cannot be read.
     void gx();
+    void retryUpdateCheck();
+    // Reads the version file and acts on it; the warning box only when asked.
+    void checkVersion(bool warnIfUnreadable);
+    void scheduleUpdateRetry();
     void endProgram();
 
     // Draws the title-bar buttons given a cell in those cells at once, leaving
@@ -119,4 +129,7 @@ private:
     bool m_pressOnSurface = false;
     // Where the pointer holds the window while it follows the pointer itself.
     std::optional<QPoint> m_windowGrip;
+    // The next read of a version file that could not be read, once one failed.
+    QTimer *m_updateRetry = nullptr;
+    std::optional<update::RetrySchedule> m_retrySchedule;
 };

@@ -187,7 +187,8 @@ void Form1::createControls()
 // without a caption of their own are named after the text beside them.
 void Form1::setUpKeyboardAndNames()
 {
-    aicAlphaImage3->setFocusPolicy(Qt::StrongFocus);
+    // By Tab only: a mouse click leaves the round button without a focus frame.
+    aicAlphaImage3->setFocusPolicy(Qt::TabFocus);
     aicAlphaImage4->setFocusPolicy(Qt::StrongFocus);
     QWidget *const order[] = {Text2,          Command11, Command10, Command12, ListView1, Text1,         Command9,
                               aicAlphaImage3, Command7,  Command16, Command13, Command8,  Command2,      Slider1,

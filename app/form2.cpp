@@ -1,9 +1,13 @@
 #include "app/form2.h"
 
 #include "app/controls.h"
+#include "app/handlers.h"
 #include "app/layout.h"
 #include "app/services.h"
+#include "config/fileplaces.h"
+#include "video/videopage.h"
 
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -28,11 +32,12 @@ QGroupBox *frame(QWidget *parent, const char *name, const QString &caption, QRec
 
 } // namespace
 
-Form2::Form2(Launcher &launcher, QString pagePath, QWidget *parent)
+Form2::Form2(Launcher &launcher, MessageBoxService &messageBox, const FilePlaces &places, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint)
     , m_launcher(launcher)
-    , m_pagePath(std::move(pagePath))
+    , m_messageBox(messageBox)
+    , m_pagePath(video::pagePath(places.videoPageFolder))
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("获取MV"));
@@ -52,15 +57,37 @@ Form2::Form2(Launcher &launcher, QString pagePath, QWidget *parent)
     Text1 = textBox(Frame1, "Text1", {96, 21, 513, 18});
     Label2 = autoLabel(Frame1, "Label2", QStringLiteral("HTML调用代码："), {16, 48});
     Text2 = textBox(Frame1, "Text2", {96, 44, 513, 18});
+    // The captions beside the fields are their names for a screen reader.
+    Text1->setAccessibleName(QStringLiteral("视频地址"));
+    Text2->setAccessibleName(QStringLiteral("HTML调用代码"));
 
     Frame2 = frame(this, "Frame2", QStringLiteral("友情提示"), {8, 104, 617, 73});
-    Label3 = autoLabel(Frame2, "Label3", QStringLiteral("已在当前文件夹下生成名为“video.htm”"), {192, 32});
-    Label3->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    placePageNote(places);
     Command1 = layout::button(Frame2, "Command1", QStringLiteral("立刻播放"), {432, 16, 65, 41});
     connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
 
     centreOnScreen();
     Form_Load();
+}
+
+void Form2::placePageNote(const FilePlaces &places)
+{
+    if (places.portable) {
+        Label3 = autoLabel(Frame2, "Label3", places.videoPageNote(), {192, 32});
+        Label3->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        return;
+    }
+    // A folder path can be long: its middle gives way, the tool tip holds it whole.
+    const QRect box(16, 20, 408, 46);
+    Label3 = named(new Label(QString(), Label::Sizing::Fixed, Frame2), "Label3");
+    Label3->setGeometry(box);
+    Label3->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    const QString note = places.videoPageNote();
+    const qsizetype lineEnd = note.indexOf(QLatin1Char('\n'));
+    const QString folder = note.mid(lineEnd + 1);
+    Label3->setCaption(note.left(lineEnd + 1) +
+                       QFontMetrics(Label3->font()).elidedText(folder, Qt::ElideMiddle, box.width() - 8));
+    Label3->setToolTip(folder);
 }
 
 void Form2::centreOnScreen()
@@ -109,5 +136,8 @@ void Form2::Form_Load()
 // long as the file is there, whichever run of the program wrote it.
 void Form2::Command1_Click()
 {
-    m_launcher.openFile(m_pagePath);
+    // Nothing may have started: without a word the button would seem dead.
+    if (!m_launcher.openFile(m_pagePath))
+        m_messageBox.inform(this, QString::fromUtf8(Handlers::kBoxTitle), video::openFailedText(m_pagePath),
+                            MessageBoxService::Icon::Warning);
 }

@@ -1,5 +1,6 @@
 #include "app/form1.h"
 #include "app/qtchinese.h"
+#include "config/runconfig.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -18,20 +19,28 @@ int main(int argc, char *argv[])
     // taskbars match the window to its entry and icon by it.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.cantora_helper.CantoraHelper"));
     installQtChinese(app);
-    // Nothing on screen would tell: every caption is a row of boxes.
-    if (QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty())
-        std::fputs("warning: no font with Chinese characters is installed; captions will show as boxes. "
-                   "Install fonts-wqy-microhei or fonts-noto-cjk.\n",
-                   stderr);
 
-    Form1 window(AppConfig::fromBuild(), Platform::desktop());
+    // Aimed where the command line would be: the CANTORA_* variables, else the build's addresses.
+    Form1 window(runconfig::fromEnvironment(), Platform::desktop());
     // The windows have no icon of their own and so show the program's: the
-    // installed theme icon, or the drawing built in with the window's art.
+    // drawing built in with the window's art, and once the window is up the
+    // installed theme icon, if there is one (looking it up reads the themes).
     QIcon builtIn;
     for (const int size : {16, 32, 48, 256})
         builtIn.addFile(QStringLiteral(":/art/icon-%1.png").arg(size));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.cantora_helper.CantoraHelper"), builtIn));
+    QApplication::setWindowIcon(builtIn);
     QObject::connect(&window, &Form1::programEnded, &app, [] { QCoreApplication::exit(0); });
     QTimer::singleShot(0, &window, &Form1::load);
+    // Queued behind the start-up, which shows the window first.
+    QTimer::singleShot(0, &window, [&window, builtIn] {
+        const QIcon themed = QIcon::fromTheme(QStringLiteral("io.github.cantora_helper.CantoraHelper"), builtIn);
+        QApplication::setWindowIcon(themed);
+        window.setWindowIcon(themed);
+        // Nothing on screen would tell: every caption is a row of boxes.
+        if (QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty())
+            std::fputs("warning: no font with Chinese characters is installed; captions will show as boxes. "
+                       "Install fonts-wqy-microhei or fonts-noto-cjk.\n",
+                       stderr);
+    });
     return app.exec();
 }

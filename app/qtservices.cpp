@@ -1,6 +1,6 @@
 #include "app/qtservices.h"
 
-#include "app/qtmediadevice.h"
+#include "app/mediamodule.h"
 #include "player/mciinterpreter.h"
 
 #include <QClipboard>
@@ -67,6 +67,24 @@ bool openDetached(const QUrl &url)
     return QDesktopServices::openUrl(url);
 }
 
+// Whether xdg-open will find a web browser for a page: $BROWSER, the desktop's
+// default for HTML, or one of the browsers it falls back to. Without one it
+// starts, fails and tells nobody.
+bool webBrowserPresent()
+{
+    if (!qEnvironmentVariableIsEmpty("BROWSER"))
+        return true;
+    for (const char *name :
+         {"x-www-browser", "www-browser", "firefox", "firefox-esr", "chromium", "chromium-browser", "google-chrome",
+          "epiphany", "konqueror", "falkon", "seamonkey", "links2", "elinks", "links", "lynx", "w3m"})
+        if (!QStandardPaths::findExecutable(QString::fromLatin1(name)).isEmpty())
+            return true;
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"),
+                {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/html")});
+    return query.waitForFinished(3000) && query.exitCode() == 0 && !query.readAllStandardOutput().trimmed().isEmpty();
+}
+
 } // namespace
 
 void QtMessageBoxService::inform(QWidget *parent, const QString &title, const QString &text, Icon icon,
@@ -119,7 +137,11 @@ bool DesktopLauncher::openAddress(const QString &address)
 
 bool DesktopLauncher::openFile(const QString &path)
 {
-    if (!QFileInfo::exists(path))
+    const QFileInfo file(path);
+    if (!file.exists())
+        return false;
+    const bool page = file.suffix().startsWith(QLatin1String("htm"), Qt::CaseInsensitive);
+    if (page && !QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty() && !webBrowserPresent())
         return false;
     return openDetached(QUrl::fromLocalFile(path));
 }
@@ -159,6 +181,6 @@ Platform Platform::desktop()
     platform.saveDialog = std::make_unique<QtSaveDialogService>();
     platform.clipboard = std::make_unique<QtClipboardService>();
     platform.launcher = std::make_unique<DesktopLauncher>();
-    platform.mci = std::make_unique<MciInterpreter>([] { return std::make_unique<QtMediaDevice>(); });
+    platform.mci = std::make_unique<MciInterpreter>(&newModuleMediaDevice);
     return platform;
 }

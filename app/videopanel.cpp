@@ -41,7 +41,7 @@ void VideoPanel::Command8_Click()
 
     // A closed viewer is gone (it deletes itself); the next command loads a new one.
     if (!m_form2 || m_form2->isHidden())
-        m_form2 = new Form2(m_launcher, page, m_window);
+        m_form2 = new Form2(m_launcher, m_messageBox, m_places, m_window);
     m_form2->Text1->setText(address);
     m_form2->Text2->setText(m_embedLine);
     // Both texts are longer than their boxes; show how they begin.

@@ -10,6 +10,7 @@
 #include "player/mciinterpreter.h"
 #include "works/csvexport.h"
 
+#include <QDir>
 #include <QEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -102,7 +103,8 @@ void watchDoubleClicks(QWidget *watched, std::function<void()> onDoubleClick)
 
 WorksPanel::WorksPanel(const Form1Ui &ui, StatusLine &status, const WindowLife &life, PageFetcher &fetcher,
                        MessageBoxService &messageBox, SaveDialogService &saveDialog, MciService &mci,
-                       const AppConfig &config, SongRecord &song, SongPanel &songPanel, QWidget *window)
+                       const AppConfig &config, const FilePlaces &places, SongRecord &song, SongPanel &songPanel,
+                       QWidget *window)
     : Handlers(status, life, window)
     , Text1(ui.Text1)
     , Text2(ui.Text2)
@@ -116,6 +118,7 @@ WorksPanel::WorksPanel(const Form1Ui &ui, StatusLine &status, const WindowLife &
     , m_saveDialog(saveDialog)
     , m_mci(mci)
     , m_config(config)
+    , m_places(places)
     , m_song(song)
     , m_songPanel(songPanel)
     , m_window(window)
@@ -143,9 +146,10 @@ void WorksPanel::Command10_Click()
     setStatus(works::statusText(works::HarvestStatus::Fetching));
 
     FetchResult page;
+    auto scan = std::make_unique<works::PageScan>();
     {
         const BusyCursor busy;
-        page = m_fetcher.GetBody(address);
+        page = m_fetcher.GetBody(address, [&scan](const QString &text, qsizetype from) { scan->feed(text, from); });
     }
     if (windowGone())
         return;
@@ -157,6 +161,8 @@ void WorksPanel::Command10_Click()
         return;
     }
     m_harvestSlots[0] = page.text;
+    scan->finish(page.text);
+    m_pageScan = std::move(scan);
 
     m_markerCount = 0;
     ListView1->clear();
@@ -183,7 +189,7 @@ void WorksPanel::endHarvestWithoutPage(const QString &cause)
 // one. The empty-result check is always armed; the filler disarms it.
 void WorksPanel::hx()
 {
-    m_markerCount = works::countMarkers(m_harvestSlots[0]);
+    m_markerCount = m_pageScan ? m_pageScan->markerCount() : works::countMarkers(m_harvestSlots[0]);
     if (m_markerCount > 0)
         Timer3->start();
     Timer4->start();
@@ -191,7 +197,9 @@ void WorksPanel::hx()
 
 void WorksPanel::Timer3_Timer()
 {
-    const std::vector<works::WorkRow> rows = works::fillRows(m_harvestSlots, m_markerCount);
+    const std::vector<works::WorkRow> rows = m_pageScan ? works::fillRows(m_harvestSlots, m_markerCount, *m_pageScan)
+                                                        : works::fillRows(m_harvestSlots, m_markerCount);
+    m_pageScan.reset();
 
     QList<QTreeWidgetItem *> items;
     items.reserve(qsizetype(rows.size()));
@@ -262,8 +270,9 @@ void WorksPanel::ListView1_DblClick()
 
 void WorksPanel::exportList()
 {
+    // Where the download panel saves: a folder this copy may write to.
     const std::optional<QString> chosen = m_saveDialog.chooseSaveFile(
-        m_window, QStringLiteral("导出列表"), m_config.programFolder + QStringLiteral("/作品列表.csv"),
+        m_window, QStringLiteral("导出列表"), QDir(m_places.downloadFolder).filePath(QStringLiteral("作品列表.csv")),
         QStringLiteral("CSV文件"), QStringLiteral("*.csv"));
     if (windowGone() || !chosen || chosen->isEmpty())
         return;

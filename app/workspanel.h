@@ -2,8 +2,11 @@
 
 #include "app/handlers.h"
 #include "config/appconfig.h"
+#include "config/fileplaces.h"
 #include "page/songlookup.h"
 #include "works/harvest.h"
+
+#include <memory>
 
 class MciService;
 class MessageBoxService;
@@ -23,7 +26,7 @@ class WorksPanel final : public Handlers
 public:
     WorksPanel(const Form1Ui &ui, StatusLine &status, const WindowLife &life, PageFetcher &fetcher,
                MessageBoxService &messageBox, SaveDialogService &saveDialog, MciService &mci, const AppConfig &config,
-               SongRecord &song, SongPanel &songPanel, QWidget *window);
+               const FilePlaces &places, SongRecord &song, SongPanel &songPanel, QWidget *window);
 
     void Command10_Click();
     void hx();
@@ -55,6 +58,7 @@ private:
     SaveDialogService &m_saveDialog;
     MciService &m_mci;
     const AppConfig &m_config;
+    const FilePlaces &m_places;
     SongRecord &m_song;
     SongPanel &m_songPanel;
     QWidget *const m_window;
@@ -64,6 +68,9 @@ private:
     // last scan. Both live as long as the window and are only ever overwritten.
     works::HarvestSlots m_harvestSlots;
     qint16 m_markerCount = 0;
+    // What the scan and the list filler read of the last page, worked out
+    // while it arrived; gone once the list is filled.
+    std::unique_ptr<works::PageScan> m_pageScan;
 };
 
 // The rows of the works list with their whole values (number, id, title,

@@ -15,6 +15,7 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include <climits>
 #include <cstdio>
 #include <unistd.h>
 
@@ -130,12 +131,13 @@ int runDownload(const QStringList &arguments)
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &word = arguments.at(i);
         const bool hasValue = i + 1 < arguments.size();
-        const auto number = [&](int lowest, int &into) {
+        // A number of `lowest` or more; larger than `highest` is taken as `highest`.
+        const auto number = [&](int lowest, int highest, int &into) {
             bool ok = false;
-            const int value = hasValue ? arguments.at(++i).toInt(&ok) : 0;
+            const qlonglong value = hasValue ? arguments.at(++i).toLongLong(&ok) : 0;
             if (!ok || value < lowest)
                 return false;
-            into = value;
+            into = int(std::min<qlonglong>(value, highest));
             return true;
         };
         if (word == QLatin1String("-o") || word == QLatin1String("--output")) {
@@ -143,10 +145,16 @@ int runDownload(const QStringList &arguments)
                 return usage(QStringLiteral("%1 needs a folder").arg(word));
             options.folder = arguments.at(++i);
         } else if (word == QLatin1String("-j") || word == QLatin1String("--jobs")) {
-            if (!number(1, options.jobs))
+            if (!number(1, INT_MAX, options.jobs))
                 return usage(QStringLiteral("-j needs a number of 1 or more"));
+            if (options.jobs > download::BatchQueue::kMaxJobs) {
+                say(stderr, QStringLiteral("download: -j %1 is more than %2 transfers at once; running %2\n")
+                                .arg(options.jobs)
+                                .arg(download::BatchQueue::kMaxJobs));
+                options.jobs = download::BatchQueue::kMaxJobs;
+            }
         } else if (word == QLatin1String("--retries")) {
-            if (!number(0, options.retries))
+            if (!number(0, INT_MAX, options.retries))
                 return usage(QStringLiteral("--retries needs a number of 0 or more"));
         } else if (word == QLatin1String("--archive")) {
             if (!hasValue)
@@ -169,6 +177,10 @@ int runDownload(const QStringList &arguments)
     }
     if (sources.isEmpty() == singer.isEmpty())
         return usage(QStringLiteral("give song page addresses or --singer, not both or neither"));
+    if (!options.archiveFile.isEmpty()) {
+        if (const QString problem = download::Archive::problem(options.archiveFile); !problem.isEmpty())
+            return usage(problem);
+    }
 
     manners.applyTo(options);
     const AppConfig &site = config();
@@ -222,6 +234,8 @@ int runDownload(const QStringList &arguments)
     });
     QEventLoop loop;
     QObject::connect(&queue, &download::BatchQueue::finished, &loop, &QEventLoop::quit);
+    // From here a stop ends the transfers and keeps their .part files.
+    const StopScope listening;
     QObject::connect(StopSignal::instance(), &StopSignal::stopRequested, &queue, &download::BatchQueue::stop);
     if (live)
         redraw.start(100);
@@ -243,7 +257,9 @@ int runDownload(const QStringList &arguments)
             allDone && (outcome.status == WorkOutcome::Status::Done || outcome.status == WorkOutcome::Status::Skipped);
     }
     say(stdout, summary);
-    return allDone && queue.outcomes().size() == progress.total ? 0 : 1;
+    if (!queue.archiveFailure().isEmpty())
+        say(stderr, QStringLiteral("download: %1\n").arg(queue.archiveFailure()));
+    return allDone && queue.outcomes().size() == progress.total && queue.archiveFailure().isEmpty() ? 0 : 1;
 }
 
 } // namespace cli

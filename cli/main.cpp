@@ -6,15 +6,11 @@
 #include "cli/options.h"
 #include "cli/sitecommands.h"
 #include "cli/stop.h"
+#include "config/runconfig.h"
 #include "update/updatecheck.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTextStream>
-
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
 
 #include <functional>
 
@@ -45,12 +41,11 @@ const QList<Subcommand> &subcommands()
          cli::runHarvest},
         {"download",
          "download [-o DIR] [-j N] [--archive FILE] [--tag] [--retries N] [--limit-rate RATE] [--sleep-requests "
-         "SECONDS] "
-         "(SONG_PAGE_URL... | --singer SINGER_URL)",
-         "Downloads works to DIR/<title> - <singer>.mp3, N at a time (default 4), skipping ids in the archive file "
-         "and resuming .part files. --tag writes ID3v2.4 tags. --limit-rate caps the speed of the whole run (500K, "
-         "2M); "
-         "--sleep-requests waits between page requests. Ctrl-C stops and keeps the .part files.",
+         "SECONDS] (SONG_PAGE_URL... | --singer SINGER_URL)",
+         "Downloads works to DIR/<title> - <singer>.mp3 (the work id added when that name is taken), N at a time "
+         "(default 4, at most 32), skipping ids in the archive file and resuming .part files. --tag writes ID3v2.4 "
+         "tags. --limit-rate caps the speed of the whole run (500K, 2M); --sleep-requests waits between page "
+         "requests. Ctrl-C stops and keeps the .part files.",
          cli::runDownload},
         {"follow", "follow (add SINGER_URL... | remove SINGER_URL... | list)",
          "Keeps the list of followed singers in $XDG_CONFIG_HOME/cantora-helper/following, one address a line with "
@@ -100,35 +95,6 @@ int usageError(const QString &message)
     return 2;
 }
 
-// Ctrl-C (and a polite kill) reach the event loop through a pipe: the signal
-// handler may only write to it. A second Ctrl-C ends the program at once.
-int g_stopPipe[2] = {-1, -1};
-
-extern "C" void onStopSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(g_stopPipe[1], &byte, 1);
-}
-
-void installStopHandler(QCoreApplication &app)
-{
-    if (::pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return;
-    auto *notifier = new QSocketNotifier(g_stopPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
-        char drained[16];
-        while (::read(g_stopPipe[0], drained, sizeof drained) > 0) {
-        }
-        cli::requestStop();
-    });
-    struct sigaction action = {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART | SA_RESETHAND;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
-
 // Takes the hidden "--site BASE" (or "--site=BASE") out of `words`, wherever it
 // stands before a "--". False when it has no value.
 bool takeSiteOption(QStringList &words, QString &site)
@@ -158,15 +124,10 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QLatin1String(update::kBuiltInVersion));
 
     QStringList words = QCoreApplication::arguments().mid(1);
-    QString site = qEnvironmentVariable("CANTORA_SITE_BASE");
+    QString site;
     if (!takeSiteOption(words, site))
         return usageError(QStringLiteral("--site needs a base address"));
-    AppConfig config = AppConfig::fromBuild();
-    while (site.endsWith(QLatin1Char('/')))
-        site.chop(1);
-    if (!site.isEmpty())
-        config = cli::aimedAt(config, site);
-    cli::setConfig(config);
+    cli::setConfig(runconfig::fromEnvironment(site));
 
     QTextStream out(stdout);
     if (words.isEmpty())
@@ -201,6 +162,6 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    installStopHandler(app);
+    cli::installStopHandler(app);
     return command->run(words);
 }

@@ -8,12 +8,8 @@
 namespace cli {
 
 // The addresses of the site the run works against: the built-in ones, or
-// those of the site named by --site or CANTORA_SITE_BASE.
+// those of the site named by --site or the CANTORA_* variables.
 const AppConfig &config();
 void setConfig(const AppConfig &config);
-
-// `config` aimed at the site at `base` (scheme and host, no trailing slash):
-// the site, the update server, the image and video hosts all sit on it.
-AppConfig aimedAt(AppConfig config, const QString &base);
 
 } // namespace cli

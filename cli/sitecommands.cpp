@@ -59,6 +59,7 @@ public:
     PageFetcher &operator*() { return m_fetcher; }
 
 private:
+    StopScope m_listening;
     PageFetcher m_fetcher;
 };
 

@@ -2,8 +2,13 @@
 
 #include <QObject>
 
-// Ctrl-C for every subcommand: main() turns SIGINT into requestStop(); a
-// subcommand that runs long listens to StopSignal and ends cleanly.
+class QCoreApplication;
+
+// Ctrl-C and a polite kill for every subcommand. While a StopScope lives, the
+// first SIGINT or SIGTERM reaches the event loop as requestStop() and the
+// subcommand ends cleanly (a second one ends the program at once); outside
+// any scope the first one ends the program at once, so a signal never waits
+// for a step that does not run the event loop.
 namespace cli {
 
 class StopSignal final : public QObject
@@ -14,6 +19,19 @@ public:
 
 signals:
     void stopRequested();
+};
+
+// Catches SIGINT and SIGTERM for the life of `app`.
+void installStopHandler(QCoreApplication &app);
+
+// A stretch of a subcommand that listens to StopSignal and runs the event loop.
+class StopScope final
+{
+public:
+    StopScope();
+    ~StopScope();
+    StopScope(const StopScope &) = delete;
+    StopScope &operator=(const StopScope &) = delete;
 };
 
 // Notes the request and tells StopSignal's listeners. Event-loop thread only.

@@ -11,15 +11,13 @@
 #include <QStandardPaths>
 #include <QTextStream>
 
+#include <climits>
 #include <cstdio>
 #include <unistd.h>
 
 namespace cli {
 
 namespace {
-
-// More at once would only crowd the site; the batch gives no more either.
-constexpr int kMostJobs = 32;
 
 int usage(const QString &problem)
 {
@@ -64,8 +62,14 @@ int runSync(const QStringList &arguments)
                 return usage(QStringLiteral("%1 needs a folder").arg(word));
             options.folder = arguments.at(++i);
         } else if (word == QLatin1String("-j") || word == QLatin1String("--jobs")) {
-            if (!number(1, kMostJobs, options.jobs))
-                return usage(QStringLiteral("-j needs a number from 1 to %1").arg(kMostJobs));
+            if (!number(1, INT_MAX, options.jobs))
+                return usage(QStringLiteral("-j needs a number of 1 or more"));
+            if (options.jobs > download::BatchQueue::kMaxJobs) {
+                sayLine(stderr, QStringLiteral("sync: -j %1 is more than %2 transfers at once; running %2")
+                                    .arg(options.jobs)
+                                    .arg(download::BatchQueue::kMaxJobs));
+                options.jobs = download::BatchQueue::kMaxJobs;
+            }
         } else if (word == QLatin1String("--retries")) {
             if (!number(0, 100, options.retries))
                 return usage(QStringLiteral("--retries needs a number from 0 to 100"));
@@ -87,6 +91,8 @@ int runSync(const QStringList &arguments)
     options.rateLimit = manners.rateLimit;
     options.sleepRequestsMs = manners.sleepRequestsMs;
     QDir().mkpath(QFileInfo(options.archiveFile).absolutePath());
+    if (const QString problem = download::Archive::problem(options.archiveFile); !problem.isEmpty())
+        return usage(problem);
 
     works::FollowList list;
     if (!loadFollowList(list))
@@ -114,6 +120,8 @@ int runSync(const QStringList &arguments)
         });
     QEventLoop loop;
     QObject::connect(&sync, &works::FollowSync::finished, &loop, &QEventLoop::quit);
+    // From here a stop ends the transfers and keeps their .part files.
+    const StopScope listening;
     QObject::connect(StopSignal::instance(), &StopSignal::stopRequested, &sync, &works::FollowSync::stop);
     sync.start();
     if (stopRequested())

@@ -22,6 +22,11 @@ struct AppConfig final
     // Longest wait for one page, in milliseconds; a fetch never hangs past it.
     int pageTimeoutMs = 30000;
 
+    // After a version file that could not be read: the wait before reading it
+    // again, and the longest wait between two reads as the waits grow.
+    int updateRetryFirstMs = 20 * 1000;
+    int updateRetryLongestMs = 10 * 60 * 1000;
+
     static AppConfig fromBuild();
 
     QString songPagePrefix() const { return siteBase + QStringLiteral("/s/"); }

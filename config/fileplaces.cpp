@@ -58,3 +58,10 @@ QString FilePlaces::downloadNote() const
         return QStringLiteral("默认路径：当前程序文件目录下“Music”文件夹中( 音乐名称自动填写 )");
     return QStringLiteral("默认路径：“%1”文件夹中( 音乐名称自动填写 )").arg(QDir::toNativeSeparators(downloadFolder));
 }
+
+QString FilePlaces::videoPageNote() const
+{
+    if (portable)
+        return QStringLiteral("已在当前文件夹下生成名为“video.htm”");
+    return QStringLiteral("已在以下文件夹中生成名为“video.htm”的页面：\n") + QDir::toNativeSeparators(videoPageFolder);
+}

@@ -17,4 +17,8 @@ struct FilePlaces final
 
     // The download panel's note on where files go.
     QString downloadNote() const;
+    // The video viewer's note on where the video page was written: "the
+    // current folder" only for a portable copy, else the folder's path on a
+    // line of its own.
+    QString videoPageNote() const;
 };

@@ -39,6 +39,7 @@ struct BatchQueue::Fetched final
 
 struct BatchQueue::Work final
 {
+    int entry = 0; // its place in the queue
     WorkOutcome outcome;
     bool viaService = false;
     bool started = false;
@@ -51,7 +52,8 @@ struct BatchQueue::Work final
     QByteArray validator; // of the resource a kept .part file holds
     QPointer<QNetworkReply> reply;
     QTimer *retry = nullptr;
-    Transfer *transfer = nullptr;
+    // While one runs; an ended one is left to its parent (the queue) until it has finished emitting.
+    std::unique_ptr<Transfer> transfer;
     qint64 counted = 0; // bytes of this work already in the batch's total
     QElapsedTimer clock;
 };
@@ -61,31 +63,33 @@ BatchQueue::BatchQueue(AppConfig config, BatchOptions options, QObject *parent)
     , m_config(std::move(config))
     , m_options(std::move(options))
     , m_pages(new QNetworkAccessManager(this))
+    , m_archive(m_options.archiveFile)
+    , m_names(m_options.folder)
 {
-    m_options.jobs = std::max(1, m_options.jobs);
+    m_options.jobs = std::clamp(m_options.jobs, 1, kMaxJobs);
     m_options.retries = std::max(0, m_options.retries);
     m_pages->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
     if (!m_options.pacer)
         m_options.pacer = std::make_shared<RequestPacer>();
-    // Each slot has a client of its own, so N transfers from one host are not
-    // held to the client's per-host connection limit.
-    for (int i = 0; i < m_options.jobs; ++i) {
-        m_clients.push_back(new QNetworkAccessManager(this));
-        m_slotBusy.push_back(false);
-    }
 }
 
+// The running transfers go with the works (and keep their .part files) while
+// the clients whose replies they hold are still there.
 BatchQueue::~BatchQueue()
 {
     for (const auto &work : m_works) {
-        if (work->reply)
-            work->reply->abort();
+        if (QNetworkReply *reply = work->reply) {
+            // Nobody is left to hear how it ended.
+            QObject::disconnect(reply, nullptr, this, nullptr);
+            reply->abort();
+        }
     }
 }
 
 void BatchQueue::addSongPage(const QString &songPageAddress)
 {
     auto work = std::make_unique<Work>();
+    work->entry = int(m_works.size());
     work->outcome.source = songPageAddress.trimmed();
     m_works.push_back(std::move(work));
     ++m_progress.total;
@@ -94,6 +98,7 @@ void BatchQueue::addSongPage(const QString &songPageAddress)
 void BatchQueue::addServiceAddress(const QString &playAddressServiceUrl)
 {
     auto work = std::make_unique<Work>();
+    work->entry = int(m_works.size());
     work->outcome.source = playAddressServiceUrl.trimmed();
     work->viaService = true;
     work->outcome.workId =
@@ -118,7 +123,8 @@ void BatchQueue::start()
     m_stopping = false;
     m_clock.start();
     QDir().mkpath(m_options.folder);
-    readArchive();
+    if (!m_archive.load())
+        m_archiveFailure = m_archive.error();
     // Even an empty batch ends through the event loop, as its caller expects.
     QTimer::singleShot(0, this, &BatchQueue::fillSlots);
 }
@@ -147,21 +153,6 @@ void BatchQueue::stop()
     fillSlots();
 }
 
-void BatchQueue::readArchive()
-{
-    m_archived.clear();
-    if (m_options.archiveFile.isEmpty())
-        return;
-    QFile archive(m_options.archiveFile);
-    if (!archive.open(QIODevice::ReadOnly))
-        return; // none yet
-    while (!archive.atEnd()) {
-        const QString id = QString::fromUtf8(archive.readLine()).trimmed();
-        if (!id.isEmpty())
-            m_archived.insert(id);
-    }
-}
-
 void BatchQueue::fillSlots()
 {
     while (!m_stopping && m_active < m_options.jobs && m_next < m_works.size()) {
@@ -181,7 +172,7 @@ void BatchQueue::begin(Work &work)
 {
     work.started = true;
     ++work.attempt;
-    if (!work.outcome.workId.isEmpty() && m_archived.contains(work.outcome.workId)) {
+    if (!work.outcome.workId.isEmpty() && m_archive.contains(work.outcome.workId)) {
         end(work, int(WorkOutcome::Status::Skipped));
         return;
     }
@@ -291,15 +282,33 @@ void BatchQueue::afterPage(Work &work, const Fetched &answer)
     const QString id = songpage::workIdFrom(work.facts.audioAddress, QString());
     if (outcome.workId.isEmpty())
         outcome.workId = id;
-    if (!outcome.workId.isEmpty() && m_archived.contains(outcome.workId)) {
+    if (!outcome.workId.isEmpty() && m_archive.contains(outcome.workId)) {
         end(work, int(WorkOutcome::Status::Skipped));
         return;
     }
-    outcome.path = QDir(m_options.folder).filePath(workFileName(outcome.title, outcome.singer));
+    if (!claimFile(work))
+        return;
     if (m_options.tag && work.cover.isEmpty() && isWebAddress(QUrl(work.facts.avatarAddress, QUrl::TolerantMode)))
         fetch(work, work.facts.avatarAddress, &BatchQueue::afterCover);
     else
         transfer(work);
+}
+
+bool BatchQueue::claimFile(Work &work)
+{
+    WorkOutcome &outcome = work.outcome;
+    const QString page = work.pageAddress;
+    // A file an earlier run tagged with this work's page is this work's.
+    const auto tagged = [&page](const QString &path) { return !page.isEmpty() && taggedPageAddress(path) == page; };
+    const NameBook::Claim claim = m_names.claim(work.entry, outcome.workId.isEmpty() ? page : outcome.workId,
+                                                outcome.workId, outcome.title, outcome.singer, tagged);
+    outcome.path = claim.path;
+    if (claim.sameWork)
+        end(work, int(WorkOutcome::Status::Skipped));
+    else if (claim.path.isEmpty())
+        end(work, int(WorkOutcome::Status::Failed),
+            statusText(TransferStatus::WriteFailed) + QStringLiteral(" (no free file name)"));
+    return !claim.path.isEmpty();
 }
 
 void BatchQueue::afterCover(Work &work, const Fetched &answer)
@@ -313,17 +322,23 @@ void BatchQueue::afterCover(Work &work, const Fetched &answer)
 void BatchQueue::transfer(Work &work)
 {
     size_t slot = 0;
-    while (slot + 1 < m_slotBusy.size() && m_slotBusy[slot])
+    while (slot < m_slotBusy.size() && m_slotBusy[slot])
         ++slot;
+    if (slot == m_clients.size()) {
+        // Each slot has a client of its own, so N transfers from one host are
+        // not held to the client's per-host connection limit.
+        m_clients.push_back(std::make_unique<QNetworkAccessManager>());
+        m_slotBusy.push_back(false);
+    }
     m_slotBusy[slot] = true;
     work.slot = static_cast<int>(slot);
-    work.transfer = new Transfer(m_clients[slot], this);
+    work.transfer = std::make_unique<Transfer>(m_clients[slot].get(), this);
     work.transfer->setBlockSize(kBatchBlockSize);
     work.transfer->setRateLimit(m_options.rateLimit.get());
     // Whatever an earlier try or an earlier run left is carried on.
     work.transfer->setContinuePart(true, work.validator);
     work.clock.start();
-    connect(work.transfer, &Transfer::progress, this, [this, &work](qint64 written, qint64 size) {
+    connect(work.transfer.get(), &Transfer::progress, this, [this, &work](qint64 written, qint64 size) {
         const qint64 fresh = written - work.counted;
         if (fresh > 0)
             m_progress.bytes += fresh;
@@ -332,9 +347,9 @@ void BatchQueue::transfer(Work &work)
         emit transferProgress(work.outcome.source, work.outcome.title, written, size,
                               seconds > 0 ? written / seconds : 0.0);
     });
-    connect(work.transfer, &Transfer::finished, this,
+    connect(work.transfer.get(), &Transfer::finished, this,
             [this, &work](TransferStatus how) { transferEnded(work, static_cast<int>(how)); });
-    m_options.pacer->whenReady(false, work.transfer, [this, &work] {
+    m_options.pacer->whenReady(false, work.transfer.get(), [this, &work] {
         if (!work.ended && !m_stopping)
             work.transfer->start(work.facts.audioAddress, work.outcome.path, m_options.stallMs);
     });
@@ -342,8 +357,8 @@ void BatchQueue::transfer(Work &work)
 
 void BatchQueue::transferEnded(Work &work, int how)
 {
-    Transfer *transfer = work.transfer;
-    work.transfer = nullptr;
+    // It is still emitting: it goes once that is over.
+    Transfer *transfer = work.transfer.release();
     transfer->deleteLater();
     m_slotBusy[static_cast<size_t>(work.slot)] = false;
     work.validator = transfer->validator();
@@ -378,12 +393,8 @@ void BatchQueue::tagAndFinish(Work &work)
             return;
         }
     }
-    if (!m_options.archiveFile.isEmpty() && !work.outcome.workId.isEmpty()) {
-        QFile archive(m_options.archiveFile);
-        if (archive.open(QIODevice::Append))
-            archive.write(work.outcome.workId.toUtf8() + '\n');
-        m_archived.insert(work.outcome.workId);
-    }
+    if (!work.outcome.workId.isEmpty() && !m_archive.record(work.outcome.workId) && m_archiveFailure.isEmpty())
+        m_archiveFailure = m_archive.error();
     end(work, int(WorkOutcome::Status::Done));
 }
 

@@ -1,11 +1,12 @@
 #pragma once
 
 #include "config/appconfig.h"
+#include "download/archive.h"
+#include "download/namebook.h"
 
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
-#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -20,8 +21,8 @@ class RequestPacer;
 
 struct BatchOptions final
 {
-    QString folder;      // where files go: <folder>/<title> - <singer>.mp3 (download::workFileName)
-    int jobs = 4;        // transfers at once
+    QString folder;      // where files go: <folder>/<title> - <singer>.mp3, the work id added when taken (NameBook)
+    int jobs = 4;        // transfers at once, at most BatchQueue::kMaxJobs
     QString archiveFile; // ids already done are skipped; finished ids appended; empty: none
     bool tag = false;    // write ID3v2.4 tags (title, artist, avatar as front cover, page address as WOAS)
     int retries = 3;     // per work, network errors only, with backoff
@@ -67,6 +68,11 @@ public:
     bool isRunning() const { return m_running; }
     BatchProgress progress() const;
     QList<WorkOutcome> outcomes() const { return m_outcomes; }
+    // Why the archive could not be read or written during the run; empty when it could.
+    QString archiveFailure() const { return m_archiveFailure; }
+
+    // The most transfers at once: more would only queue at the sender and cost memory.
+    static constexpr int kMaxJobs = 32;
 
     // The shortest wait before a work is tried again; it doubles each time.
     static constexpr int kFirstBackoffMs = 500;
@@ -82,7 +88,6 @@ private:
     struct Work;
     struct Fetched;
 
-    void readArchive();
     void fillSlots();
     void begin(Work &work);
     void lookUpPage(Work &work, const QString &pageAddress);
@@ -96,6 +101,8 @@ private:
     void afterService(Work &work, const Fetched &answer);
     void afterPage(Work &work, const Fetched &answer);
     void afterCover(Work &work, const Fetched &answer);
+    // Settles the work's file before its transfer; false when that ended the work.
+    bool claimFile(Work &work);
     // waitMs: what the site asked for (Retry-After), -1 for the usual backoff.
     void failOrRetry(Work &work, bool networkError, const QString &reason, qint64 waitMs = -1);
     void end(Work &work, int status, const QString &reason = QString());
@@ -103,14 +110,18 @@ private:
     AppConfig m_config;
     BatchOptions m_options;
     QNetworkAccessManager *m_pages;
-    std::vector<QNetworkAccessManager *> m_clients; // one per transfer at once
+    // One per transfer at once, made when first needed. Declared before the
+    // works: a running transfer holds a reply of one, so it must go first.
+    std::vector<std::unique_ptr<QNetworkAccessManager>> m_clients;
     std::vector<bool> m_slotBusy;
     std::vector<std::unique_ptr<Work>> m_works;
     size_t m_next = 0;
     int m_active = 0;
     bool m_running = false;
     bool m_stopping = false;
-    QSet<QString> m_archived;
+    Archive m_archive;
+    QString m_archiveFailure;
+    NameBook m_names;
     QList<WorkOutcome> m_outcomes;
     BatchProgress m_progress;
     QElapsedTimer m_clock;

@@ -56,4 +56,17 @@ QString writeTags(const QString &path, const WorkTags &tags)
     return QString();
 }
 
+QString taggedPageAddress(const QString &path)
+{
+    TagLib::MPEG::File file(QFile::encodeName(path).constData(), false);
+    TagLib::ID3v2::Tag *tag = file.isValid() ? file.ID3v2Tag() : nullptr;
+    if (!tag)
+        return QString();
+    const TagLib::ID3v2::FrameList pages = tag->frameList("WOAS");
+    if (pages.isEmpty())
+        return QString();
+    const auto *page = dynamic_cast<const TagLib::ID3v2::UrlLinkFrame *>(pages.front());
+    return page ? QString::fromStdString(page->url().to8Bit(true)) : QString();
+}
+
 } // namespace download

@@ -19,4 +19,8 @@ struct WorkTags final
 // tag. Returns an empty text on success, else the cause.
 QString writeTags(const QString &path, const WorkTags &tags);
 
+// The page address in the WOAS frame of the MP3 at `path` (as writeTags puts
+// it there); empty when it has none or is no MP3.
+QString taggedPageAddress(const QString &path);
+
 } // namespace download

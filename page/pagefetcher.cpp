@@ -1,5 +1,6 @@
 #include "page/pagefetcher.h"
 
+#include "page/bodydecoder.h"
 #include "page/netcause.h"
 #include "page/webaddress.h"
 
@@ -8,12 +9,12 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
-#include <QStringDecoder>
 #include <QTimer>
 #include <QUrl>
 
 #include <memory>
 #include <optional>
+#include <utility>
 
 PageFetcher::PageFetcher(QObject *parent)
     : QObject(parent)
@@ -26,67 +27,6 @@ PageFetcher::PageFetcher(QObject *parent)
 
 PageFetcher::~PageFetcher() = default;
 
-namespace {
-
-// A decoder for a charset label, when the program knows it. GB2312 pages
-// routinely carry GBK characters; GB18030 decodes both.
-std::optional<QStringDecoder> decoderFor(QByteArray charset)
-{
-    if (charset.size() >= 2 && (charset.startsWith('"') || charset.startsWith('\'')))
-        charset = charset.mid(1, charset.size() - 2);
-    charset = charset.trimmed().toLower();
-    if (charset == "gb2312" || charset == "gbk" || charset == "x-gbk")
-        charset = "GB18030";
-    if (charset.isEmpty())
-        return std::nullopt;
-    QStringDecoder decoder(charset.constData());
-    if (!decoder.isValid())
-        return std::nullopt;
-    return decoder;
-}
-
-// The charset parameter of a Content-Type value, or of a meta tag's content.
-QByteArray charsetParameter(const QByteArray &contentType)
-{
-    for (const QByteArray &param : contentType.split(';')) {
-        const QByteArray trimmed = param.trimmed();
-        if (trimmed.toLower().startsWith("charset="))
-            return trimmed.mid(8).trimmed();
-    }
-    return {};
-}
-
-// The charset a page names for itself near its start, in <meta charset=...>
-// or in <meta http-equiv="Content-Type" content="...; charset=...">; letters
-// of either case.
-QByteArray metaCharset(const QByteArray &body)
-{
-    const QByteArray head = body.left(PageFetcher::kMetaScanBytes).toLower();
-    for (qsizetype meta = head.indexOf("<meta"); meta >= 0; meta = head.indexOf("<meta", meta + 5)) {
-        const qsizetype end = head.indexOf('>', meta);
-        const QByteArray tag = head.mid(meta, end < 0 ? -1 : end - meta);
-        qsizetype at = tag.indexOf("charset");
-        if (at < 0)
-            continue;
-        at += 7;
-        while (at < tag.size() && (tag[at] == ' ' || tag[at] == '\t' || tag[at] == '\n' || tag[at] == '\r'))
-            ++at;
-        if (at >= tag.size() || tag[at] != '=')
-            continue;
-        ++at;
-        while (at < tag.size() && (tag[at] == ' ' || tag[at] == '"' || tag[at] == '\''))
-            ++at;
-        qsizetype stop = at;
-        while (stop < tag.size() && !QByteArrayView(" \t\r\n\"';/>").contains(tag[stop]))
-            ++stop;
-        if (stop > at)
-            return tag.mid(at, stop - at);
-    }
-    return {};
-}
-
-} // namespace
-
 QString FetchResult::cause() const
 {
     return status == FetchStatus::ErrorPage ? netcause::ofHttpStatus(httpStatus) : error;
@@ -94,12 +34,9 @@ QString FetchResult::cause() const
 
 QString PageFetcher::decodeBody(const QByteArray &body, const QByteArray &contentType)
 {
-    std::optional<QStringDecoder> decoder = decoderFor(charsetParameter(contentType));
-    if (!decoder)
-        decoder = decoderFor(metaCharset(body));
-    if (decoder)
-        return decoder->decode(body);
-    return QString::fromUtf8(body);
+    BodyDecoder decoder(contentType);
+    decoder.append(body);
+    return decoder.finish();
 }
 
 void PageFetcher::abortAll()
@@ -111,18 +48,46 @@ void PageFetcher::abortAll()
     }
 }
 
-FetchResult PageFetcher::GetBody(const QString &URL)
+namespace {
+
+// What one pass of the event loop reads, decodes and shows the watcher.
+constexpr qint64 kReadSlice = 256 * 1024;
+
+} // namespace
+
+FetchResult PageFetcher::GetBody(const QString &URL, const TextWatcher &watcher)
 {
-    FetchResult result = GetBytes(URL);
-    if (result.arrived()) {
-        result.text = decodeBody(result.body, result.contentType);
-        result.body.clear();
+    // Decoded as it arrives; the bytes go as soon as they are text.
+    std::optional<BodyDecoder> decoder;
+    FetchResult result = fetch(URL, [&](QNetworkReply &reply) {
+        if (!decoder) {
+            const QVariant length = reply.header(QNetworkRequest::ContentLengthHeader);
+            decoder.emplace(reply.rawHeader("Content-Type"), length.isValid() ? length.toLongLong() : -1);
+        }
+        const qsizetype known = decoder->text().size();
+        decoder->append(reply.read(kReadSlice));
+        if (watcher && decoder->text().size() > known)
+            watcher(decoder->text(), known);
+    });
+    if (result.arrived() && decoder) {
+        const qsizetype known = decoder->text().size();
+        result.text = decoder->finish();
+        if (watcher && result.text.size() > known)
+            watcher(result.text, known);
     }
-    result.contentType.clear();
     return result;
 }
 
 FetchResult PageFetcher::GetBytes(const QString &URL)
+{
+    QByteArray body;
+    FetchResult result = fetch(URL, [&body](QNetworkReply &reply) { body += reply.read(kReadSlice); });
+    if (result.arrived())
+        result.body = std::move(body);
+    return result;
+}
+
+FetchResult PageFetcher::fetch(const QString &URL, const std::function<void(QNetworkReply &)> &take)
 {
     FetchResult result;
     // Checked before anything is opened: a file or a FIFO named by a page is
@@ -152,9 +117,35 @@ FetchResult PageFetcher::GetBytes(const QString &URL)
         if ((received > m_sizeLimit || total > m_sizeLimit) && reply && !tooLarge) {
             tooLarge = true;
             reply->abort();
+            // An answer that had come whole already is not ended by abort().
+            loop.quit();
         }
     });
-    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    // The body is taken a slice per pass of the event loop: a page that comes
+    // in faster than it is read must not stop the window while it is read.
+    QTimer pump;
+    pump.setInterval(0);
+    bool finished = false;
+    connect(&pump, &QTimer::timeout, &loop, [&] {
+        if (reply && reply->bytesAvailable() > 0)
+            take(*reply);
+        if (!reply || reply->bytesAvailable() == 0) {
+            pump.stop();
+            if (finished)
+                loop.quit();
+        }
+    });
+    connect(reply, &QNetworkReply::readyRead, &loop, [&] {
+        if (!pump.isActive())
+            pump.start();
+    });
+    connect(reply, &QNetworkReply::finished, &loop, [&] {
+        finished = true;
+        if (!reply || reply->error() != QNetworkReply::NoError || reply->bytesAvailable() == 0)
+            loop.quit();
+        else if (!pump.isActive())
+            pump.start();
+    });
     limit.start(m_timeLimitMs);
     m_waiting.append(reply);
     if (!reply->isFinished())
@@ -195,14 +186,14 @@ FetchResult PageFetcher::GetBytes(const QString &URL)
         result.error = netcause::ofReply(reply->error(), reply->errorString());
         return result;
     }
-    const QByteArray body = reply->readAll();
+    while (reply->bytesAvailable() > 0)
+        take(*reply);
     if (reply->error() != QNetworkReply::NoError && result.httpStatus < 400) {
         // Answered, then broke off: what arrived is not the whole page.
         result.error = netcause::ofReply(reply->error(), reply->errorString());
         return result;
     }
     result.status = result.httpStatus >= 400 ? FetchStatus::ErrorPage : FetchStatus::Ok;
-    result.body = body;
     result.contentType = reply->rawHeader("Content-Type");
     return result;
 }

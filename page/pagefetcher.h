@@ -1,9 +1,13 @@
 #pragma once
 
+#include "page/bodydecoder.h"
+
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+
+#include <functional>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -51,10 +55,15 @@ public:
     // Bodies larger than this end the fetch with an error instead of filling memory.
     void setSizeLimit(qint64 bytes) { m_sizeLimit = bytes; }
 
+    // Shown the page's text while it arrives: `text` is all of it decoded so
+    // far, of which the part from `from` on is new. Only a fetch that arrives
+    // makes that text a page.
+    using TextWatcher = std::function<void(const QString &text, qsizetype from)>;
+
     // GET of `url` exactly as given, with "If-Modified-Since: 0"; decodes the
-    // body as decodeBody() does. Only
+    // body as decodeBody() does, while it arrives. Only
     // http and https addresses are fetched; any other fails without a request.
-    FetchResult GetBody(const QString &URL);
+    FetchResult GetBody(const QString &URL, const TextWatcher &watcher = {});
 
     // The same request, with the body kept as bytes (pictures and other files).
     FetchResult GetBytes(const QString &URL);
@@ -66,10 +75,14 @@ public:
     // Decodes `body` by the charset named in a Content-Type value or, when it
     // names none the program knows, by the page's own <meta> charset in its
     // first kMetaScanBytes; UTF-8 when neither does.
-    static constexpr qsizetype kMetaScanBytes = 4096;
+    static constexpr qsizetype kMetaScanBytes = BodyDecoder::kMetaScanBytes;
     static QString decodeBody(const QByteArray &body, const QByteArray &contentType);
 
 private:
+    // The request behind both: `take` reads a slice of what has come, once per
+    // pass of the event loop while there is any.
+    FetchResult fetch(const QString &URL, const std::function<void(QNetworkReply &)> &take);
+
     QNetworkAccessManager *m_network;
     int m_timeLimitMs = 30000;
     qint64 m_sizeLimit = kDefaultSizeLimit;

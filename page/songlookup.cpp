@@ -1,6 +1,7 @@
 #include "page/songlookup.h"
 
 #include "config/appconfig.h"
+#include "page/firstmarkers.h"
 #include "page/pagefetcher.h"
 #include "page/webaddress.h"
 
@@ -66,7 +67,11 @@ Result lookUp(PageFetcher &fetcher, const AppConfig &config, const QString &type
         return result;
     }
 
-    const FetchResult page = fetcher.GetBody(address);
+    const songpage::Markers markers{config.imageHost, config.videoPlayerPrefix()};
+    // The markers are looked for while the page arrives, not all over it after.
+    FirstMarkers found(songpage::markersSought(markers));
+    const FetchResult page =
+        fetcher.GetBody(address, [&found](const QString &text, qsizetype from) { found.feed(text, from); });
     switch (page.status) {
     case FetchStatus::Cancelled:
         result.status = Status::Cancelled;
@@ -84,8 +89,7 @@ Result lookUp(PageFetcher &fetcher, const AppConfig &config, const QString &type
         result.status = Status::EmptyPage;
         return result;
     }
-    const songpage::Markers markers{config.imageHost, config.videoPlayerPrefix()};
-    result.facts = songpage::cut(result.pageText, markers, texts);
+    result.facts = songpage::cut(result.pageText, markers, texts, &found);
     result.status = Status::Found;
     return result;
 }

@@ -1,5 +1,6 @@
 #include "page/songparser.h"
 
+#include "page/firstmarkers.h"
 #include "page/textcut.h"
 
 namespace songpage {
@@ -10,6 +11,14 @@ const QChar Q = QLatin1Char('"');
 constexpr QStringView kTitleMarker = u"<title>";
 constexpr QStringView kServiceName = u"Cantora";
 constexpr QStringView kCounterNumber = u"<em>";
+constexpr QStringView kFansMarker = u"<em class=\"nm\">";
+constexpr QStringView kDescriptionMarker = u"des twemoji\">";
+constexpr QStringView kAudioScriptMarker = u"(function(){var a=\"";
+
+QString counterMarker(int counter)
+{
+    return QStringLiteral("<span class=\"") + counterClasses()[counter] + QStringLiteral("\">");
+}
 
 // Stores the text after `marker` in `target`; a missing marker leaves it as it was.
 void keepAfter(PageSlice &target, const PageSlice &text, QStringView marker)
@@ -93,24 +102,6 @@ void letGoOfEarlierPages(WorkingTexts &texts, const PageSlice &page)
 
 } // namespace
 
-PageSlice PageSlice::sub(QStringView part) const
-{
-    PageSlice slice;
-    slice.m_page = m_page;
-    slice.m_from = part.isEmpty() ? 0 : part.data() - m_page.constData();
-    slice.m_length = part.size();
-    return slice;
-}
-
-void PageSlice::keepOnlyFirst(qsizetype length)
-{
-    if (m_from == 0 && length == m_page.size())
-        return;
-    m_page = view().left(length).toString();
-    m_from = 0;
-    m_length = m_page.size();
-}
-
 const std::array<QString, kCounterCount> &counterClasses()
 {
     static const std::array<QString, kCounterCount> classes = {
@@ -119,48 +110,69 @@ const std::array<QString, kCounterCount> &counterClasses()
     return classes;
 }
 
-Facts cut(const QString &page, const Markers &markers, WorkingTexts &texts)
+QStringList markersSought(const Markers &markers)
+{
+    QStringList sought{kTitleMarker.toString(), kFansMarker.toString(),        kDescriptionMarker.toString(),
+                       markers.imageHost,       kAudioScriptMarker.toString(), markers.videoPlayerPrefix};
+    for (int i = 0; i < kCounterCount; ++i)
+        sought << counterMarker(i);
+    return sought;
+}
+
+Facts cut(const QString &page, const Markers &markers, WorkingTexts &texts, const FirstMarkers *found)
 {
     Facts facts;
     const PageSlice whole(page);
+    // The text after the first `marker` in the page; nothing when it has none.
+    const auto afterInPage = [&](QStringView marker) -> std::optional<QStringView> {
+        if (!found)
+            return textcut::after(page, marker);
+        const qsizetype at = found->firstIn(page, marker);
+        return at < 0 ? std::nullopt : std::optional<QStringView>(QStringView(page).mid(at + marker.size()));
+    };
+    const auto keepAfterInPage = [&](PageSlice &target, QStringView marker) {
+        if (const std::optional<QStringView> rest = afterInPage(marker))
+            target = whole.sub(*rest);
+    };
 
     // Singer: the title reads "song - singer<service name> ...".
-    keepAfter(texts.T1, whole, kTitleMarker);
+    keepAfterInPage(texts.T1, kTitleMarker);
     if (const std::optional<QStringView> segment = textcut::piece(texts.T1.view(), u"-", 1))
         texts.T2 = texts.T1.sub(textcut::trimBlanks(*segment));
     facts.singerName = trimmedBefore(texts.T2, kServiceName);
 
-    keepAfter(texts.F1, whole, u"<em class=\"nm\">");
+    keepAfterInPage(texts.F1, kFansMarker);
     facts.fanCount = trimmedBefore(texts.F1, u"<");
 
-    keepAfter(texts.D1, whole, u"des twemoji\">");
+    keepAfterInPage(texts.D1, kDescriptionMarker);
     facts.description = trimmedBefore(texts.D1, u"<");
 
-    keepAfter(texts.S1, whole, kTitleMarker);
+    keepAfterInPage(texts.S1, kTitleMarker);
     facts.title = trimmedBefore(texts.S1, u"-");
 
     for (int i = 0; i < kCounterCount; ++i) {
-        keepAfter(texts.C1[i], whole, QStringLiteral("<span class=\"") + counterClasses()[i] + QStringLiteral("\">"));
+        keepAfterInPage(texts.C1[i], counterMarker(i));
         keepAfter(texts.C2[i], texts.C1[i], kCounterNumber);
         facts.counters[i] = textcut::before(texts.C2[i].view(), u"<").toString();
     }
 
-    keepAfter(texts.A1, whole, markers.imageHost);
+    keepAfterInPage(texts.A1, markers.imageHost);
     facts.avatarAddress = markers.imageHost + textcut::before(texts.A1.view(), QStringView(&Q, 1)).toString();
 
     // A page without the script has no audio address; the previous page's
     // must not pass for this work's.
-    if (const std::optional<QStringView> rest = textcut::after(page, u"(function(){var a=\"")) {
+    if (const std::optional<QStringView> rest = afterInPage(kAudioScriptMarker)) {
         texts.M1 = whole.sub(*rest);
         facts.audioAddress = audioAddressIn(*rest);
     }
 
-    facts.hasVideo = !markers.videoPlayerPrefix.isEmpty() && page.contains(markers.videoPlayerPrefix);
+    const std::optional<QStringView> v1 =
+        markers.videoPlayerPrefix.isEmpty() ? std::nullopt : afterInPage(markers.videoPlayerPrefix);
+    facts.hasVideo = v1.has_value();
     if (facts.hasVideo) {
-        const QStringView v1 = *textcut::after(page, markers.videoPlayerPrefix);
         facts.videoAddress =
             markers.videoPlayerPrefix +
-            textcut::before(v1, QStringView(&Q, 1)).toString().replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+            textcut::before(*v1, QStringView(&Q, 1)).toString().replace(QStringLiteral("&amp;"), QStringLiteral("&"));
     }
 
     letGoOfEarlierPages(texts, whole);

@@ -1,9 +1,14 @@
 #pragma once
 
+#include "page/pageslice.h"
+
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <array>
+
+class FirstMarkers;
 
 // Cutting a song page into the work's facts. The cut keeps one working text per
 // step between pages: a step whose marker is missing leaves its working text as
@@ -24,30 +29,7 @@ inline constexpr int kCounterCount = 4;
 // The class names of the counters' spans, in Counter order.
 const std::array<QString, kCounterCount> &counterClasses();
 
-// A stretch of a page that shares the page's text rather than copying it: the
-// page stays alive, unchanged, for as long as a stretch refers into it.
-class PageSlice final
-{
-public:
-    PageSlice() = default;
-    explicit PageSlice(const QString &page)
-        : m_page(page)
-        , m_length(page.size())
-    {}
-
-    QStringView view() const { return QStringView(m_page).mid(m_from, m_length); }
-    // The stretch `part` of the same page; `part` must lie inside view().
-    PageSlice sub(QStringView part) const;
-    bool sharesPageWith(const PageSlice &other) const { return m_page.constData() == other.m_page.constData(); }
-    // Keeps the first `length` characters only, in a text of their own, and so
-    // lets go of the page.
-    void keepOnlyFirst(qsizetype length);
-
-private:
-    QString m_page;
-    qsizetype m_from = 0;
-    qsizetype m_length = 0;
-};
+using ::PageSlice;
 
 // One working text per cutting step; all start empty. They refer into the page
 // they were cut from; one kept from an earlier page (its marker missing from
@@ -78,8 +60,12 @@ struct Facts final
     QString videoAddress; // empty unless hasVideo
 };
 
-// Cuts `page` (non-empty) with `texts` carried over from the previous page.
-Facts cut(const QString &page, const Markers &markers, WorkingTexts &texts);
+// The markers cut() looks for in the whole page.
+QStringList markersSought(const Markers &markers);
+
+// Cuts `page` (non-empty) with `texts` carried over from the previous page;
+// `found`, when given, is where the markers sought were seen as it arrived.
+Facts cut(const QString &page, const Markers &markers, WorkingTexts &texts, const FirstMarkers *found = nullptr);
 
 // The work id read from an audio address: the file name (the seventh "/"
 // field) up to its first dot. When the address has fewer fields the previous

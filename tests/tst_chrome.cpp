@@ -3,6 +3,7 @@
 #include "site/httpserver.h"
 #include "support/fakes.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QHeaderView>
 #include <QProgressBar>
@@ -57,6 +58,8 @@ private slots:
     void paintedFramePixels();
     void releaseDecides_data();
     void releaseDecides();
+    void screenReaderPressesTitleButtons_data();
+    void screenReaderPressesTitleButtons();
     void pressShowsPressedCell_data();
     void pressShowsPressedCell();
     void moveShowsHoverCell_data();
@@ -281,6 +284,40 @@ void TestChrome::releaseDecides()
     QCOMPARE(m_fakes.mci->commands,
              outcome == Outcome::Ended ? QStringList{QStringLiteral("close all")} : QStringList{});
     QCOMPARE(window->isVisible(), outcome != Outcome::Ended);
+}
+
+void TestChrome::screenReaderPressesTitleButtons_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<Outcome>("outcome");
+    QTest::newRow("minimise") << "最小化" << Outcome::Minimised;
+    QTest::newRow("close") << "关闭程序" << Outcome::Ended;
+}
+
+// The painted buttons are found among the window's accessible children by
+// name, as buttons over their painted places, and pressed as a reader does.
+void TestChrome::screenReaderPressesTitleButtons()
+{
+    QFETCH(QString, name);
+    QFETCH(Outcome, outcome);
+    auto window = loadedWindow();
+    m_fakes.mci->commands.clear();
+    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(window.get());
+    QAccessibleInterface *button = nullptr;
+    for (int i = 0; i < face->childCount() && !button; ++i)
+        if (face->child(i)->text(QAccessible::Name) == name)
+            button = face->child(i);
+    QVERIFY(button);
+    QCOMPARE(button->role(), QAccessible::Button);
+    const QPoint origin = window->mapToGlobal(QPoint(0, 0));
+    const QRect painted =
+        outcome == Outcome::Minimised ? QRect(window->width() - 80, 2, 29, 20) : QRect(window->width() - 51, 2, 41, 20);
+    QCOMPARE(button->rect(), painted.translated(origin));
+    button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QTRY_COMPARE(window->isMinimized(), outcome == Outcome::Minimised);
+    QTRY_COMPARE(window->hasEnded(), outcome == Outcome::Ended);
+    QCOMPARE(m_fakes.mci->commands,
+             outcome == Outcome::Ended ? QStringList{QStringLiteral("close all")} : QStringList{});
 }
 
 void TestChrome::pressShowsPressedCell_data()

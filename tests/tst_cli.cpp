@@ -105,8 +105,16 @@ void TestCli::runs_data()
     const QString singer = QStringLiteral("{base}/userPage.php?uid=7");
     QTest::newRow("harvest: csv quotes what needs it")
         << QStringList{"harvest", "--csv", singer} << QByteArray() << works << 0
-        << "序号,音乐ID,音乐名称,音乐地址\r\n1,11,\"Al,pha\"," + service + "11\r\n2,22,\"Be\"\"ta\tx\x1b[2J\"," +
-               service + "22\r\n"
+        << "序号,音乐ID,音乐名称,音乐地址\r\n1,11,\"Al,pha\"," + service + "11\r\n2,22,\"Be\"\"ta\tx[2J\"," + service +
+               "22\r\n"
+        << "";
+    QTest::newRow("harvest: csv keeps formulas as text")
+        << QStringList{"harvest", "--csv", singer} << QByteArray()
+        << QByteArray("<li data-id=\"11\">=cmd|' /C calc'!A0</li><li data-id=\"22\">\x01+1</li>"
+                      "<li data-id=\"33\">-2</li><li data-id=\"44\">@SUM(A1)</li><li data-id=\"55\">")
+        << 0
+        << "序号,音乐ID,音乐名称,音乐地址\r\n1,11,'=cmd|' /C calc'!A0," + service + "11\r\n2,22,'+1," + service +
+               "22\r\n3,33,'-2," + service + "33\r\n4,44,'@SUM(A1)," + service + "44\r\n"
         << "";
     QTest::newRow("harvest: text keeps a row to a line")
         << QStringList{"harvest", singer} << QByteArray() << works << 0
@@ -140,9 +148,8 @@ void TestCli::runs_data()
     QTest::newRow("sync: a rate that is no rate")
         << QStringList{"sync", "--limit-rate", "fast"} << QByteArray() << QByteArray() << 2 << ""
         << "--limit-rate needs a rate such as 500K or 2M";
-    QTest::newRow("sync: more at once than a site should bear")
-        << QStringList{"sync", "-j", "33"} << QByteArray() << QByteArray() << 2 << ""
-        << "-j needs a number from 1 to 32";
+    QTest::newRow("sync: nothing at once") << QStringList{"sync", "-j", "0"} << QByteArray() << QByteArray() << 2 << ""
+                                           << "-j needs a number of 1 or more";
     QTest::newRow("download: a pause below zero")
         << QStringList{"download", "--sleep-requests", "-1", "{base}/s/5200109"} << QByteArray() << QByteArray() << 2
         << ""

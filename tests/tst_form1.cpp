@@ -4,6 +4,7 @@
 #include "app/qtchinese.h"
 #include "site/httpserver.h"
 #include "support/fakes.h"
+#include "support/faults.h"
 
 #include <QAccessible>
 #include <QHeaderView>
@@ -56,6 +57,10 @@ private slots:
     void versionFileDecides();
     void currentVersionUnlocksInOrder();
     void unreachableUpdateServerWarns();
+    void updateCheckRetriesInTheBackground_data();
+    void updateCheckRetriesInTheBackground();
+    void programReadsTheSiteFromItsEnvironment_data();
+    void programReadsTheSiteFromItsEnvironment();
     void startsWithoutSkinFile();
     void skinFileStylesTheWindow_data();
     void skinFileStylesTheWindow();
@@ -372,6 +377,96 @@ void TestForm1::unreachableUpdateServerWarns()
     QVERIFY(window->isVisible());
 }
 
+void TestForm1::updateCheckRetriesInTheBackground_data()
+{
+    QTest::addColumn<QByteArray>("file"); // what the server serves once it is up; empty: errors only
+    QTest::addColumn<QString>("outcome");
+    QTest::newRow("comes back current") << QByteArray("kw:V3.3|") << "unlock";
+    QTest::newRow("comes back with a newer version") << QByteArray("kw:V3.4|") << "end";
+    QTest::newRow("comes back failing") << QByteArray() << "locked";
+}
+
+// The server is down at start and comes up on the same port later.
+void TestForm1::updateCheckRetriesInTheBackground()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, outcome);
+    const QString base = refusedBase();
+    AppConfig config = testConfig(m_server->base(), m_folder->path());
+    config.updateBase = base;
+    config.updateRetryFirstMs = 20;
+    config.updateRetryLongestMs = 80;
+    Form1 window(config, m_fakes.make());
+    EnableOrder order;
+    for (QWidget *w : {static_cast<QWidget *>(window.Text1), static_cast<QWidget *>(window.Text2),
+                       static_cast<QWidget *>(window.Command10), static_cast<QWidget *>(window.Command12)})
+        order.watch(w);
+    QSignalSpy ended(&window, &Form1::programEnded);
+    window.load();
+    QCOMPARE(m_fakes.messageBox->shown.size(), 1);
+    QVERIFY(!window.Text1->isEnabled());
+
+    LoopbackServer later;
+    QVERIFY(later.start(QUrl(base).port()));
+    later.setHandler([file](const HttpRequest &) {
+        return file.isEmpty() ? HttpResponse::text(500, "down") : HttpResponse::text(200, file);
+    });
+    if (outcome == QLatin1String("unlock")) {
+        QTRY_COMPARE(window.status(), kWelcome);
+        QCOMPARE(order.order, QStringList({"Command10", "Command12", "Text1", "Text2"}));
+        QCOMPARE(m_fakes.messageBox->shown.size(), 1);
+    } else if (outcome == QLatin1String("end")) {
+        QTRY_COMPARE(ended.count(), 1);
+        QCOMPARE(m_fakes.messageBox->shown.size(), 2);
+        QVERIFY(m_fakes.messageBox->shown[1].text.startsWith(QStringLiteral("发现最新版本![V3.4]")));
+        QCOMPARE(m_fakes.launcher->addresses, QStringList{window.config().forumUrl});
+    } else {
+        QTRY_VERIFY(later.requestCount() >= 3);
+        QCOMPARE(m_fakes.messageBox->shown.size(), 1);
+        QCOMPARE(window.status(), kChecking);
+        QVERIFY(order.order.isEmpty());
+    }
+    // Once read, the file is not asked for again.
+    const int requests = later.requestCount();
+    if (outcome != QLatin1String("locked")) {
+        QTest::qWait(200);
+        QCOMPARE(later.requestCount(), requests);
+    }
+}
+
+void TestForm1::programReadsTheSiteFromItsEnvironment_data()
+{
+    // {a} and {b} stand for two loopback sites; the version file is read from {a}.
+    QTest::addColumn<QStringList>("environment");
+    QTest::newRow("site base") << QStringList{"CANTORA_SITE_BASE={a}/"};
+    QTest::newRow("update server apart from the site")
+        << QStringList{"CANTORA_SITE_BASE={b}", "CANTORA_UPDATE_BASE= {a}/ "};
+    QTest::newRow("blank site base leaves the update server given")
+        << QStringList{"CANTORA_SITE_BASE= ", "CANTORA_UPDATE_BASE={a}"};
+}
+
+// The program as a user starts it, aimed by its environment alone.
+void TestForm1::programReadsTheSiteFromItsEnvironment()
+{
+    QFETCH(QStringList, environment);
+    LoopbackServer other;
+    QVERIFY(other.start());
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    for (QString setting : environment) {
+        setting.replace(QLatin1String("{a}"), m_server->base()).replace(QLatin1String("{b}"), other.base());
+        variables.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
+    }
+    QProcess program;
+    program.setProcessEnvironment(variables);
+    program.start(QStringLiteral(CANTORA_HELPER_BINARY), QStringList{});
+    QVERIFY(program.waitForStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(m_server->requestCount(), 1, 15000);
+    program.kill();
+    program.waitForFinished();
+    QCOMPARE(m_server->requests().first().path, QStringLiteral("/version/main.txt"));
+    QCOMPARE(other.requestCount(), 0);
+}
+
 void TestForm1::startsWithoutSkinFile()
 {
     auto window = makeWindow();
@@ -530,8 +625,11 @@ void TestForm1::keyboardReachesTheActions()
     QTRY_COMPARE(window->status(), kWelcome);
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
 
-    // Enter in the song-page box looks it up; Tab goes on to the round button.
+    // Enter in the song-page box looks it up; Tab goes on to the round button,
+    // which a mouse click presses without taking the focus.
     window->Text1->setFocus();
+    QTest::mouseClick(window->aicAlphaImage3, Qt::LeftButton);
+    QCOMPARE(QApplication::focusWidget(), window->Text1);
     QTest::keyClick(window->Text1, Qt::Key_Return);
     QCOMPARE(window->status(), QStringLiteral("请输入Cantora网页地址 "));
     for (int tab = 0; tab < 2; ++tab)

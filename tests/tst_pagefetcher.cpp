@@ -93,6 +93,16 @@ void TestPageFetcher::decodesByCharset_data()
     const QByteArray farDown = QByteArray(4096, ' ') + meta + song.toUtf8();
     QTest::newRow("meta beyond the head is not read")
         << QByteArray("text/html") << farDown << QString::fromUtf8(farDown);
+
+    // Broken bytes come out as a decode of the whole body gives them, wherever
+    // the pieces it arrives in are cut.
+    const QByteArray broken = "a\xE4\xE4 b\xB8\x80\xF0 " + song.toUtf8() + "\xEF\xBB\xBF\xE6\x9C";
+    QTest::newRow("broken utf-8, no charset") << QByteArray() << broken << QString::fromUtf8(broken);
+    QTest::newRow("broken utf-8 named") << QByteArray("text/html; charset=utf-8") << broken
+                                        << QString(QStringDecoder("UTF-8").decode(broken));
+    const QByteArray brokenGbk = gbkBytes + "\x81 \xFE" + gbkBytes + "\x81\x30";
+    QTest::newRow("broken gbk") << QByteArray("text/html; charset=gbk") << brokenGbk
+                                << QString(QStringDecoder("GB18030").decode(brokenGbk));
 }
 
 void TestPageFetcher::decodesByCharset()
@@ -100,11 +110,26 @@ void TestPageFetcher::decodesByCharset()
     QFETCH(QByteArray, contentType);
     QFETCH(QByteArray, body);
     QFETCH(QString, expected);
-    m_server->setHandler([=](const HttpRequest &) { return HttpResponse::text(200, body, contentType); });
+    m_server->setHandler([=](const HttpRequest &) {
+        HttpResponse response = HttpResponse::text(200, body, contentType);
+        response.trickleBytes = std::max<int>(3, int(body.size() / 40));
+        response.trickleMs = 1;
+        return response;
+    });
     PageFetcher fetcher;
-    const FetchResult result = fetcher.GetBody(m_server->base() + "/s/1");
+    QString watched;
+    const FetchResult result = fetcher.GetBody(m_server->base() + "/s/1", [&](const QString &text, qsizetype from) {
+        QCOMPARE(from, watched.size());
+        watched += text.mid(from);
+    });
     QVERIFY(result.arrived());
     QCOMPARE(result.text, expected);
+    QCOMPARE(watched, expected);
+
+    BodyDecoder bytewise(contentType);
+    for (const char byte : body)
+        bytewise.append(QByteArrayView(&byte, 1));
+    QCOMPARE(bytewise.finish(), expected);
 }
 
 void TestPageFetcher::emptyBodyIsEmptyText()

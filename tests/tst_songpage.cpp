@@ -2,6 +2,7 @@
 #include "app/downloadpanel.h"
 #include "app/form1.h"
 #include "app/songpanel.h"
+#include "page/firstmarkers.h"
 #include "page/pagefetcher.h"
 #include "page/pictureloader.h"
 #include "page/songparser.h"
@@ -167,14 +168,25 @@ void TestSongPage::cutsTheFacts_data()
 void TestSongPage::cutsTheFacts()
 {
     QFETCH(QString, text);
-    songpage::WorkingTexts texts;
-    const songpage::Facts facts = songpage::cut(text, kMarkers, texts);
-    QTEST(facts.title, "title");
-    QTEST(facts.singerName, "singer");
-    QTEST(facts.counters[0], "plays");
-    QTEST(facts.audioAddress, "audio");
-    QTEST(facts.videoAddress, "video");
-    QCOMPARE(facts.hasVideo, !facts.videoAddress.isEmpty());
+    // Alike whether the markers were looked for in the page or while it arrived.
+    for (const bool whileArriving : {false, true}) {
+        FirstMarkers found(songpage::markersSought(kMarkers));
+        QString arrived;
+        for (qsizetype at = 0; whileArriving && at < text.size(); at += 3) {
+            const qsizetype from = arrived.size();
+            arrived += QStringView(text).mid(at, 3);
+            found.feed(arrived, from);
+        }
+        songpage::WorkingTexts texts;
+        const songpage::Facts facts =
+            whileArriving ? songpage::cut(arrived, kMarkers, texts, &found) : songpage::cut(text, kMarkers, texts);
+        QTEST(facts.title, "title");
+        QTEST(facts.singerName, "singer");
+        QTEST(facts.counters[0], "plays");
+        QTEST(facts.audioAddress, "audio");
+        QTEST(facts.videoAddress, "video");
+        QCOMPARE(facts.hasVideo, !facts.videoAddress.isEmpty());
+    }
 }
 
 void TestSongPage::missingMarkersShowThePreviousPage()

@@ -1,3 +1,5 @@
+#include "config/appconfig.h"
+#include "update/retryschedule.h"
 #include "update/updatecheck.h"
 
 #include <QtTest>
@@ -11,6 +13,8 @@ private slots:
     void judge_data();
     void judge();
     void announcementHasThreeLines();
+    void retriesWaitLongerUpToTheLongest_data();
+    void retriesWaitLongerUpToTheLongest();
 };
 
 void TestUpdateCheck::judge_data()
@@ -48,6 +52,32 @@ void TestUpdateCheck::announcementHasThreeLines()
     QCOMPARE(update::announcement(QStringLiteral("V3.4")),
              QStringLiteral("发现最新版本![V3.4]\r\n \r\n确定后自动打开官方论坛!"));
     QCOMPARE(update::announcement(QString()), QStringLiteral("发现最新版本![]\r\n \r\n确定后自动打开官方论坛!"));
+}
+
+void TestUpdateCheck::retriesWaitLongerUpToTheLongest_data()
+{
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("longest");
+    QTest::addColumn<QList<int>>("waits");
+    const AppConfig shipped;
+    QTest::newRow("as shipped: within 30 s, then at most every 10 min")
+        << shipped.updateRetryFirstMs << shipped.updateRetryLongestMs
+        << QList<int>{20000, 40000, 80000, 160000, 320000, 600000, 600000};
+    QTest::newRow("first longer than the longest") << 900 << 500 << QList<int>{500, 500};
+    QTest::newRow("no overflow near the end of int")
+        << 0x50000000 << 0x7fffffff << QList<int>{0x50000000, 0x7fffffff, 0x7fffffff};
+}
+
+void TestUpdateCheck::retriesWaitLongerUpToTheLongest()
+{
+    QFETCH(int, first);
+    QFETCH(int, longest);
+    QFETCH(QList<int>, waits);
+    update::RetrySchedule schedule(first, longest);
+    QList<int> got;
+    for (qsizetype i = 0; i < waits.size(); ++i)
+        got << schedule.nextWaitMs();
+    QCOMPARE(got, waits);
 }
 
 QTEST_APPLESS_MAIN(TestUpdateCheck)

@@ -54,6 +54,8 @@ private slots:
     void viewerControlsSitAtTheirPlaces_data();
     void viewerControlsSitAtTheirPlaces();
     void openButtonHandsThePageToTheBrowser();
+    void viewerNamesWhereThePageIs_data();
+    void viewerNamesWhereThePageIs();
     void closedViewerIsLoadedAfresh();
     void replicaSitePlaysTheLookedUpWork();
 
@@ -237,6 +239,9 @@ void TestVideo::viewerIsAFixedModalDialog()
     QVERIFY((whole.center() - shown->screen()->availableGeometry().center()).manhattanLength() <= 1);
     QTest::keyClick(shown, Qt::Key_Escape);
     QVERIFY(shown->isVisible());
+    // A screen reader tells the two fields apart.
+    QCOMPARE(shown->Text1->accessibleName(), QStringLiteral("视频地址"));
+    QCOMPARE(shown->Text2->accessibleName(), QStringLiteral("HTML调用代码"));
     // The viewer does not open the page by itself.
     QVERIFY(m_fakes.launcher->files.isEmpty());
     QVERIFY(m_fakes.launcher->addresses.isEmpty());
@@ -273,7 +278,8 @@ void TestVideo::viewerControlsSitAtTheirPlaces()
     QFETCH(QRect, box);
     QFETCH(QString, caption);
     FakeLauncher launcher;
-    Form2 form(launcher, pagePath(), nullptr);
+    FakeMessageBox boxes;
+    Form2 form(launcher, boxes, FilePlaces::forProgramFolder(m_folder->path()), nullptr);
     auto *control = form.findChild<QWidget *>(name);
     QVERIFY(control);
     QCOMPARE(control->parentWidget()->objectName(), parent);
@@ -299,11 +305,58 @@ void TestVideo::openButtonHandsThePageToTheBrowser()
     viewer(*window)->Command1->click();
     QCOMPARE(m_fakes.launcher->files, QStringList{pagePath()});
     QVERIFY(m_fakes.launcher->addresses.isEmpty());
-    // A launcher that starts nothing changes nothing here either.
+    QVERIFY(m_fakes.messageBox->shown.isEmpty());
+    // A launcher that starts nothing is said so: no browser, or no page any more.
     m_fakes.launcher->succeed = false;
     viewer(*window)->Command1->click();
-    QCOMPARE(m_fakes.launcher->files.size(), 2);
+    QVERIFY(QFile::remove(pagePath()));
+    viewer(*window)->Command1->click();
+    QCOMPARE(m_fakes.launcher->files.size(), 3);
     QVERIFY(viewer(*window)->isVisible());
+    QCOMPARE(m_fakes.messageBox->shown.size(), 2);
+    QVERIFY(m_fakes.messageBox->shown[0].text.contains(QStringLiteral("网页浏览器")));
+    QVERIFY(m_fakes.messageBox->shown[1].text.contains(QStringLiteral("已不存在")));
+}
+
+void TestVideo::viewerNamesWhereThePageIs_data()
+{
+    QTest::addColumn<QString>("folder"); // an installed copy's page folder; empty: a portable copy
+    QTest::addColumn<QString>("shown");  // the note's second line, as far as it shows
+    QTest::newRow("portable") << QString() << QString();
+    QTest::newRow("installed") << "/home/user/.cache/cantora-helper"
+                               << "/home/user/.cache/cantora-helper";
+    QTest::newRow("installed, long path") << "/home/" + QString(200, QLatin1Char('x')) + "/.cache/cantora-helper"
+                                          << "…";
+}
+
+void TestVideo::viewerNamesWhereThePageIs()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, shown);
+    FilePlaces places = FilePlaces::forProgramFolder(m_folder->path());
+    if (!folder.isEmpty()) {
+        places.portable = false;
+        places.videoPageFolder = folder;
+    }
+    FakeLauncher launcher;
+    FakeMessageBox boxes;
+    Form2 form(launcher, boxes, places, nullptr);
+    const QString caption = form.Label3->caption();
+    if (folder.isEmpty()) {
+        QCOMPARE(caption, QStringLiteral("已在当前文件夹下生成名为“video.htm”"));
+        return;
+    }
+    QVERIFY2(!caption.contains(QStringLiteral("当前文件夹")), qPrintable(caption));
+    QVERIFY2(caption.section(QLatin1Char('\n'), 1).contains(shown), qPrintable(caption));
+    QCOMPARE(form.Label3->toolTip(), folder);
+    // The whole note stays inside its frame, clear of the open button, each
+    // line as wide as the label at most.
+    QVERIFY(form.Frame2->contentsRect().contains(form.Label3->geometry()));
+    QVERIFY(!form.Label3->geometry().intersects(form.Command1->geometry()));
+    const QStringList lines = form.Label3->text().split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 2);
+    for (const QString &line : lines)
+        QVERIFY2(form.Label3->fontMetrics().horizontalAdvance(line) <= form.Label3->width(), qPrintable(line));
 }
 
 void TestVideo::closedViewerIsLoadedAfresh()

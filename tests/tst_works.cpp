@@ -60,6 +60,7 @@ private slots:
     void listClearedDuringLookUpKeepsWorkId();
     void exportWritesTheListFromTheMenu_data();
     void exportWritesTheListFromTheMenu();
+    void batchFromTheMenuDownloadsEveryRow_data();
     void batchFromTheMenuDownloadsEveryRow();
     void followAndSyncFromTheMenu();
 
@@ -519,7 +520,9 @@ void TestWorks::exportWritesTheListFromTheMenu()
     QVERIFY(entry != entries.cend());
     (*entry)->trigger();
 
-    QCOMPARE(m_fakes.saveDialog->proposed, QStringList{m_folder->filePath(QStringLiteral("作品列表.csv"))});
+    // Proposed where the download panel saves, never the program folder itself.
+    QCOMPARE(m_fakes.saveDialog->proposed,
+             QStringList{QDir(window->places().downloadFolder).filePath(QStringLiteral("作品列表.csv"))});
     QFile file(path);
     QCOMPARE(file.open(QIODevice::ReadOnly), written);
     const QString service = m_server->base() + kServicePath + QStringLiteral("?wid=");
@@ -533,25 +536,51 @@ void TestWorks::exportWritesTheListFromTheMenu()
         QVERIFY(m_fakes.messageBox->shown[0].text.startsWith(QStringLiteral("列表导出失败")));
 }
 
+void TestWorks::batchFromTheMenuDownloadsEveryRow_data()
+{
+    QTest::addColumn<QStringList>("titles"); // of works 11 and 22
+    QTest::addColumn<bool>("secondHasAudio");
+    QTest::addColumn<bool>("closeMidway"); // the window closes while 11's MP3 trickles in
+    QTest::addColumn<QString>("summary");
+    QTest::addColumn<int>("files"); // MP3 files in the download folder
+
+    QTest::newRow("one reported") << QStringList{"作品11", "作品22"} << false << false
+                                  << "批量下载完成: 1 个成功, 1 个失败, 0 个跳过" << 1;
+    QTest::newRow("same title twice") << QStringList{"同名歌", "同名歌"} << true << false
+                                      << "批量下载完成: 2 个成功, 0 个失败, 0 个跳过" << 2;
+    QTest::newRow("closed midway") << QStringList{"作品11", "作品22"} << true << true << QString() << 0;
+}
+
 // "下载全部作品": every row is looked up through its service address and its
-// MP3 lands in the download folder; one work without its MP3 is reported.
+// MP3 lands in a file of its own in the download folder; closing the window
+// stops the batch.
 void TestWorks::batchFromTheMenuDownloadsEveryRow()
 {
+    QFETCH(QStringList, titles);
+    QFETCH(bool, secondHasAudio);
+    QFETCH(bool, closeMidway);
+    QFETCH(QString, summary);
+    QFETCH(int, files);
     auto window = unlockedWindow();
     harvest(*window, kThreeWorks);
     const QString base = m_server->base();
     QHash<QByteArray, HttpResponse> pages;
     pages.insert("/userPage.php?uid=7", HttpResponse::text(200, kThreeWorks, "text/html; charset=utf-8"));
-    for (const QString &id : {QStringLiteral("11"), QStringLiteral("22")}) {
+    for (const int i : {0, 1}) {
+        const QString id = QString::number(11 * (i + 1));
         SongPage song;
-        song.title = QStringLiteral("作品") + id;
+        song.title = titles[i];
         song.audioPath = QStringLiteral("/userdata/userwork/a%1/%1.mp3").arg(id);
         pages.insert((kServicePath + QStringLiteral("?wid=") + id).toUtf8(),
                      HttpResponse::text(200, (base + QStringLiteral("/s/") + id).toUtf8(), "text/plain"));
         pages.insert(("/s/" + id).toUtf8(), HttpResponse::text(200, song.html(base), "text/html; charset=utf-8"));
-        if (id == QLatin1String("11"))
-            pages.insert(song.audioPath.toUtf8(),
-                         HttpResponse::text(200, replicaFile(QStringLiteral("audio/5200109.mp3")), "audio/mpeg"));
+        HttpResponse audio = HttpResponse::text(
+            200, replicaFile(i == 0 ? QStringLiteral("audio/5200109.mp3") : QStringLiteral("audio/5201109.mp3")),
+            "audio/mpeg");
+        audio.trickleBytes = closeMidway ? 100 : 0;
+        audio.trickleMs = closeMidway ? 1000 : 0;
+        if (i == 0 || secondHasAudio)
+            pages.insert(song.audioPath.toUtf8(), audio);
     }
     serve(pages);
 
@@ -561,12 +590,34 @@ void TestWorks::batchFromTheMenuDownloadsEveryRow()
     });
     QVERIFY(entry != entries.cend());
     (*entry)->trigger();
-    QTRY_COMPARE_WITH_TIMEOUT(window->status(), QStringLiteral("批量下载完成: 1 个成功, 1 个失败, 0 个跳过"), 10000);
     const QDir folder(window->places().downloadFolder);
-    QVERIFY(folder.exists(QStringLiteral("作品11 - 林小夏.mp3")));
-    QVERIFY(!folder.exists(QStringLiteral("作品22 - 林小夏.mp3")));
-    QCOMPARE(m_fakes.messageBox->shown.size(), 1);
-    QVERIFY(m_fakes.messageBox->shown[0].text.contains(QStringLiteral("作品22")));
+    if (closeMidway) {
+        const auto asked = [this] {
+            const QList<HttpRequest> requests = m_server->requests();
+            return std::any_of(requests.cbegin(), requests.cend(),
+                               [](const HttpRequest &r) { return r.path.endsWith(QLatin1String(".mp3")); });
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(asked(), 10000);
+        window->close();
+        window.reset(); // the batch's transfers end with it, their clients after them
+        return;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(window->status(), summary, 10000);
+    // As many files as the summary says, each holding its own work.
+    const QStringList saved = folder.entryList({QStringLiteral("*.mp3")}, QDir::Files);
+    QCOMPARE(saved.size(), files);
+    QSet<QByteArray> contents;
+    for (const QString &name : saved) {
+        QFile file(folder.filePath(name));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        contents << file.readAll();
+    }
+    QCOMPARE(contents.size(), files);
+    if (!secondHasAudio) {
+        QVERIFY(folder.exists(QStringLiteral("作品11 - 林小夏.mp3")));
+        QCOMPARE(m_fakes.messageBox->shown.size(), 1);
+        QVERIFY(m_fakes.messageBox->shown[0].text.contains(QStringLiteral("作品22")));
+    }
 }
 
 // 关注此歌手 / 取消关注 on the singer in Text2, and 同步关注的歌手 over the

@@ -30,6 +30,26 @@ HarvestSlots slotsWith(const QString &page, const QString &oldPiece = {}, const 
     return slot;
 }
 
+// The list filler with the page work done while the page arrived: slot 0 is
+// fed to the scan in pieces of up to `piece` characters, into a text that
+// grows (and moves) as a download's does.
+std::vector<WorkRow> fillWhileArriving(HarvestSlots &slot, qint16 count, int piece, qint16 *scanned = nullptr)
+{
+    const QString page = slot[0];
+    works::PageScan scan;
+    QString arrived;
+    for (qsizetype at = 0; at < page.size(); at += piece) {
+        const qsizetype from = arrived.size();
+        arrived += QStringView(page).mid(at, piece);
+        scan.feed(arrived, from);
+    }
+    slot[0] = arrived;
+    scan.finish(arrived);
+    if (scanned)
+        *scanned = scan.markerCount();
+    return works::fillRows(slot, count, scan);
+}
+
 // Pages built from the pieces the filler reacts to, in any order: markers
 // with and without their quote, ids from a small pool (so they repeat), ids
 // closed by ">" or by another attribute, stray quotes, brackets and letters.
@@ -111,6 +131,23 @@ void TestWorksFill::markerCountStopsAtItsLargestValue()
     const std::vector<WorkRow> rows = works::fillRows(slot, works::countMarkers(page));
     QCOMPARE(int(rows.size()), 32766);
     QCOMPARE(rows.back().number, 32766);
+
+    // Past the rows' markers, later full markers still end a row's text or
+    // give an id without one of its own its title, read while arriving too.
+    QString big;
+    for (int i = 0; i < 40000; ++i) {
+        const int id = i < 32766 ? i % 20000 : i % 37;
+        const QString entry =
+            i % 5000 == 7 ? QStringLiteral("<i data-id=\"%1\" x=%2>") : QStringLiteral("<i data-id=\"%1\">t%2</i>");
+        big += entry.arg(id).arg(i);
+    }
+    HarvestSlots direct = slotsWith(big);
+    HarvestSlots streamed = slotsWith(big);
+    qint16 scanned = 0;
+    const QStringList expected = flatten(works::fillRows(direct, works::countMarkers(big)));
+    QCOMPARE(flatten(fillWhileArriving(streamed, works::countMarkers(big), 65537, &scanned)), expected);
+    QCOMPARE(scanned, qint16(32767));
+    QVERIFY(streamed == direct);
 }
 
 void TestWorksFill::rowsAndSlots_data()
@@ -240,9 +277,17 @@ void TestWorksFill::fastFillerMatchesTheLiteralOneOnGeneratedPages()
         // Now and then fewer rows than markers, as on a page past the count's largest value.
         if (random.bounded(4) == 0)
             count = qint16(random.bounded(count + 1));
+        HarvestSlots streamed = fast;
         const QStringList expected = flatten(literal::fillRows(reference, count));
         const QStringList got = flatten(works::fillRows(fast, count));
         QVERIFY2(got == expected, qPrintable(QStringLiteral("page: ") + fast[0]));
+        // Every fourth round also as read while the page arrived.
+        qint16 scanned = 0;
+        if (round % 4 == 0) {
+            QCOMPARE(flatten(fillWhileArriving(streamed, count, 1 + random.bounded(12), &scanned)), expected);
+            QCOMPARE(scanned, literal::countMarkers(reference[0]));
+            QVERIFY(streamed == reference);
+        }
         for (int i = 0; i < works::kSlotCount; ++i)
             QVERIFY2(fast[i] == reference[i], qPrintable(QStringLiteral("slot %1 of page: %2").arg(i).arg(fast[0])));
     }

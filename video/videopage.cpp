@@ -1,6 +1,7 @@
 #include "video/videopage.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace video {
@@ -27,6 +28,13 @@ bool writePage(const QString &path, const QString &line)
         return false;
     }
     return page.commit();
+}
+
+QString openFailedText(const QString &path)
+{
+    if (!QFileInfo::exists(path))
+        return QStringLiteral("视频页面“video.htm”已不存在,请重新点击“获取MV”..");
+    return QStringLiteral("没有找到可以打开“video.htm”的网页浏览器,请先安装一个网页浏览器..");
 }
 
 } // namespace video

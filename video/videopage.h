@@ -17,4 +17,8 @@ QString pagePath(const QString &folder);
 // is replaced whole or not at all: false leaves any earlier page as it was.
 bool writePage(const QString &path, const QString &line);
 
+// What the viewer says when the page at `path` could not be handed to a web
+// browser: the page is gone, or no browser is there to open it.
+QString openFailedText(const QString &path);
+
 } // namespace video

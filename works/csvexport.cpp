@@ -6,9 +6,27 @@ namespace works {
 
 namespace {
 
-void appendField(QString &out, const QString &field)
+// What a spreadsheet would run instead of show: a cell that starts like a
+// formula is kept as text by a leading apostrophe, and control characters
+// (other than tab) that a terminal or a parser might act on are dropped.
+QString disarmed(const QString &raw)
 {
-    static const QString kNeedsQuotes = QStringLiteral(",\"\r\n");
+    QString field;
+    field.reserve(raw.size() + 1);
+    for (const QChar c : raw) {
+        if (c.unicode() >= 0x20 || c == QLatin1Char('\t'))
+            field += c;
+    }
+    static const QString kFormulaStarts = QStringLiteral("=+-@\t");
+    if (!field.isEmpty() && kFormulaStarts.contains(field.front()))
+        field.prepend(QLatin1Char('\''));
+    return field;
+}
+
+void appendField(QString &out, const QString &raw)
+{
+    static const QString kNeedsQuotes = QStringLiteral(",\"");
+    const QString field = disarmed(raw);
     if (std::none_of(field.cbegin(), field.cend(), [](QChar c) { return kNeedsQuotes.contains(c); })) {
         out += field;
         return;

@@ -12,8 +12,10 @@ namespace works {
 QStringList exportColumns();
 
 // `records` under `header` as RFC 4180 text in UTF-8 (no byte-order mark):
-// CRLF after every row, a field quoted when it holds a comma, a double quote,
-// CR or LF, its quotes doubled.
+// CRLF after every row, a field quoted when it holds a comma or a double
+// quote, its quotes doubled. Control characters other than tab are dropped,
+// and a field that starts with = + - @ or a tab gets a leading ' so that a
+// spreadsheet shows it rather than runs it.
 QByteArray toCsv(const QStringList &header, const QList<QStringList> &records);
 
 // The status line after an export of `count` works, and the notice when the

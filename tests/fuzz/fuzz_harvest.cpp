@@ -1,6 +1,7 @@
 // Singer pages of any shape: the fast list filler must give exactly what the
 // plain one gives (rows and slots), and the marker count must agree, even with
-// slots left over from the page before.
+// slots left over from the page before; so must the filler that read the page
+// while it arrived, in pieces.
 
 #include "literalfill.h"
 #include "works/harvest.h"
@@ -18,22 +19,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     works::HarvestSlots fast{};
     works::HarvestSlots plain{};
+    works::HarvestSlots streamed{};
+    const qsizetype piece = 1 + qsizetype(size % 13);
     for (const QString &page : pages) {
         fast[0] = plain[0] = page;
+        works::PageScan scan;
+        QString arrived;
+        for (qsizetype at = 0; at < page.size(); at += piece) {
+            const qsizetype from = arrived.size();
+            arrived += QStringView(page).mid(at, piece);
+            scan.feed(arrived, from);
+        }
+        streamed[0] = arrived;
+        scan.finish(arrived);
         const qint16 count = works::countMarkers(page);
-        if (count != literal::countMarkers(page))
+        if (count != literal::countMarkers(page) || count != scan.markerCount())
             std::abort();
         // The plain filler is quadratic; keep its share of the run small.
         if (count > 400)
             continue;
         const std::vector<works::WorkRow> fastRows = works::fillRows(fast, count);
         const std::vector<works::WorkRow> plainRows = literal::fillRows(plain, count);
-        if (fastRows.size() != plainRows.size() || fast != plain)
+        const std::vector<works::WorkRow> streamedRows = works::fillRows(streamed, count, scan);
+        if (fastRows.size() != plainRows.size() || streamedRows.size() != plainRows.size() || fast != plain ||
+            streamed != plain)
             std::abort();
         for (size_t i = 0; i < fastRows.size(); ++i) {
-            if (fastRows[i].number != plainRows[i].number || fastRows[i].id != plainRows[i].id ||
-                fastRows[i].title != plainRows[i].title)
-                std::abort();
+            for (const works::WorkRow *row : {&fastRows[i], &streamedRows[i]}) {
+                if (row->number != plainRows[i].number || row->id != plainRows[i].id ||
+                    row->title != plainRows[i].title)
+                    std::abort();
+            }
         }
     }
     return 0;

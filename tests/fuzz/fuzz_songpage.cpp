@@ -1,6 +1,7 @@
 // Song pages of any shape: the cut must never crash, and what it hands on
 // must hold what the window relies on.
 
+#include "page/firstmarkers.h"
 #include "page/songparser.h"
 
 #include <QString>
@@ -22,7 +23,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const QString &page : {first, second}) {
         if (page.isEmpty())
             continue;
+        // The same cut with the markers found while the page arrived, in pieces.
+        songpage::WorkingTexts arrivingTexts = texts;
+        FirstMarkers found(songpage::markersSought(markers));
+        QString arrived;
+        for (qsizetype at = 0; at < page.size(); at += 1 + qsizetype(size % 7)) {
+            const qsizetype from = arrived.size();
+            arrived += QStringView(page).mid(at, 1 + qsizetype(size % 7));
+            found.feed(arrived, from);
+        }
+        const songpage::Facts arriving = songpage::cut(arrived, markers, arrivingTexts, &found);
         const songpage::Facts facts = songpage::cut(page, markers, texts);
+        if (arriving.singerName != facts.singerName || arriving.title != facts.title ||
+            arriving.counters != facts.counters || arriving.audioAddress != facts.audioAddress ||
+            arriving.avatarAddress != facts.avatarAddress || arriving.videoAddress != facts.videoAddress ||
+            arriving.fanCount != facts.fanCount || arriving.description != facts.description)
+            std::abort();
         workId = songpage::workIdFrom(facts.audioAddress, workId);
 
         // The audio address is cut from this page's script, or there is none.
