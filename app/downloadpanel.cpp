@@ -167,6 +167,7 @@ void DownloadPanel::Cdf_entDLFileStatus(int TmpState)
     case S::Incomplete:
     case S::WriteFailed:
     case S::DiskFull:
+    case S::NotAudio:
         setFailureStatus(download::statusText(state), Cdf->lastError());
         // The stages read as "aborted" end with a stop request, as any other would.
         if (state == S::Incomplete || state == S::WriteFailed)

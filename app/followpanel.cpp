@@ -99,8 +99,9 @@ void FollowPanel::syncFollowed()
         setStatus(QStringLiteral("还没有关注的歌手 .."));
         return;
     }
-    works::SyncOptions options;
+    download::BatchOptions options;
     options.folder = m_places.downloadFolder;
+    options.jobs = works::kSyncJobs;
     options.archiveFile = works::defaultArchivePath();
     QDir().mkpath(QFileInfo(options.archiveFile).absolutePath());
     m_sync = new works::FollowSync(m_config, list.singers(), options, this);

@@ -4,6 +4,7 @@
 #include "cli/downloadcommand.h"
 #include "cli/followcommand.h"
 #include "cli/options.h"
+#include "cli/outputoptions.h"
 #include "cli/sitecommands.h"
 #include "cli/stop.h"
 #include "config/runconfig.h"
@@ -16,49 +17,112 @@
 
 namespace {
 
+struct OptionHelp final
+{
+    const char *words;
+    const char *meaning;
+};
+
 struct Subcommand final
 {
     const char *name;
     const char *synopsis;
     const char *summary;
+    QList<OptionHelp> options;
     std::function<int(const QStringList &)> run;
 };
+
+const QList<OptionHelp> &globalOptions()
+{
+    static const QList<OptionHelp> all{
+        {"--site BASE", "work against the site at BASE (scheme and host, e.g. http://127.0.0.1:18733); wins over "
+                        "CANTORA_SITE_BASE"},
+        {"-q, --quiet", "download, sync: no progress and no line per work; failures still show"},
+        {"-v, --verbose", "download, sync: a line for skipped and stopped works too, with sizes and addresses"},
+        {"-h, --help", "this help; after a command, that command's help"},
+        {"-V, --version", "the program's version"},
+    };
+    return all;
+}
+
+// The site's addresses (the window reads the same ones), then the terminal's.
+const QList<OptionHelp> &environment()
+{
+    static const QList<OptionHelp> all = [] {
+        QList<OptionHelp> rows;
+        for (const runconfig::Variable &variable : runconfig::variables())
+            rows << OptionHelp{variable.name, variable.meaning};
+        rows << OptionHelp{"NO_COLOR", "when set and not empty: plain lines on standard error, no colour, nothing "
+                                       "redrawn"}
+             << OptionHelp{"TERM", "\"dumb\": plain lines, as with NO_COLOR"}
+             << OptionHelp{"COLUMNS", "the width of the live lines when the terminal does not tell it"};
+        return rows;
+    }();
+    return all;
+}
+
+// What download and sync take alike.
+const QList<OptionHelp> &batchOptions()
+{
+    static const QList<OptionHelp> all{
+        {"-o DIR", "the folder to save into (default: the Music folder)"},
+        {"--output TEMPLATE",
+         "the file name under DIR, from {title}, {singer} and {id}; \"/\" makes subfolders, "
+         "e.g. {singer}/{title}.mp3 (default: \"{title} - {singer}.mp3\"); the work id is added when that "
+         "name is taken"},
+        {"-j, --jobs N", "transfers at once (at most 32)"},
+        {"--archive FILE", "skip the work ids listed in FILE, and add each one downloaded"},
+        {"--tag", "write ID3v2.4 tags: title, singer, avatar as cover, page address"},
+        {"--retries N", "tries again after a network error, a 5xx answer or a request to wait (default 3)"},
+        {"--limit-rate RATE", "the most bytes per second of the whole run, e.g. 500K or 2M"},
+        {"--sleep-requests SECONDS", "the least time between two page requests; fractions are allowed"},
+    };
+    return all;
+}
 
 const QList<Subcommand> &subcommands()
 {
     static const QList<Subcommand> all{
-        {"check", "check",
-         "Reads the version file: 0 when this version is current, 3 when another is out, 4 when "
-         "the file cannot be read.",
+        {"check",
+         "check",
+         "Reads the version file: 0 when this version is current, 3 when another is out, 4 when the file cannot be "
+         "read.",
+         {},
          cli::runCheck},
-        {"lookup", "lookup [--json] SONG_PAGE_URL...",
+        {"lookup",
+         "lookup [--json] SONG_PAGE_URL...",
          "Prints the facts of each work: singer, fans, description, title, plays, gifts, shares, comments, avatar, "
-         "audio and video address, work id. --json: one JSON object a line.",
+         "audio and video address, work id. An address that fails (of the wrong kind included) is reported on "
+         "standard error and the others are still looked up; the exit status is then 1.",
+         {{"--json", "one JSON object a line instead of labelled lines"}},
          cli::runLookup},
-        {"harvest", "harvest [--json | --csv] SINGER_URL",
-         "Lists the works on a singer's home page: number, id, title, play-address service address. Text with tabs, "
-         "--json (one object a line) or --csv (with a header row).",
+        {"harvest",
+         "harvest [--json | --csv] SINGER_URL",
+         "Lists the works on a singer's home page: number, id, title, play-address service address, as text with "
+         "tabs. An address that is no singer's page is a usage error (exit 2).",
+         {{"--json", "one JSON object a line"}, {"--csv", "RFC 4180 CSV with a header row"}},
          cli::runHarvest},
         {"download",
-         "download [-o DIR] [-j N] [--archive FILE] [--tag] [--retries N] [--limit-rate RATE] [--sleep-requests "
-         "SECONDS] (SONG_PAGE_URL... | --singer SINGER_URL)",
-         "Downloads works to DIR/<title> - <singer>.mp3 (the work id added when that name is taken), N at a time "
-         "(default 4, at most 32), skipping ids in the archive file and resuming .part files. --tag writes ID3v2.4 "
-         "tags. --limit-rate caps the speed of the whole run (500K, 2M); --sleep-requests waits between page "
-         "requests. Ctrl-C stops and keeps the .part files.",
+         "download [-o DIR] [--output TEMPLATE] [-j N] [--archive FILE] [--tag] [--retries N] [--limit-rate RATE] "
+         "[--sleep-requests SECONDS] (SONG_PAGE_URL... | --singer SINGER_URL)",
+         "Downloads works, N at a time (default 4), skipping ids in the archive file and resuming .part files. "
+         "Standard output gets the path of each file saved, one a line; progress, a line per work, failures and the "
+         "summary go to standard error. Ctrl-C stops and keeps the .part files.",
+         batchOptions() + QList<OptionHelp>{{"--singer SINGER_URL", "every work on the singer's home page"}},
          cli::runDownload},
-        {"follow", "follow (add SINGER_URL... | remove SINGER_URL... | list)",
+        {"follow",
+         "follow (add SINGER_URL... | remove SINGER_URL... | list)",
          "Keeps the list of followed singers in $XDG_CONFIG_HOME/cantora-helper/following, one address a line with "
          "the name as a comment. list prints address TAB name; lines that are no singer address are reported and kept.",
+         {},
          cli::runFollow},
         {"sync",
-         "sync [-o DIR] [-j N] [--archive FILE] [--tag] [--notify] [--retries N] [--limit-rate RATE] "
-         "[--sleep-requests SECONDS]",
-         "Downloads the new works of every followed singer to DIR/<singer>/ (default: the Music folder), 2 at a time "
-         "unless -j says otherwise, skipping the ids in the archive (default "
-         "$XDG_DATA_HOME/cantora-helper/archive.txt). "
-         "stdout lists the new files. --notify sends one desktop notification when new works came. Exit 1 when a "
-         "singer or a work failed.",
+         "sync [-o DIR] [--output TEMPLATE] [-j N] [--archive FILE] [--tag] [--retries N] [--limit-rate RATE] "
+         "[--sleep-requests SECONDS] [--notify]",
+         "Downloads the new works of every followed singer to DIR/<singer>/, 2 at a time unless -j says otherwise, "
+         "skipping the ids in the archive (default $XDG_DATA_HOME/cantora-helper/archive.txt). Standard output and "
+         "standard error as for download. Exit 1 when a singer or a work failed.",
+         batchOptions() + QList<OptionHelp>{{"--notify", "one desktop notification when new works came"}},
          cli::runSync},
     };
     return all;
@@ -73,20 +137,81 @@ const Subcommand *findSubcommand(const QString &name)
     return nullptr;
 }
 
+// `text` broken between words into lines of at most kHelpWidth columns:
+// the first goes on after `used` columns, the others are indented by `indent`.
+constexpr int kHelpWidth = 79;
+
+QString wrapped(const QString &text, int indent, int used)
+{
+    QString out;
+    bool first = true;
+    for (const QString &word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!first && used + 1 + word.size() > kHelpWidth) {
+            out += QLatin1Char('\n') + QString(indent, QLatin1Char(' '));
+            used = indent;
+        } else if (!first) {
+            out += QLatin1Char(' ');
+            ++used;
+        }
+        out += word;
+        used += int(word.size());
+        first = false;
+    }
+    return out + QLatin1Char('\n');
+}
+
+// A synopsis wrapped between its parts, never inside "[...]" or "(...)".
+QString synopsisLines(const char *synopsis, int indent, int used)
+{
+    QString text = QLatin1String(synopsis);
+    int depth = 0;
+    for (QChar &c : text) {
+        depth += c == QLatin1Char('[') || c == QLatin1Char('(');
+        depth -= c == QLatin1Char(']') || c == QLatin1Char(')');
+        if (depth > 0 && c == QLatin1Char(' '))
+            c = QChar::Nbsp;
+    }
+    return wrapped(text, indent, used).replace(QChar::Nbsp, QLatin1Char(' '));
+}
+
+QString table(const QList<OptionHelp> &rows)
+{
+    constexpr int kMeaningColumn = 24;
+    QString text;
+    for (const OptionHelp &row : rows) {
+        const QString words = QStringLiteral("  ") + QLatin1String(row.words);
+        // Words that reach the meaning's column get a line of their own.
+        if (words.size() >= kMeaningColumn)
+            text += words + QLatin1Char('\n') + QString(kMeaningColumn - 1, QLatin1Char(' '));
+        else
+            text += words.leftJustified(kMeaningColumn - 1);
+        text += QLatin1Char(' ') + wrapped(QLatin1String(row.meaning), kMeaningColumn, kMeaningColumn);
+    }
+    return text;
+}
+
 QString usage()
 {
-    QString text = QStringLiteral("Usage: cantora-cli [--help] [--version] COMMAND [ARGS...]\n\nCommands:\n");
+    QString text = QStringLiteral("Usage: cantora-cli [--site BASE] [-q | -v] COMMAND [ARGS...]\n"
+                                  "       cantora-cli --help | --version\n\nCommands:\n");
     for (const Subcommand &command : subcommands())
-        text += QStringLiteral("  cantora-cli ") + QLatin1String(command.synopsis) + QLatin1Char('\n');
-    text += QStringLiteral("\n'cantora-cli help COMMAND' describes one command.\n"
-                           "Exit status: 0 ok, 1 some failed, 2 usage error, 3/4 for check.\n");
+        text += QStringLiteral("  cantora-cli ") + synopsisLines(command.synopsis, 16, 14);
+    text += QStringLiteral("\nGlobal options (before or after the command):\n") + table(globalOptions()) +
+            QStringLiteral("\nEnvironment:\n") + table(environment()) + QLatin1Char('\n') +
+            wrapped(QStringLiteral("Exit status: 0 ok; 1 a work, page or address failed, or Ctrl-C stopped the "
+                                   "run; 2 usage error; 3 and 4 for check."),
+                    0, 0) +
+            QStringLiteral("'cantora-cli help COMMAND' describes one command.\n");
     return text;
 }
 
 QString commandHelp(const Subcommand &command)
 {
-    return QStringLiteral("Usage: cantora-cli ") + QLatin1String(command.synopsis) + QStringLiteral("\n\n") +
-           QLatin1String(command.summary) + QLatin1Char('\n');
+    QString text = QStringLiteral("Usage: cantora-cli ") + synopsisLines(command.synopsis, 20, 19) + QLatin1Char('\n') +
+                   wrapped(QLatin1String(command.summary), 0, 0);
+    if (!command.options.isEmpty())
+        text += QStringLiteral("\nOptions:\n") + table(command.options);
+    return text + QStringLiteral("\nGlobal options:\n") + table(globalOptions());
 }
 
 int usageError(const QString &message)
@@ -95,7 +220,7 @@ int usageError(const QString &message)
     return 2;
 }
 
-// Takes the hidden "--site BASE" (or "--site=BASE") out of `words`, wherever it
+// Takes "--site BASE" (or "--site=BASE") out of `words`, wherever it
 // stands before a "--". False when it has no value.
 bool takeSiteOption(QStringList &words, QString &site)
 {
@@ -127,6 +252,7 @@ int main(int argc, char *argv[])
     QString site;
     if (!takeSiteOption(words, site))
         return usageError(QStringLiteral("--site needs a base address"));
+    cli::setOutput(cli::takeOutputOptions(words));
     cli::setConfig(runconfig::fromEnvironment(site));
 
     QTextStream out(stdout);
@@ -137,7 +263,7 @@ int main(int argc, char *argv[])
         out << usage();
         return 0;
     }
-    if (first == QLatin1String("--version")) {
+    if (first == QLatin1String("--version") || first == QLatin1String("-V")) {
         out << "cantora-cli " << update::kBuiltInVersion << '\n';
         return 0;
     }

@@ -3,30 +3,25 @@
 #include <QString>
 #include <QStringList>
 
-#include <memory>
-
-namespace download {
-class RateLimit;
-struct BatchOptions;
-} // namespace download
+#include "download/batchqueue.h"
 
 namespace cli {
 
-// The options that keep every batch polite towards the site.
-struct Manners final
-{
-    std::shared_ptr<download::RateLimit> rateLimit; // --limit-rate RATE, for the whole run
-    int sleepRequestsMs = 0;                        // --sleep-requests SECONDS, between page requests
+// The options a batch command starts from: the user's Music folder (the
+// working folder when there is none), the queue's own defaults otherwise.
+download::BatchOptions defaultBatchOptions();
 
-    // Takes "--limit-rate RATE" or "--sleep-requests SECONDS" at arguments[i]
-    // (moving i past the value). False when arguments[i] is neither; a value
-    // that will not do sets `problem`.
-    bool take(const QStringList &arguments, int &i, QString &problem);
-    // Hands them to a batch queue.
-    void applyTo(download::BatchOptions &options) const;
-};
+// Takes the option at arguments[i] that every command downloading a batch
+// reads alike into `options`, moving i past its value: -o DIR, --output
+// TEMPLATE, -j/--jobs N, --archive FILE, --tag, --retries N, and the ones that
+// keep a batch polite towards the site, --limit-rate RATE and
+// --sleep-requests SECONDS. False when arguments[i] is none of them; a value
+// that will not do sets `problem`. `command` names the command in a notice.
+bool takeBatchOption(const char *command, const QStringList &arguments, int &i, download::BatchOptions &options,
+                     QString &problem);
 
-// How the two options read in a command's usage line.
-inline constexpr char kMannersSynopsis[] = "[--limit-rate RATE] [--sleep-requests SECONDS]";
+// How those options read in a command's usage line.
+inline constexpr char kBatchSynopsis[] = "[-o DIR] [--output TEMPLATE] [-j N] [--archive FILE] [--tag] [--retries N] "
+                                         "[--limit-rate RATE] [--sleep-requests SECONDS]";
 
 } // namespace cli

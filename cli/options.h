@@ -12,4 +12,8 @@ namespace cli {
 const AppConfig &config();
 void setConfig(const AppConfig &config);
 
+// For a song-page address on another host than the site's: a line that tells
+// how to aim the run at that site with --site; empty otherwise.
+QString otherSiteHint(const QString &address);
+
 } // namespace cli

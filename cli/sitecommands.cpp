@@ -2,6 +2,7 @@
 
 #include "cli/options.h"
 #include "cli/stop.h"
+#include "cli/terminal.h"
 #include "page/pagefetcher.h"
 #include "page/songlookup.h"
 #include "update/updatecheck.h"
@@ -28,18 +29,6 @@ QTextStream &err()
 {
     static QTextStream stream(stderr);
     return stream;
-}
-
-// Text taken from a page, made fit for a terminal line: control characters
-// (line breaks, tabs, escape sequences) become spaces, so a page can neither
-// split a record nor drive the terminal.
-QString oneLine(QString text)
-{
-    for (QChar &c : text) {
-        if (c.category() == QChar::Other_Control)
-            c = QLatin1Char(' ');
-    }
-    return text;
 }
 
 QString withCause(const QString &text, const QString &cause)
@@ -197,6 +186,9 @@ int runLookup(const QStringList &arguments)
             }
             out().flush();
             err() << oneLine(address) << ": " << withCause(text, oneLine(cause)) << Qt::endl;
+            const QString hint = otherSiteHint(address);
+            if (found.status == lookup::Status::NotASongPage && !hint.isEmpty())
+                err() << oneLine(hint) << Qt::endl;
             continue;
         }
         if (json) {

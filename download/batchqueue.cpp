@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
@@ -49,12 +50,11 @@ struct BatchQueue::Work final
     QString pageAddress;
     songpage::Facts facts;
     QByteArray cover;
-    QByteArray validator; // of the resource a kept .part file holds
     QPointer<QNetworkReply> reply;
     QTimer *retry = nullptr;
     // While one runs; an ended one is left to its parent (the queue) until it has finished emitting.
     std::unique_ptr<Transfer> transfer;
-    qint64 counted = 0; // bytes of this work already in the batch's total
+    qint64 counted = 0; // bytes of this work already in the batch's total (-1: not yet known)
     QElapsedTimer clock;
 };
 
@@ -64,7 +64,7 @@ BatchQueue::BatchQueue(AppConfig config, BatchOptions options, QObject *parent)
     , m_options(std::move(options))
     , m_pages(new QNetworkAccessManager(this))
     , m_archive(m_options.archiveFile)
-    , m_names(m_options.folder)
+    , m_names(m_options.folder, m_options.nameTemplate)
 {
     m_options.jobs = std::clamp(m_options.jobs, 1, kMaxJobs);
     m_options.retries = std::max(0, m_options.retries);
@@ -308,6 +308,8 @@ bool BatchQueue::claimFile(Work &work)
     else if (claim.path.isEmpty())
         end(work, int(WorkOutcome::Status::Failed),
             statusText(TransferStatus::WriteFailed) + QStringLiteral(" (no free file name)"));
+    else // a template may put the work in a subfolder
+        QDir().mkpath(QFileInfo(claim.path).path());
     return !claim.path.isEmpty();
 }
 
@@ -333,12 +335,18 @@ void BatchQueue::transfer(Work &work)
     m_slotBusy[slot] = true;
     work.slot = static_cast<int>(slot);
     work.transfer = std::make_unique<Transfer>(m_clients[slot].get(), this);
-    work.transfer->setBlockSize(kBatchBlockSize);
+    // What came before a stop is kept, so that a later run carries it on.
+    work.transfer->setBlockSize(kBatchBlockSize, Transfer::Fill::AsReceived);
     work.transfer->setRateLimit(m_options.rateLimit.get());
-    // Whatever an earlier try or an earlier run left is carried on.
-    work.transfer->setContinuePart(true, work.validator);
+    // What an earlier try or an earlier run left of the same resource is carried on.
+    work.transfer->setContinuePart(true);
+    work.counted = -1; // until the body begins: what an earlier try brought is no news
     work.clock.start();
     connect(work.transfer.get(), &Transfer::progress, this, [this, &work](qint64 written, qint64 size) {
+        if (work.counted < 0)
+            work.counted = work.transfer->carriedOn();
+        else if (written < work.counted) // the body started over: every byte is new
+            work.counted = 0;
         const qint64 fresh = written - work.counted;
         if (fresh > 0)
             m_progress.bytes += fresh;
@@ -361,7 +369,6 @@ void BatchQueue::transferEnded(Work &work, int how)
     Transfer *transfer = work.transfer.release();
     transfer->deleteLater();
     m_slotBusy[static_cast<size_t>(work.slot)] = false;
-    work.validator = transfer->validator();
     work.counted = 0;
     const auto status = static_cast<TransferStatus>(how);
     switch (status) {

@@ -21,8 +21,9 @@ class RequestPacer;
 
 struct BatchOptions final
 {
-    QString folder;      // where files go: <folder>/<title> - <singer>.mp3, the work id added when taken (NameBook)
-    int jobs = 4;        // transfers at once, at most BatchQueue::kMaxJobs
+    QString folder; // where files go: <folder>/<title> - <singer>.mp3 (or nameTemplate), the work id added when taken
+                    // (NameBook)
+    int jobs = 4;   // transfers at once, at most BatchQueue::kMaxJobs
     QString archiveFile; // ids already done are skipped; finished ids appended; empty: none
     bool tag = false;    // write ID3v2.4 tags (title, artist, avatar as front cover, page address as WOAS)
     int retries = 3;     // per work, network errors only, with backoff
@@ -31,6 +32,9 @@ struct BatchOptions final
     // Spaces page requests and holds every request while the site asks for a
     // pause (429, 503 with Retry-After); null: the queue paces itself, with no gap.
     std::shared_ptr<RequestPacer> pacer;
+
+    // When not empty, where each work goes under folder, e.g. "{singer}/{title}.mp3" (download/outputtemplate.h).
+    QString nameTemplate;
 };
 
 struct WorkOutcome final

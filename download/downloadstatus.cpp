@@ -30,6 +30,8 @@ QString statusText(Cls_DownLoad::Status status)
         return QStringLiteral("磁盘空间不足,下载被中止..");
     case S::WriteFailed:
         return QStringLiteral("无法写入目标文件,请检查下载路径..");
+    case S::NotAudio:
+        return QStringLiteral("抱歉!服务器返回的不是音乐文件..");
     case S::Incomplete:
         break;
     }

@@ -1,7 +1,7 @@
 #include "download/namebook.h"
 
-#include "download/downloadstatus.h"
 #include "download/filename.h"
+#include "download/outputtemplate.h"
 #include "download/transfer.h"
 
 #include <QDir>
@@ -17,10 +17,7 @@ QString folded(const QString &name)
     return name.toCaseFolded();
 }
 
-QString partName(const QString &name)
-{
-    return QFileInfo(Transfer::partialPath(name)).fileName();
-}
+const QString kSuffix = QStringLiteral(".mp3");
 
 // The id as a part of a file name: a site's id is digits, anything else is made harmless and short.
 QString idMark(const QString &workId, int round)
@@ -34,11 +31,11 @@ QString idMark(const QString &workId, int round)
 
 } // namespace
 
-bool NameBook::isFree(const QString &name, const Proof &isSameWork) const
+bool NameBook::isFree(const QString &path, const Proof &isSameWork) const
 {
-    if (m_taken.contains(folded(name)) || m_taken.contains(folded(partName(name))))
+    if (m_taken.contains(folded(path)) || m_taken.contains(folded(Transfer::partialPath(path))))
         return false;
-    const QFileInfo there(QDir(m_folder).filePath(name));
+    const QFileInfo there(path);
     // A link, even one that leads nowhere, is never written through.
     if (there.isSymLink())
         return false;
@@ -53,18 +50,20 @@ NameBook::Claim NameBook::claim(int entry, const QString &key, const QString &wo
     const auto held = m_holders.constFind(key);
     if (held != m_holders.cend())
         return held->entry == entry ? Claim{held->path, false} : Claim{QString(), true};
+    const QFileInfo first(templatedPath(m_folder, m_template, {title, singer, workId}));
+    const QDir where = first.dir();
+    QString stem = first.fileName();
+    stem.chop(kSuffix.size());
     // Bounded: a folder that holds this many copies already is no place to add one more.
     constexpr int kRounds = 100;
     for (int round = -1; round < kRounds; ++round) {
-        const QString stem = title + QStringLiteral(" - ") + singer;
         // The mark goes after the cut, so it is never cut away.
-        const QString name = round < 0 ? workFileName(title, singer)
-                                       : safeFileName(stem, idMark(workId, round) + QStringLiteral(".mp3"));
-        if (!isFree(name, isSameWork))
+        const QString path =
+            round < 0 ? first.filePath() : where.filePath(safeFileName(stem, idMark(workId, round) + kSuffix));
+        if (!isFree(path, isSameWork))
             continue;
-        m_taken.insert(folded(name));
-        m_taken.insert(folded(partName(name)));
-        const QString path = QDir(m_folder).filePath(name);
+        m_taken.insert(folded(path));
+        m_taken.insert(folded(Transfer::partialPath(path)));
         m_holders.insert(key, {entry, path});
         return {path, false};
     }

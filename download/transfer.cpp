@@ -1,13 +1,11 @@
 #include "download/transfer.h"
 
-#include "download/filename.h"
+#include "download/audiosniff.h"
 #include "download/ratelimit.h"
 #include "page/netcause.h"
 #include "page/webaddress.h"
 
 #include <QDir>
-
-#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -16,8 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
-#include <system_error>
+#include <cstring>
 
 namespace download {
 
@@ -76,20 +73,16 @@ bool redirecting(const QNetworkReply *reply)
     return code >= 300 && code < 400;
 }
 
-// What a failed write of `file` means for the user.
-TransferStatus writeFailure(const QFile &file)
+// What a failed write means for the user.
+TransferStatus writeFailure(QFileDevice::FileError error)
 {
-    return file.error() == QFileDevice::ResourceError ? TransferStatus::DiskFull : TransferStatus::WriteFailed;
+    return error == QFileDevice::ResourceError ? TransferStatus::DiskFull : TransferStatus::WriteFailed;
 }
 
-// Puts `from` in the place of `to` in one step: whoever looks at `to` sees
-// either the earlier file or the new one, never a mixture or nothing.
-bool replaceFile(const QString &from, const QString &to)
-{
-    std::error_code error;
-    std::filesystem::rename(QFileInfo(from).filesystemFilePath(), QFileInfo(to).filesystemFilePath(), error);
-    return !error;
-}
+// How much of a body is taken from the network at a time. Taking it in large
+// pieces, not a block at a time, keeps the network layer's bookkeeping (a
+// message to its thread per read while it is held back) off every block.
+constexpr qsizetype kInboxBytes = 256 * 1024;
 
 } // namespace
 
@@ -104,13 +97,7 @@ void Transfer::ReplyDisposer::operator()(QNetworkReply *reply) const
 
 QString Transfer::partialPath(const QString &target)
 {
-    const QString suffix = QStringLiteral(".part");
-    const QFileInfo info(target);
-    QString name = info.fileName();
-    // The target's own name may already use all the room a name has.
-    while (!name.isEmpty() && (name + suffix).toUtf8().size() > kMaxFileNameBytes)
-        name.chop(name.size() >= 2 && name.back().isLowSurrogate() ? 2 : 1);
-    return target.left(target.size() - info.fileName().size()) + name + suffix;
+    return PartFile::pathFor(target);
 }
 
 Transfer::Transfer(QNetworkAccessManager *network, QObject *parent)
@@ -133,17 +120,14 @@ void Transfer::start(const QString &url, const QString &target, int stallMs)
     m_target = target;
     m_stallMs = stallMs;
     m_bodyBegun = false;
-    m_total = m_size = m_skip = m_received = 0;
+    m_total = m_carriedOn = m_size = m_skip = m_received = 0;
     m_resumes = 0;
     m_httpStatus = 0;
     m_etag.clear();
     m_lastModified.clear();
-    m_partFrom = 0;
-    if (m_continuePart) {
-        const QFileInfo part(partialPath(target));
-        if (part.isFile())
-            m_partFrom = part.size();
-    }
+    m_refusal.clear();
+    m_partValidator.clear();
+    m_partFrom = m_continuePart ? PartFile::resumable(target, url, &m_partValidator) : 0;
     emit stage(Status::Connecting);
     emit stage(Status::Requesting);
     // An address a page chose may name a local file or device: only the web is asked.
@@ -170,9 +154,9 @@ void Transfer::ask(qint64 from)
     request.setHeader(QNetworkRequest::UserAgentHeader, QByteArrayLiteral("VB Http"));
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setRawHeader("Cache-Control", "no-cache");
-    // Lengths and ranges then count the bytes that end up in the file.
-    request.setRawHeader("Accept-Encoding", "identity");
     if (from > 0) {
+        // A range counts bytes of the file, not of a compressed rendering of it.
+        request.setRawHeader("Accept-Encoding", "identity");
         request.setRawHeader("Range", "bytes=" + QByteArray::number(from) + '-');
         // Only the rest of the same resource: a changed one comes whole.
         const QByteArray tie = m_bodyBegun ? validator() : m_partValidator;
@@ -184,6 +168,10 @@ void Transfer::ask(qint64 from)
     m_reply.reset(m_network->get(request));
     QNetworkReply *reply = m_reply.get();
     reply->setReadBufferSize(kReadBufferBytes);
+    m_nudged = false;
+    // Room for a whole block however much the network hands over at once.
+    m_inbox.resize(std::max<qsizetype>(kInboxBytes, m_blockSize));
+    m_inboxAt = m_inboxEnd = 0;
     m_broken = false;
     m_skip = 0;
     m_phase = Phase::Asking;
@@ -241,6 +229,9 @@ Transfer::Answer Transfer::judgeAnswer()
     m_retryAfter = reply->rawHeader("Retry-After");
     if (reply->isFinished() && reply->error() != QNetworkReply::NoError && redirecting(reply))
         return Answer::Refused;
+    // A part nobody asked for is no whole file.
+    if (code == 206 && m_asked == 0)
+        return Answer::Refused;
     if (!m_bodyBegun) {
         // A partial file that no longer fits the resource is started over.
         if (m_partFrom > 0 && (code == 416 || (code == 206 && !continuesAt(reply, m_partFrom, -1))))
@@ -266,12 +257,14 @@ Transfer::Answer Transfer::judgeAnswer()
     }
     // Anything else may be another file: splicing it onto the bytes on disk
     // would make a file that never existed, so it starts over.
-    if (!m_file.seek(0) || !m_file.resize(0))
+    if (!m_part.file().seek(0) || !m_part.file().resize(0))
         return Answer::Refused;
     m_total = 0;
     m_size = announcedLength(reply);
     m_etag = etag.startsWith("W/") ? QByteArray() : etag;
     m_lastModified = reply->rawHeader("Last-Modified").trimmed();
+    m_contentType = reply->rawHeader("Content-Type");
+    m_part.noteSource(m_url, validator());
     return Answer::Usable;
 }
 
@@ -290,6 +283,8 @@ void Transfer::answered(Answer answer)
             break;
         }
         const Status begun = beginBody();
+        if (begun == Status::Requesting)
+            return; // asked again
         if (begun != Status::Receiving) {
             finish(begun);
             return;
@@ -318,21 +313,23 @@ Transfer::Status Transfer::beginBody()
     if (m_etag.startsWith("W/"))
         m_etag.clear(); // a weak tag does not vouch for the bytes
     m_lastModified = reply->rawHeader("Last-Modified").trimmed();
+    m_contentType = reply->rawHeader("Content-Type");
 
     const double startOfDay = QTime::currentTime().msecsSinceStartOfDay() / 1000.0;
     m_startOffset = startOfDay - std::nearbyint(startOfDay);
     m_clock.start();
 
     emit stage(Status::Receiving);
-    m_file.setFileName(partialPath(m_target));
-    const bool opened = continuing
-                            ? m_file.open(QIODevice::ReadWrite) && m_file.resize(m_partFrom) && m_file.seek(m_partFrom)
-                            : m_file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    if (!opened) {
-        m_file.close();
+    if (!m_part.open(m_target, continuing ? m_partFrom : 0, m_url, validator()))
         return Status::WriteFailed;
+    if (m_part.keptBytes() != (continuing ? m_partFrom : 0)) {
+        // The part changed since it was looked at: the rest of it is no use.
+        m_part.discard();
+        m_partFrom = 0;
+        ask(0);
+        return Status::Requesting;
     }
-    m_total = continuing ? m_partFrom : 0;
+    m_total = m_carriedOn = m_part.keptBytes();
     m_bodyBegun = true;
     return Status::Receiving;
 }
@@ -371,47 +368,23 @@ void Transfer::step()
 
 bool Transfer::receive(Status &end)
 {
-    QByteArray block(m_blockSize, Qt::Uninitialized);
     for (;;) {
         if (tooSlow()) {
             end = Status::Incomplete;
             return true;
         }
         QNetworkReply *reply = m_reply.get();
-        const qint64 available = reply->bytesAvailable();
-        if (m_skip > 0 && available > 0) {
-            const qint64 skipped = reply->skip(std::min(m_skip, available));
-            if (skipped <= 0) {
-                end = Status::Incomplete;
-                return true;
-            }
-            m_skip -= skipped;
-            m_received += skipped;
-            continue;
+        if (!takeIn(reply)) {
+            end = Status::Incomplete; // a read that fails mid-body
+            return true;
         }
-        const bool ended = m_broken || reply->isFinished();
-        if (available >= m_blockSize || (available > 0 && ended)) {
-            const qint64 wanted = std::min<qint64>(available, m_blockSize);
-            const qint64 allowed = m_rateLimit ? m_rateLimit->grant(wanted) : m_blockSize;
-            if (allowed == 0) {
-                // Over the run's rate: the body waits in the network buffer, which holds the sender back.
-                m_judging = true;
-                m_wake.start(m_rateLimit->msUntil(wanted));
-                return false;
-            }
-            const qint64 n = reply->read(block.data(), allowed);
-            end = Status::Incomplete;
-            if (n <= 0)
-                return true; // a read that fails mid-body
-            m_received += n;
-            if (m_total + n > m_maxBodyBytes)
-                return true; // no song is that long: an endless body
-            if (m_file.write(block.constData(), n) != n) {
-                end = writeFailure(m_file);
+        const qint64 held = m_inboxEnd - m_inboxAt;
+        const bool ended = (m_broken || reply->isFinished()) && reply->bytesAvailable() == 0;
+        // The first bytes decide whether the body is kept at all.
+        const qint64 least = m_fill == Fill::Whole ? m_blockSize : (m_total == 0 ? kSniffBytes : 1);
+        if (held >= least || (held > 0 && ended)) {
+            if (!writeBlock(std::min<qint64>(held, m_blockSize), end))
                 return true;
-            }
-            m_total += n;
-            emit progress(m_total, m_size);
             if (m_stopRequested) {
                 end = Status::Stopped;
                 return true;
@@ -421,6 +394,11 @@ bool Transfer::receive(Status &end)
             continue;
         }
         if (ended) {
+            if (m_total == 0 && sniffBody(m_contentType, {}) != BodyKind::Audio) {
+                m_refusal = QStringLiteral("服务器发来的是网页 (%1)").arg(QString::fromLatin1(m_contentType));
+                end = Status::NotAudio;
+                return true;
+            }
             const bool whole = m_size > 0 ? m_total >= m_size : !m_broken && reply->error() == QNetworkReply::NoError;
             end = whole ? Status::DataComplete : Status::Incomplete;
             if (whole || m_size <= 0 || m_resumes >= kMaxResumes)
@@ -434,6 +412,7 @@ bool Transfer::receive(Status &end)
             resumeNext();
             return false;
         }
+        nudge();
         // Wake up in time to judge the speed, should nothing else come.
         int wait = m_stallMs;
         m_judging = false;
@@ -444,20 +423,112 @@ bool Transfer::receive(Status &end)
                 m_judging = true;
             }
         }
+        // Held back by the rate limit, not by the sender: no stall, only a wait for the next grant.
+        if (m_rateLimit && reply->bytesAvailable() > 0) {
+            const int untilGranted = m_rateLimit->msUntil(reply->bytesAvailable());
+            if (wait <= 0 || untilGranted < wait) {
+                wait = untilGranted;
+                m_judging = true;
+            }
+        }
         if (wait > 0)
             m_wake.start(wait);
         return false;
     }
 }
 
+// Moves what the network holds for us into the inbox, once less than a block
+// is left there; bytes already on disk are passed over on the way. Paced, it
+// takes no more than the rate limit grants: the rest waits in the network
+// buffer, which holds the sender back.
+bool Transfer::takeIn(QNetworkReply *reply, bool paced)
+{
+    qint64 available = reply->bytesAvailable();
+    while (m_skip > 0 && available > 0) {
+        const qint64 skipped = reply->skip(std::min(m_skip, available));
+        if (skipped <= 0)
+            return false;
+        m_skip -= skipped;
+        m_received += skipped;
+        available -= skipped;
+    }
+    const qsizetype held = m_inboxEnd - m_inboxAt;
+    if (available <= 0 || held >= m_blockSize)
+        return true;
+    qint64 wanted = std::min<qint64>(available, m_inbox.size() - held);
+    if (paced && m_rateLimit) {
+        wanted = m_rateLimit->grant(wanted);
+        if (wanted == 0)
+            return true;
+    }
+    std::memmove(m_inbox.data(), m_inbox.constData() + m_inboxAt, held);
+    m_inboxAt = 0;
+    m_inboxEnd = held;
+    const qint64 got = reply->read(m_inbox.data() + held, wanted);
+    if (got < 0)
+        return false;
+    m_inboxEnd += got;
+    m_received += got;
+    return true;
+}
+
+// Writes the next `bytes` of the inbox and reports them; false with `end`
+// set when the transfer ends here instead.
+bool Transfer::writeBlock(qint64 bytes, Status &end)
+{
+    const char *block = m_inbox.constData() + m_inboxAt;
+    if (m_total == 0) {
+        const qsizetype held = m_inboxEnd - m_inboxAt;
+        switch (sniffBody(m_contentType, QByteArrayView(block, std::min(held, kSniffBytes)))) {
+        case BodyKind::Audio:
+            break;
+        case BodyKind::WebPage:
+            m_refusal = QStringLiteral("服务器发来的是网页 (%1)").arg(QString::fromLatin1(m_contentType));
+            end = Status::NotAudio;
+            return false;
+        case BodyKind::Markup:
+            m_refusal = QStringLiteral("服务器发来的内容以网页标记开头");
+            end = Status::NotAudio;
+            return false;
+        }
+    }
+    end = Status::Incomplete;
+    if (m_total + bytes > m_maxBodyBytes)
+        return false; // no song is that long: an endless body
+    if (m_part.file().write(block, bytes) != bytes) {
+        end = writeFailure(m_part.error());
+        return false;
+    }
+    m_inboxAt += bytes;
+    m_total += bytes;
+    emit progress(m_total, m_size);
+    return true;
+}
+
+// After a stop, writes what has come but was not written yet, so that the
+// part holds everything received.
+void Transfer::keepWhatCame()
+{
+    if (!m_part.isOpen() || !m_reply)
+        return;
+    Status ignored = Status::Stopped;
+    // What already came costs the network nothing more: it is kept whatever the rate.
+    while (takeIn(m_reply.get(), false)) {
+        const qint64 held = m_inboxEnd - m_inboxAt;
+        if (held <= 0 || !writeBlock(std::min<qint64>(held, m_blockSize), ignored))
+            return;
+    }
+}
+
 void Transfer::finish(Status end)
 {
     m_wake.stop();
-    const QString fileName = m_file.fileName();
-    const QFileDevice::FileError fileError = m_file.error();
-    const QString fileErrorText = m_file.errorString();
+    if (end == Status::Stopped && m_fill == Fill::AsReceived && m_phase == Phase::Receiving)
+        keepWhatCame();
+    const QFileDevice::FileError fileError = m_part.error();
+    const QString fileErrorText = m_part.errorString();
     end = settle(end);
-    m_failure = failureCause(end, fileName, fileError, fileErrorText);
+    m_failure = failureCause(end, fileError, fileErrorText);
     m_reply.reset();
     m_phase = Phase::Idle;
     m_running = false;
@@ -470,33 +541,30 @@ void Transfer::finish(Status end)
 // or a short body, and only when it holds bytes.
 Transfer::Status Transfer::settle(Status end)
 {
-    if (!m_file.isOpen())
+    if (!m_part.isOpen())
         return end;
-    const QString partial = m_file.fileName();
-    const bool flushed = m_file.flush();
+    const bool flushed = m_part.close();
     if (!flushed && end != Status::Stopped)
-        end = writeFailure(m_file);
-    m_file.close();
+        end = writeFailure(m_part.error());
     if (end == Status::DataComplete) {
         // Fails when the folder went away meanwhile, with the file in it.
-        if (replaceFile(partial, m_target))
+        if (m_part.place())
             return end;
         end = Status::WriteFailed;
     }
     if (!flushed || m_total == 0 || (end != Status::Stopped && end != Status::Incomplete))
-        QFile::remove(partial);
+        m_part.discard();
     return end;
 }
 
-QString Transfer::failureCause(Status end, const QString &fileName, QFileDevice::FileError fileError,
-                               const QString &fileErrorText) const
+QString Transfer::failureCause(Status end, QFileDevice::FileError fileError, const QString &fileErrorText) const
 {
-    const QString where = QDir::toNativeSeparators(fileName.isEmpty() ? m_target : fileName);
+    const QString where = QDir::toNativeSeparators(m_part.path().isEmpty() ? m_target : m_part.path());
     switch (end) {
     case Status::RequestFailed:
         if (!isWebAddress(QUrl(m_url, QUrl::TolerantMode)))
             return QStringLiteral("不是网页地址: %1").arg(m_url);
-        if (m_httpStatus >= 400)
+        if (m_httpStatus >= 400 || m_httpStatus == 206)
             return netcause::ofHttpStatus(m_httpStatus);
         if (m_reply && m_reply->error() != QNetworkReply::NoError)
             return netcause::ofReply(m_reply->error(), m_reply->errorString());
@@ -514,10 +582,24 @@ QString Transfer::failureCause(Status end, const QString &fileName, QFileDevice:
     case Status::WriteFailed:
         if (fileError != QFileDevice::NoError)
             return QStringLiteral("无法写入 %1: %2").arg(where, fileErrorText);
+        if (!m_part.errorString().isEmpty())
+            return QStringLiteral("无法写入 %1: %2").arg(where, m_part.errorString());
         return QStringLiteral("无法写入 %1").arg(QDir::toNativeSeparators(m_target));
+    case Status::NotAudio:
+        return m_refusal;
     default:
         return QString();
     }
+}
+
+// Once its buffer has been taken, the network layer may leave what is left in
+// the connection there, with no signal to come for it (a body without a
+// length or in large chunks would stall). Any change of the buffer's size
+// makes it read on; the size stays within a byte of kReadBufferBytes.
+void Transfer::nudge()
+{
+    m_nudged = !m_nudged;
+    m_reply->setReadBufferSize(m_nudged ? kReadBufferBytes - 1 : kReadBufferBytes);
 }
 
 void Transfer::restartSpeedWindow()
@@ -537,7 +619,7 @@ bool Transfer::tooSlow()
     const qint64 got = m_received + available - m_windowFromBytes;
     // A body that is all in, or a buffer that filled up meanwhile, means the
     // wait was ours (a question or a dialog kept the window busy), not the sender's.
-    const bool waitedOnUs = m_reply->isFinished() || available >= kReadBufferBytes / 2;
+    const bool waitedOnUs = m_reply->isFinished() || available >= kInboxBytes;
     const bool slow = !waitedOnUs && got * 1000 < m_lowSpeedBytesPerSecond * span;
     restartSpeedWindow();
     return slow;

@@ -1,12 +1,15 @@
 #pragma once
 
+#include "download/partfile.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QFile>
+#include <QFileDevice>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -33,6 +36,7 @@ enum class TransferStatus : int {
     Incomplete = 10,   // the body stayed short, grew past the size cap or came too slowly
     WriteFailed = 11,  // the file could not be opened, written or put in place
     DiskFull = 12,     // the disk filled up; the partial file is gone again
+    NotAudio = 13,     // the answer is a web page, not the song: nothing is kept
 };
 
 // Copies one web resource into a file, driven by the network's signals on the
@@ -42,7 +46,8 @@ enum class TransferStatus : int {
 // an earlier target as it was, and its partial file (if any bytes came)
 // beside it. A body that ends short of its announced length is asked for again
 // from where it broke off, up to kMaxResumes times, and only as the same
-// resource (If-Range): a whole new answer starts the file over.
+// resource (If-Range): a whole new answer starts the file over. A web page in
+// place of the song is refused before any of it is kept.
 class Transfer final : public QObject
 {
     Q_OBJECT
@@ -54,14 +59,24 @@ public:
     // The speed reported while no whole second has passed yet.
     static constexpr qint64 kFirstSecondSpeed = 1025;
     // How much of a body the network layer holds for us before it stops
-    // reading the connection, so a long wait elsewhere holds the sender back.
-    static constexpr qint64 kReadBufferBytes = 256 * 1024;
+    // reading the connection, so a long wait elsewhere holds the sender back;
+    // deep enough that the network layer never waits for us while we read.
+    static constexpr qint64 kReadBufferBytes = 8 * 1024 * 1024;
 
     explicit Transfer(QNetworkAccessManager *network, QObject *parent = nullptr);
     ~Transfer() override;
 
-    // Bytes per read, write and progress report.
-    void setBlockSize(int bytes) { m_blockSize = bytes; }
+    // How blocks are cut: Whole waits for a full block (the last may be
+    // short) and a stop keeps exactly the blocks reported; AsReceived writes
+    // whatever has come, up to a block, and a stop keeps all of it.
+    enum class Fill { Whole, AsReceived };
+
+    // Bytes per read, write and progress report (at most, with AsReceived).
+    void setBlockSize(int bytes, Fill fill = Fill::Whole)
+    {
+        m_blockSize = std::max(1, bytes);
+        m_fill = fill;
+    }
     // A body longer than this ends the transfer as Incomplete.
     void setMaxBodyBytes(qint64 bytes) { m_maxBodyBytes = bytes; }
     // A body that comes slower than bytesPerSecond, averaged over windowMs,
@@ -74,14 +89,10 @@ public:
     // Run after each block once the stop request has been looked at; the
     // blocks already in go on being read when it returns.
     void setBetweenBlocks(std::function<void()> hook) { m_betweenBlocks = std::move(hook); }
-    // With continuePart, a partial file left by an earlier transfer into the
-    // same target is carried on from its end (a range request, tied to
-    // `validator` when one is given); otherwise it is started over.
-    void setContinuePart(bool continuePart, const QByteArray &validator = QByteArray())
-    {
-        m_continuePart = continuePart;
-        m_partValidator = validator;
-    }
+    // With continuePart, a partial file an earlier transfer left for the same
+    // address, with the validator of its resource, is carried on from its end
+    // (a range request tied to that validator); any other is started over.
+    void setContinuePart(bool continuePart) { m_continuePart = continuePart; }
 
     // Reads no faster than `limit` allows, which several transfers may share
     // and which outlives them (nullptr: as fast as the body comes).
@@ -98,6 +109,8 @@ public:
 
     bool isRunning() const { return m_running; }
     qint64 written() const { return m_total; }
+    // Bytes of an earlier partial file that the body carries on from (0 when it started fresh).
+    qint64 carriedOn() const { return m_carriedOn; }
     qint64 size() const { return m_size; }
     // The average bytes per second since the body began, from whole seconds
     // of the time of day (halves to even); kFirstSecondSpeed before the first.
@@ -123,7 +136,7 @@ signals:
     // length of the whole body (0 when none was given).
     void progress(qint64 written, qint64 size);
     // Once, with how it ended: DataComplete, Stopped, RequestFailed,
-    // Incomplete, WriteFailed or DiskFull.
+    // Incomplete, WriteFailed, DiskFull or NotAudio.
     void finished(download::TransferStatus end);
 
 private:
@@ -143,16 +156,20 @@ private:
     void scheduleStep();
     void step();
     bool receive(Status &end);
+    bool takeIn(QNetworkReply *reply, bool paced = true);
+    bool writeBlock(qint64 bytes, Status &end);
+    void keepWhatCame();
     void resumeNext();
     void finish(Status end);
     Status settle(Status end);
     bool tooSlow();
+    void nudge();
     void restartSpeedWindow();
-    QString failureCause(Status end, const QString &fileName, QFileDevice::FileError fileError,
-                         const QString &fileErrorText) const;
+    QString failureCause(Status end, QFileDevice::FileError fileError, const QString &fileErrorText) const;
 
     QNetworkAccessManager *m_network;
     int m_blockSize = 512;
+    Fill m_fill = Fill::Whole;
     qint64 m_maxBodyBytes = qint64(2) << 30;
     qint64 m_lowSpeedBytesPerSecond = 1024;
     int m_lowSpeedWindowMs = 60 * 1000;
@@ -172,12 +189,18 @@ private:
     int m_stallMs = 0;
     std::unique_ptr<QNetworkReply, ReplyDisposer> m_reply;
     QString m_failure;
-    QFile m_file;
+    PartFile m_part;
+    QByteArray m_inbox;       // bytes taken from the network, not yet written...
+    qsizetype m_inboxAt = 0;  // ...from here
+    qsizetype m_inboxEnd = 0; // ...to here
+    QByteArray m_contentType;
+    QString m_refusal; // why a body was taken for a web page
     QTimer m_wake;
     bool m_judging = false; // the wake timer runs to judge the speed, not the stall
     qint64 m_asked = 0;     // where the request being answered starts
     bool m_bodyBegun = false;
     qint64 m_partFrom = 0; // bytes of an earlier partial file being continued
+    qint64 m_carriedOn = 0;
     qint64 m_total = 0;    // bytes written
     qint64 m_size = 0;     // the announced length, 0 when unknown
     qint64 m_skip = 0;     // leading bytes of the current answer that are already on disk
@@ -189,6 +212,7 @@ private:
     qint64 m_windowFromMs = 0;
     qint64 m_windowFromBytes = 0;
     bool m_broken = false; // the current answer was given up on
+    bool m_nudged = false; // the read buffer is a byte short (see nudge())
     QElapsedTimer m_clock;
     // How far the start time of day lies past the whole second it rounds to;
     // elapsed whole seconds are counted from that rounded second.

@@ -14,7 +14,6 @@
 namespace {
 
 constexpr qint64 kMaxRequestHead = 64 * 1024;
-constexpr qint64 kWriteChunk = 64 * 1024;
 constexpr qint64 kWriteHighWater = 256 * 1024;
 
 QByteArray reasonFor(int status)
@@ -142,7 +141,7 @@ private:
         if (!m_answered || m_response.trickleMs > 0 || m_finished)
             return;
         while (m_socket->bytesToWrite() < kWriteHighWater && !m_finished)
-            sendPiece(kWriteChunk);
+            sendPiece(std::max<qint64>(1, m_response.pieceBytes));
     }
 
     // Sends up to `size` more body bytes; false once the answer is complete.

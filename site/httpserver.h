@@ -56,6 +56,8 @@ struct HttpResponse final
     qint64 announcedLength = -1;
     // Send the body over and over, never ending (until the peer goes away).
     bool endless = false;
+    // Bytes per write, and so per chunk of a chunked body.
+    qint64 pieceBytes = 64 * 1024;
 
     static HttpResponse text(int status, const QByteArray &body,
                              const QByteArray &contentType = "text/plain; charset=utf-8");

@@ -1,5 +1,6 @@
 #include "site/replicasite.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -277,8 +278,13 @@ HttpResponse rangedBody(const HttpRequest &request, const QByteArray &body, cons
 {
     HttpResponse response = HttpResponse::text(200, body, contentType);
     response.withHeader("Accept-Ranges", "bytes");
+    // The tag names these very bytes, so a range asked for under another tag
+    // (If-Range) gets the whole new body.
+    const QByteArray etag = '"' + QCryptographicHash::hash(body, QCryptographicHash::Md5).toHex().left(16) + '"';
+    response.withHeader("ETag", etag);
     const QByteArray size = QByteArray::number(body.size());
-    if (const auto range = wantedRange(request.header("range"), body.size())) {
+    const QByteArray tie = request.header("if-range");
+    if (const auto range = wantedRange(request.header("range"), body.size()); range && (tie.isEmpty() || tie == etag)) {
         const auto [first, last] = *range;
         if (first >= body.size()) {
             response = HttpResponse::text(416, QByteArray(), contentType);

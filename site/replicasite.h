@@ -11,9 +11,10 @@
 // neither a length nor ranges.
 HttpHandler replicaSite(const QString &root);
 
-// An answer with `body` that honours a single "Range: bytes=FIRST-[LAST]" or
-// "bytes=-SUFFIX" (206 with Content-Range; 416 when it starts past the end;
-// anything unreadable is ignored and the whole body sent) and HEAD.
+// An answer with `body` and an ETag of it that honours a single "Range:
+// bytes=FIRST-[LAST]" or "bytes=-SUFFIX" (206 with Content-Range; 416 when it
+// starts past the end; anything unreadable, or an If-Range naming another
+// tag, gets the whole body) and HEAD.
 HttpResponse rangedBody(const HttpRequest &request, const QByteArray &body, const QByteArray &contentType);
 
 // The Content-Type the replica sends for a file name.

@@ -27,6 +27,8 @@ private slots:
     void runs_data();
     void runs();
     void lookupJsonHasEveryFactOfItsOwnPage();
+    void helpAndManPageNameEveryOption_data();
+    void helpAndManPageNameEveryOption();
 
 private:
     void serve(const QByteArray &versionFile, const QByteArray &singerPage);
@@ -95,6 +97,12 @@ void TestCli::runs_data()
     QTest::newRow("lookup: not a song page")
         << QStringList{"lookup", "{base}/S/5200109"} << QByteArray() << QByteArray() << 1 << ""
         << "地址错误,请您检查 ..";
+    QTest::newRow("lookup: song page of another site gets a hint")
+        << QStringList{"lookup", "http://127.0.0.2:9/s/5200109"} << QByteArray() << QByteArray() << 1 << ""
+        << "地址错误,请您检查 ..\ncantora-cli: this song page is not on {base}; to use the site it is on, give "
+           "--site http://127.0.0.2:9";
+    QTest::newRow("-V is --version") << QStringList{"-V"} << QByteArray() << QByteArray() << 0 << "cantora-cli V3.3\n"
+                                     << "";
     QTest::newRow("lookup: no address") << QStringList{"lookup", "--json"} << QByteArray() << QByteArray() << 2 << ""
                                         << "lookup:";
     QTest::newRow("unknown command") << QStringList{"fetch"} << QByteArray() << QByteArray() << 2 << ""
@@ -204,6 +212,42 @@ void TestCli::lookupJsonHasEveryFactOfItsOwnPage()
     const QJsonObject bare = QJsonDocument::fromJson(lines[1].toUtf8()).object();
     for (const char *key : {"fans", "description", "plays", "audio", "workId"})
         QCOMPARE(bare.value(QLatin1String(key)).toString(), QString());
+}
+
+void TestCli::helpAndManPageNameEveryOption_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("named"); // in the help, and in the man page
+
+    const QStringList global{"--site", "-q", "--quiet", "-v", "--verbose", "-V", "--version", "--help"};
+    QTest::newRow("--help") << QStringList{"--help"}
+                            << global + QStringLiteral("CANTORA_SITE_BASE CANTORA_IMAGE_HOST CANTORA_VIDEO_HOST "
+                                                       "CANTORA_AUDIO_HOST_TEMPLATE CANTORA_UPDATE_BASE "
+                                                       "CANTORA_FORUM_URL CANTORA_HOME_URL NO_COLOR TERM COLUMNS")
+                                            .split(QLatin1Char(' '));
+    const QStringList batch{"-o",        "--output", "{singer}",  "-j",           "--jobs",
+                            "--archive", "--tag",    "--retries", "--limit-rate", "--sleep-requests"};
+    QTest::newRow("help download") << QStringList{"help", "download"} << global + batch + QStringList{"--singer"};
+    QTest::newRow("help sync") << QStringList{"help", "sync"} << global + batch + QStringList{"--notify"};
+    QTest::newRow("help follow") << QStringList{"help", "follow"} << QStringList{"add", "remove", "list"};
+    QTest::newRow("download --help") << QStringList{"download", "--help"} << QStringList{"--output", "--site"};
+    QTest::newRow("help lookup") << QStringList{"help", "lookup"} << QStringList{"--json", "--site"};
+    QTest::newRow("help harvest") << QStringList{"help", "harvest"} << QStringList{"--json", "--csv"};
+}
+
+void TestCli::helpAndManPageNameEveryOption()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, named);
+    QFile page(QStringLiteral(CANTORA_MAN_PAGE));
+    QVERIFY(page.open(QIODevice::ReadOnly));
+    const QString man = QString::fromUtf8(page.readAll()).replace(QLatin1String("\\-"), QLatin1String("-"));
+    const Run run = cli(arguments);
+    QCOMPARE(run.exitCode, 0);
+    for (const QString &word : std::as_const(named)) {
+        QVERIFY2(run.out.contains(word), qPrintable(word));
+        QVERIFY2(man.contains(word), qPrintable(word));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)

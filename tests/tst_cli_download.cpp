@@ -6,12 +6,15 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <taglib/attachedpictureframe.h>
@@ -63,7 +66,12 @@ class TestCliDownload final : public QObject
 private slots:
     void init();
     void batchDownloadsTagsArchivesAndListsFailures();
+    void resumesAKeptPartFile_data();
     void resumesAKeptPartFile();
+    void reports_data();
+    void reports();
+    void liveLinesFitTheTerminal_data();
+    void liveLinesFitTheTerminal();
     void everyWorkGetsAFileOfItsOwn_data();
     void everyWorkGetsAFileOfItsOwn();
     void optionsAndArchiveAreChecked_data();
@@ -75,16 +83,18 @@ private:
     // Starts the command with the site aimed at the test server; {base} and
     // {dir} in `arguments` stand for the site and the scratch folder.
     void launch(QProcess &cli, const QStringList &arguments);
-    // Runs it to its end; returns its exit status.
-    int run(const QStringList &arguments);
+    // Runs it to its end; returns its exit status. With `interrupt`, Ctrl-C
+    // comes once the first MP3 is being sent.
+    int run(const QStringList &arguments, bool interrupt = false);
     QString path(const QString &name) const { return QDir(m_folder->path()).filePath(name); }
 
     std::unique_ptr<LoopbackServer> m_server;
     std::unique_ptr<QTemporaryDir> m_folder;
-    QByteArray m_output;
+    QByteArray m_output, m_out, m_err;  // both streams; standard output; standard error
     QHash<QString, QByteArray> m_songs; // audio path -> body
-    bool m_trickle = false;             // the MP3s come 100 bytes a second
-    std::function<void()> m_onAudio;    // run on the server as an MP3 is asked for
+    HttpHandler m_pages;
+    std::shared_ptr<QAtomicInt> m_trickle = std::make_shared<QAtomicInt>(0); // bytes every 20 ms; 0: at once
+    std::function<void()> m_onAudio;                                         // run on the server as an MP3 is asked for
 };
 
 void TestCliDownload::init()
@@ -93,14 +103,15 @@ void TestCliDownload::init()
     m_folder = std::make_unique<QTemporaryDir>();
     m_songs.clear();
     QVERIFY(m_server->start());
-    m_trickle = false;
+    m_trickle->storeRelaxed(0);
     m_onAudio = nullptr;
     SongSite site;
-    // w3 has no MP3; w4 is another 晴天; w5 and w6 are equal once cut to fit a file name.
+    // w3 has no MP3; w4 is another 晴天; w5 and w6 are equal once cut to fit a file name; w7 holds escapes.
     const QString longTitle = QString(100, QChar(0x957f));
-    const QStringList titles{QStringLiteral("晴天"),          QStringLiteral("夜曲"), QStringLiteral("稻香/新版"),
-                             QStringLiteral("失踪"),          QStringLiteral("晴天"), longTitle + QStringLiteral("甲"),
-                             longTitle + QStringLiteral("乙")};
+    const QStringList titles{QStringLiteral("晴天"),           QStringLiteral("夜曲"),
+                             QStringLiteral("稻香/新版"),      QStringLiteral("失踪"),
+                             QStringLiteral("晴天"),           longTitle + QStringLiteral("甲"),
+                             longTitle + QStringLiteral("乙"), QStringLiteral("\x1b[2J坏\x1b]0;x\a")};
     for (int i = 0; i < titles.size(); ++i) {
         SongPage page;
         page.title = titles[i];
@@ -111,8 +122,9 @@ void TestCliDownload::init()
     }
     site.file(QStringLiteral("/img/avatar/1001.gif"), replicaFile(QStringLiteral("img/avatar/1002.gif")), "image/gif");
     const HttpHandler pages = site.handler(m_server->base());
+    m_pages = pages;
     const auto songs = m_songs;
-    m_server->setHandler([this, pages, songs](const HttpRequest &request) {
+    m_server->setHandler([this, pages, songs, trickle = m_trickle](const HttpRequest &request) {
         const auto song = songs.constFind(request.path);
         if (request.path == QLatin1String("/userPage.php")) {
             HttpResponse silent;
@@ -124,10 +136,8 @@ void TestCliDownload::init()
         if (m_onAudio)
             m_onAudio();
         HttpResponse answer = rangedBody(request, *song, "audio/mpeg");
-        if (m_trickle) {
-            answer.trickleBytes = 100;
-            answer.trickleMs = 1000;
-        }
+        answer.trickleBytes = trickle->loadRelaxed();
+        answer.trickleMs = answer.trickleBytes > 0 ? 20 : 0;
         return answer;
     });
 }
@@ -145,13 +155,24 @@ void TestCliDownload::launch(QProcess &cli, const QStringList &arguments)
     cli.start(QStringLiteral(CANTORA_CLI), words);
 }
 
-int TestCliDownload::run(const QStringList &arguments)
+int TestCliDownload::run(const QStringList &arguments, bool interrupt)
 {
     QProcess cli;
     launch(cli, arguments);
+    const auto sendingSong = [this] {
+        for (const HttpRequest &request : m_server->requests()) {
+            if (request.path.endsWith(QLatin1String(".mp3")))
+                return true;
+        }
+        return false;
+    };
+    if (interrupt && cli.waitForStarted() && QTest::qWaitFor(sendingSong, 30000))
+        ::kill(pid_t(cli.processId()), SIGINT);
     if (!cli.waitForFinished(60000))
         return -1;
-    m_output = cli.readAllStandardOutput() + cli.readAllStandardError();
+    m_out = cli.readAllStandardOutput();
+    m_err = cli.readAllStandardError();
+    m_output = m_out + m_err;
     return cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
 }
 
@@ -179,6 +200,10 @@ void TestCliDownload::batchDownloadsTagsArchivesAndListsFailures()
     QStringList sorted = names;
     sorted.sort();
     QCOMPARE(QDir(m_folder->path()).entryList({QStringLiteral("*.mp3*")}, QDir::Files, QDir::Name), sorted);
+    // Standard output holds the saved files and nothing else, ready for xargs.
+    QStringList saved = QString::fromUtf8(m_out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    saved.sort();
+    QCOMPARE(saved, QStringList({path(sorted[0]), path(sorted[1]), path(sorted[2])}));
     QCOMPARE(fileContent(path(QStringLiteral("done.txt"))).split('\n').size(), 4);
 
     for (int i = 0; i < 3; ++i) {
@@ -207,25 +232,267 @@ void TestCliDownload::batchDownloadsTagsArchivesAndListsFailures()
     const int before = m_server->requestCount();
     QCOMPARE(run(arguments), 1);
     QVERIFY2(m_output.contains("批量下载完成: 0 个成功, 1 个失败, 3 个跳过"), m_output.constData());
+    // Nothing new saved; the skipped works are counted, not listed.
+    QCOMPARE(m_out, QByteArray());
+    QVERIFY2(!m_err.contains("跳过 "), m_err.constData());
     int audio = 0;
     for (const HttpRequest &request : m_server->requests().mid(before))
         audio += request.path.endsWith(QLatin1String(".mp3"));
     QCOMPARE(audio, 1); // only the missing one, and once: a 404 is no network error
 }
 
+void TestCliDownload::resumesAKeptPartFile_data()
+{
+    QTest::addColumn<QString>("before");   // what lies where the work's .part goes
+    QTest::addColumn<QByteArray>("range"); // what the next run asks for
+    QTest::addColumn<bool>("changed");     // the song changed on the server meanwhile
+
+    QTest::newRow("left by a run cut short") << QStringLiteral("cut") << QByteArray("bytes=3000-") << false;
+    QTest::newRow("left, then the song changed") << QStringLiteral("cut") << QByteArray("bytes=3000-") << true;
+    QTest::newRow("left by another work's run") << QStringLiteral("other") << QByteArray() << false;
+    QTest::newRow("made by hand, source unknown") << QStringLiteral("hand") << QByteArray() << false;
+    QTest::newRow("a link to the user's notes") << QStringLiteral("link") << QByteArray() << false;
+}
+
+// Only a part that a run left of the same song is carried on; anything else
+// is started over, and a link is never written through.
 void TestCliDownload::resumesAKeptPartFile()
 {
-    const QByteArray song = m_songs.value(QStringLiteral("/userdata/userwork/a109/520.mp3"));
+    QFETCH(QString, before);
+    QFETCH(QByteArray, range);
+    QFETCH(bool, changed);
+    const QString audio = QStringLiteral("/userdata/userwork/a109/520.mp3");
+    const QByteArray song = m_songs.value(audio);
+    const QByteArray newer = mp3('z');
     const QString target = path(QStringLiteral("晴天 - 林小夏.mp3"));
-    {
-        QFile part(target + QStringLiteral(".part"));
-        QVERIFY(part.open(QIODevice::WriteOnly));
-        part.write(song.left(3000));
+    const QString part = target + QStringLiteral(".part");
+    const QString notes = path(QStringLiteral("notes.txt"));
+    std::atomic<bool> cut{before != QLatin1String("hand") && before != QLatin1String("link")};
+    std::atomic<bool> updated{false};
+    const auto songs = m_songs;
+    const HttpHandler pages = m_pages;
+    m_server->setHandler([&, songs, pages](const HttpRequest &request) {
+        const auto found = songs.constFind(request.path);
+        if (found == songs.cend())
+            return pages(request);
+        if (!cut)
+            return rangedBody(request, updated && request.path == audio ? newer : *found, "audio/mpeg");
+        if (!request.header("range").isEmpty())
+            return HttpResponse::text(503, "busy");
+        HttpResponse response = rangedBody(request, *found, "audio/mpeg");
+        response.hangUpAfter = 3000;
+        return response;
+    });
+    const QString folder = m_folder->path();
+    if (before == QLatin1String("hand")) {
+        QFile hand(part);
+        QVERIFY(hand.open(QIODevice::WriteOnly));
+        hand.write(song.left(3000));
+    } else if (before == QLatin1String("link")) {
+        QFile file(notes);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("my notes");
+        file.close();
+        QVERIFY(QFile::link(notes, part));
+    } else {
+        const QString work = before == QLatin1String("other") ? QStringLiteral("w1") : QStringLiteral("w0");
+        QCOMPARE(run({QStringLiteral("-o"), folder, QStringLiteral("--retries"), QStringLiteral("0"),
+                      m_server->base() + QStringLiteral("/s/") + work}),
+                 1);
+        cut = false;
+        if (work == QLatin1String("w1"))
+            QVERIFY(QFile::rename(path(QStringLiteral("夜曲 - 林小夏.mp3.part")), part));
+        QCOMPARE(QFileInfo(part).size(), qint64(3000));
     }
-    QCOMPARE(run({QStringLiteral("-o"), m_folder->path(), m_server->base() + QStringLiteral("/s/w0")}), 0);
-    QCOMPARE(fileContent(target), song);
-    QVERIFY(!QFile::exists(target + QStringLiteral(".part")));
-    QCOMPARE(m_server->requests().constLast().header("range"), QByteArray("bytes=3000-"));
+    updated = changed;
+
+    const int asked = m_server->requestCount();
+    QCOMPARE(run({QStringLiteral("-o"), folder, m_server->base() + QStringLiteral("/s/w0")}), 0);
+    QCOMPARE(fileContent(target), changed ? newer : song);
+    QVERIFY(!QFileInfo(target).isSymLink());
+    QVERIFY(!QFileInfo::exists(part) && !QFileInfo(part).isSymLink());
+    QByteArray firstRange = "none";
+    for (const HttpRequest &request : m_server->requests().mid(asked)) {
+        if (request.path == audio) {
+            firstRange = request.header("range");
+            break;
+        }
+    }
+    QCOMPARE(firstRange, range);
+    if (before == QLatin1String("link"))
+        QCOMPARE(fileContent(notes), QByteArray("my notes"));
+}
+
+void TestCliDownload::reports_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // {dir}: the folder; {site}: the site's base
+    QTest::addColumn<QByteArray>("archive");    // written to {dir}/done.txt first when not empty
+    QTest::addColumn<bool>("interrupt");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("saved"); // standard output, one path under {dir} a line
+    QTest::addColumn<QStringList>("errHas");
+    QTest::addColumn<QStringList>("errLacks");
+
+    const QString w0 = QStringLiteral("{site}/s/w0"), w1 = QStringLiteral("{site}/s/w1");
+    const QString w3 = QStringLiteral("{site}/s/w3"), dir = QStringLiteral("{dir}");
+    QTest::newRow("quiet: failures and the summary only")
+        << QStringList{"-q", "-o", dir, w0, w3} << QByteArray() << false << 1 << QStringList{"晴天 - 林小夏.mp3"}
+        << QStringList{"失败 失踪 - 林小夏: 抱歉!发送请求失败.. (HTTP 404)", "批量下载完成: 1 个成功, 1 个失败"}
+        << QStringList{"完成 {dir}", "\n  {site}/s/w3"};
+    QTest::newRow("quiet and all well: not a word")
+        << QStringList{"-o", dir, w0, "--quiet"} << QByteArray() << false << 0 << QStringList{"晴天 - 林小夏.mp3"}
+        << QStringList{} << QStringList{"完成", "批量"};
+    QTest::newRow("normal: a line per saved work")
+        << QStringList{"-o", dir, w0} << QByteArray() << false << 0 << QStringList{"晴天 - 林小夏.mp3"}
+        << QStringList{"完成 {dir}/晴天 - 林小夏.mp3\n", "批量下载完成: 1 个成功"} << QStringList{};
+    QTest::newRow("verbose: skipped works named")
+        << QStringList{"-v", "-o", dir, "--archive", "{dir}/done.txt", w0, w1} << QByteArray("520\n") << false << 0
+        << QStringList{"夜曲 - 林小夏.mp3"} << QStringList{"跳过 晴天 - 林小夏 (520)", "0 个失败, 1 个跳过"}
+        << QStringList{};
+    QTest::newRow("template: a folder per singer")
+        << QStringList{"-o", dir, "--output", "{singer}/{id} {title}.mp3", w0, w1} << QByteArray() << false << 0
+        << QStringList{"林小夏/520 晴天.mp3", "林小夏/521 夜曲.mp3"} << QStringList{} << QStringList{};
+    QTest::newRow("template: a taken name gets the id, in its subfolder")
+        << QStringList{"-j", "1", "-o", dir, "--output", "{singer}/{title}.mp3", w0, "{site}/s/w4"} << QByteArray()
+        << false << 0 << QStringList{"林小夏/晴天 (524).mp3", "林小夏/晴天.mp3"} << QStringList{} << QStringList{};
+    QTest::newRow("template: cannot climb out of the folder")
+        << QStringList{"-o", dir, "--output", "/../{title}/./../{id}", w0} << QByteArray() << false << 0
+        << QStringList{"_./晴天/_/_./520.mp3"} << QStringList{} << QStringList{};
+    QTest::newRow("template: a field it does not know")
+        << QStringList{"-o", dir, "--output", "{album}/{title}.mp3", w0} << QByteArray() << false << 2 << QStringList{}
+        << QStringList{"unknown field {album}"} << QStringList{};
+    QTest::newRow("template: a folder is no template")
+        << QStringList{"--output", dir, w0} << QByteArray() << false << 2 << QStringList{}
+        << QStringList{"{title} or {id}", "-o"} << QStringList{};
+    QTest::newRow("page text cannot drive the terminal")
+        << QStringList{"-v", "-o", dir, "--archive", "{dir}/done.txt", "{site}/s/w7"} << QByteArray("527\n") << false
+        << 0 << QStringList{} << QStringList{"跳过  [2J坏 ]0;x  - 林小夏 (527)"} << QStringList{"\x1b", "\a"};
+    QTest::newRow("song page of another site: a hint at --site")
+        << QStringList{"-o", dir, "http://127.0.0.2:9/s/w0"} << QByteArray() << false << 1 << QStringList{}
+        << QStringList{"地址错误,请您检查 ..", "--site http://127.0.0.2:9"} << QStringList{};
+    QTest::newRow("Ctrl-C: stopped works counted")
+        << QStringList{"-j", "1", "-o", dir, w0, w1} << QByteArray() << true << 1 << QStringList{}
+        << QStringList{"批量下载已停止: 0 个成功, 0 个失败, 0 个跳过, 2 个停止"} << QStringList{"批量下载完成"};
+}
+
+void TestCliDownload::reports()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, archive);
+    QFETCH(bool, interrupt);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, saved);
+    QFETCH(QStringList, errHas);
+    QFETCH(QStringList, errLacks);
+    const auto filled = [this](QString text) {
+        return text.replace(QLatin1String("{dir}"), m_folder->path())
+            .replace(QLatin1String("{site}"), m_server->base());
+    };
+    for (QString &word : arguments)
+        word = filled(word);
+    if (!archive.isEmpty()) {
+        QFile file(path(QStringLiteral("done.txt")));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(archive) == archive.size());
+    }
+    if (interrupt)
+        m_trickle->storeRelaxed(64);
+
+    QCOMPARE(run(arguments, interrupt), exitCode);
+    QStringList paths;
+    for (const QString &name : std::as_const(saved)) {
+        paths += path(name);
+        QVERIFY2(QFile::exists(path(name)), qPrintable(name));
+    }
+    QStringList out = QString::fromUtf8(m_out).split(QLatin1Char('\n'));
+    QCOMPARE(out.takeLast(), QString()); // every path ends its line
+    out.sort();
+    QCOMPARE(out, paths);
+    const QString err = QString::fromUtf8(m_err);
+    for (const QString &text : std::as_const(errHas))
+        QVERIFY2(err.contains(filled(text)), qPrintable(err));
+    for (const QString &text : std::as_const(errLacks))
+        QVERIFY2(!err.contains(filled(text)), qPrintable(err));
+}
+
+void TestCliDownload::liveLinesFitTheTerminal_data()
+{
+    QTest::addColumn<QString>("setting"); // put before the command in the terminal's shell
+    QTest::addColumn<bool>("live");
+    QTest::addColumn<int>("kept"); // bytes of the first work left in its .part by an earlier run
+
+    QTest::newRow("a terminal 30 columns wide") << QString() << true << 0;
+    QTest::newRow("resumed: only new bytes counted") << QString() << true << 100000;
+    QTest::newRow("NO_COLOR: plain lines") << QStringLiteral("NO_COLOR=1") << false << 0;
+    QTest::newRow("TERM=dumb: plain lines") << QStringLiteral("TERM=dumb") << false << 0;
+}
+
+// Through a pseudo-terminal (script(1)), as a user sees it.
+void TestCliDownload::liveLinesFitTheTerminal()
+{
+    QFETCH(QString, setting);
+    QFETCH(bool, live);
+    QFETCH(int, kept);
+    const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
+    if (script.isEmpty())
+        QSKIP("script(1) is not installed");
+    // Long CJK titles and bodies of several blocks, sent slowly, so that
+    // transfer lines are drawn and must be cut.
+    SongSite site;
+    QHash<QString, QByteArray> songs;
+    for (int i = 0; i < 2; ++i) {
+        SongPage page;
+        page.title = QStringLiteral("很长很长的歌名").repeated(6) + QString::number(i);
+        page.audioPath = QStringLiteral("/userdata/userwork/a109/53%1.mp3").arg(i);
+        site.page(QStringLiteral("long%1").arg(i), page);
+        songs.insert(page.audioPath, mp3(char('p' + i)).repeated(30));
+    }
+    QFile part(path(QStringLiteral("%1 - 林小夏.mp3.part").arg(QStringLiteral("很长很长的歌名").repeated(6) + u'0')));
+    QVERIFY(kept == 0 || (part.open(QIODevice::WriteOnly) && part.write(songs.begin()->left(kept)) == kept));
+    part.close();
+    const HttpHandler pages = site.handler(m_server->base());
+    m_server->setHandler([pages, songs](const HttpRequest &request) {
+        const auto song = songs.constFind(request.path);
+        if (song == songs.cend())
+            return pages(request);
+        HttpResponse answer = rangedBody(request, *song, "audio/mpeg");
+        answer.trickleBytes = 32 * 1024;
+        answer.trickleMs = 100;
+        return answer;
+    });
+    const QString command =
+        QStringLiteral("stty cols 30; %1 CANTORA_SITE_BASE=%2 %3 download -o %4 %2/s/long0 %2/s/long1 > %4/paths.txt")
+            .arg(setting, m_server->base(), QStringLiteral(CANTORA_CLI), m_folder->path());
+    QProcess terminal;
+    terminal.start(script, {QStringLiteral("-qec"), command, QStringLiteral("/dev/null")});
+    QVERIFY(terminal.waitForFinished(60000));
+    QCOMPARE(terminal.exitCode(), 0);
+    const QString shown = QString::fromUtf8(terminal.readAllStandardOutput());
+    QCOMPARE(shown.contains(QLatin1Char('\x1b')), live);
+    QCOMPARE(fileContent(path(QStringLiteral("paths.txt"))).count('\n'), 2);
+    if (!live)
+        return;
+    QVERIFY2(shown.contains(QStringLiteral("正在批量下载")), qPrintable(shown));
+    static const QRegularExpression escape(QStringLiteral("\x1b\\[[0-9;]*[A-Za-z]"));
+    QString total;
+    for (QString line : shown.split(QRegularExpression(QStringLiteral("[\r\n]")))) {
+        line.remove(escape);
+        if (line.startsWith(QStringLiteral("正在批量下载")))
+            total = line;
+        if (!line.startsWith(QLatin1String("  ")) && !line.startsWith(QStringLiteral("正在批量下载")))
+            continue; // the outcome lines: a path is never cut
+        int columns = 0;
+        for (const QChar c : std::as_const(line))
+            columns += c.unicode() >= 0x1100 ? 2 : 1;
+        QVERIFY2(columns < 30, qPrintable(line));
+    }
+    // The last total counts what the server sent in this run, not what was on disk before.
+    qint64 sent = 0;
+    for (const HttpRequest &request : m_server->requests()) {
+        if (const auto song = songs.constFind(request.path); song != songs.cend())
+            sent += song->size() - request.header("range").mid(6).split('-').constFirst().toLongLong();
+    }
+    QCOMPARE(total.section(QStringLiteral(" .. "), 1).section(QLatin1Char(' '), 0, 1),
+             QStringLiteral("%1 KiB").arg(double(sent) / 1024.0, 0, 'f', 1));
 }
 
 void TestCliDownload::everyWorkGetsAFileOfItsOwn_data()
@@ -348,7 +615,7 @@ void TestCliDownload::aStopSignalActsAtOnce()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QString, asked);
-    m_trickle = true;
+    m_trickle->storeRelaxed(2); // about 100 bytes a second
     QProcess cli;
     launch(cli, arguments);
     QTRY_VERIFY_WITH_TIMEOUT(m_server->requestCount() > 0 && m_server->requests().constLast().path == asked, 20000);
@@ -356,7 +623,7 @@ void TestCliDownload::aStopSignalActsAtOnce()
     // Far below the page and stall limits the signal used to wait for.
     QVERIFY(cli.waitForFinished(8000));
     // A batch ends with its summary; before it, the signal ends the program.
-    QVERIFY(cli.exitStatus() == QProcess::NormalExit ? cli.readAllStandardOutput().contains("停止")
+    QVERIFY(cli.exitStatus() == QProcess::NormalExit ? cli.readAllStandardError().contains("停止")
                                                      : asked == QLatin1String("/userPage.php"));
 }
 

@@ -1,15 +1,20 @@
 #include "download/cls_download.h"
 #include "site/httpserver.h"
 #include "site/replicasite.h"
+#include "support/faults.h"
 
 #include <QDir>
 #include <QFile>
+#include <QNetworkAccessManager>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
 #include <atomic>
+
+#include <unistd.h>
 
 using Status = Cls_DownLoad::Status;
 
@@ -79,8 +84,13 @@ private slots:
 
     void reportsEachStage_data();
     void reportsEachStage();
+    void everyBodyShapeComesWhole_data();
+    void everyBodyShapeComesWhole();
     void failedRequestWritesNothing_data();
     void failedRequestWritesNothing();
+    void linksAreNeverWrittenThrough_data();
+    void linksAreNeverWrittenThrough();
+    void stoppedSlowTransferKeepsWhatCame();
     void followsARedirect();
     void asksAsVbHttpBypassingCaches();
     void speedIsTheFirstSecondValueUntilAWholeSecondPassed();
@@ -168,6 +178,63 @@ void TestDownload::reportsEachStage()
     QVERIFY(!downloader.isRunning());
 }
 
+void TestDownload::everyBodyShapeComesWhole_data()
+{
+    QTest::addColumn<int>("framing");
+    QTest::addColumn<qint64>("piece"); // bytes per write, and per chunk of a chunked body
+    QTest::addColumn<bool>("gzip");    // sent compressed although the client did not ask for it
+    QTest::addColumn<int>("block");    // the window's 512, or the batch's 64 KiB
+
+    const int length = static_cast<int>(HttpResponse::Framing::ContentLength);
+    const int chunked = static_cast<int>(HttpResponse::Framing::Chunked);
+    const int untilClose = static_cast<int>(HttpResponse::Framing::UntilClose);
+    for (const int block : {512, 64 * 1024}) {
+        const QByteArray tag = block == 512 ? " (window)" : " (batch)";
+        QTest::newRow("length" + tag) << length << qint64(64 * 1024) << false << block;
+        QTest::newRow("no length, ends at close" + tag) << untilClose << qint64(64 * 1024) << false << block;
+        QTest::newRow("chunked, 1 MiB chunks" + tag) << chunked << qint64(1 << 20) << false << block;
+        QTest::newRow("chunked, 100-byte chunks" + tag) << chunked << qint64(100) << false << block;
+        QTest::newRow("gzip, chunked" + tag) << chunked << qint64(64 * 1024) << true << block;
+    }
+}
+
+// However the server frames a body, it arrives whole, without waiting on the
+// stall limit, in blocks of the size asked for.
+void TestDownload::everyBodyShapeComesWhole()
+{
+    QFETCH(int, framing);
+    QFETCH(qint64, piece);
+    QFETCH(bool, gzip);
+    QFETCH(int, block);
+    const QByteArray body = patterned(6 << 20);
+    const QByteArray sent = gzip ? gzipped(body) : body;
+    QVERIFY(!sent.isEmpty());
+    m_server->setHandler([&](const HttpRequest &) {
+        // Servers label real songs in many ways.
+        HttpResponse response = HttpResponse::text(200, sent, "application/octet-stream");
+        response.framing = static_cast<HttpResponse::Framing>(framing);
+        response.pieceBytes = piece;
+        if (gzip)
+            response.withHeader("Content-Encoding", "gzip");
+        return response;
+    });
+
+    QNetworkAccessManager network;
+    download::Transfer transfer(&network);
+    transfer.setBlockSize(block);
+    QList<qint64> totals;
+    connect(&transfer, &download::Transfer::progress, this, [&](qint64 written) { totals << written; });
+    QSignalSpy finished(&transfer, &download::Transfer::finished);
+    transfer.start(m_server->base() + QStringLiteral("/a.mp3"), target(), 3000);
+    QVERIFY(finished.wait(60000));
+
+    QCOMPARE(finished.first().first().value<Status>(), Status::DataComplete);
+    QCOMPARE(fileContent(target()), body);
+    QCOMPARE(totals.size(), (body.size() + block - 1) / block);
+    for (int i = 0; i + 1 < totals.size(); ++i)
+        QCOMPARE(totals[i], qint64(i + 1) * block);
+}
+
 void TestDownload::followsARedirect()
 {
     const QByteArray body = patterned(1536);
@@ -186,19 +253,32 @@ void TestDownload::followsARedirect()
 void TestDownload::failedRequestWritesNothing_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::newRow("404") << "404";
-    QTest::newRow("500") << "500";
-    QTest::newRow("unreachable") << "unreachable";
-    QTest::newRow("never answers") << "silent";
-    QTest::newRow("not an address") << "garbage";
-    QTest::newRow("redirect loop") << "loop";
-    QTest::newRow("a local file") << "file";
+    QTest::addColumn<bool>("answered"); // the answer was taken in, and refused for its body
+    QTest::newRow("404") << "404" << false;
+    QTest::newRow("500") << "500" << false;
+    QTest::newRow("unreachable") << "unreachable" << false;
+    QTest::newRow("never answers") << "silent" << false;
+    QTest::newRow("not an address") << "garbage" << false;
+    QTest::newRow("redirect loop") << "loop" << false;
+    QTest::newRow("a local file") << "file" << false;
+    QTest::newRow("a part nobody asked for (206)") << "206" << false;
+    QTest::newRow("a web page") << "200" << true;
+    QTest::newRow("an empty web page") << "empty" << true;
+    QTest::newRow("markup labelled as audio") << "markup" << true;
 }
 
 void TestDownload::failedRequestWritesNothing()
 {
     QFETCH(QString, kind);
+    QFETCH(bool, answered);
     m_server->setHandler([&](const HttpRequest &) {
+        if (kind == QLatin1String("206"))
+            return HttpResponse::text(206, patterned(1000), "audio/mpeg")
+                .withHeader("Content-Range", "bytes 1000-1999/5000");
+        if (kind == QLatin1String("markup"))
+            return HttpResponse::text(200, "\n <!DOCTYPE html><title>login</title>", "audio/mpeg");
+        if (kind == QLatin1String("empty"))
+            return HttpResponse::text(200, "", "text/html");
         if (kind == QLatin1String("silent")) {
             HttpResponse response;
             response.neverAnswer = true;
@@ -216,13 +296,81 @@ void TestDownload::failedRequestWritesNothing()
     if (kind == QLatin1String("file")) // a page may name one; it is never copied
         url = QUrl::fromLocalFile(QCoreApplication::applicationFilePath()).toString();
 
+    {
+        QFile earlier(target());
+        QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
+    }
+
     Cls_DownLoad downloader;
     Record record(downloader);
     QCOMPARE(downloader.DLFile(url, target(), kShortStall), qint64(0));
-    QCOMPARE(record.statuses, codes({Status::Connecting, Status::Requesting, Status::RequestFailed, Status::Finished}));
+    QCOMPARE(record.statuses,
+             answered ? codes({Status::Connecting, Status::Requesting, Status::QueryingSize, Status::Receiving,
+                               Status::NotAudio, Status::Finished})
+                      : codes({Status::Connecting, Status::Requesting, Status::RequestFailed, Status::Finished}));
     QVERIFY(!downloader.lastError().isEmpty());
     QVERIFY(record.totals.isEmpty());
-    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files), QStringList());
+    QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files), QStringList{QStringLiteral("song.mp3")});
+    QCOMPARE(fileContent(target()), QByteArray("earlier"));
+}
+
+void TestDownload::linksAreNeverWrittenThrough_data()
+{
+    QTest::addColumn<QString>("planted"); // what stands where the transfer writes, pointing at the user's notes
+    QTest::newRow("symbolic link as the part") << "part";
+    QTest::newRow("hard link as the part") << "hard part";
+    QTest::newRow("symbolic link as the target") << "target";
+}
+
+void TestDownload::linksAreNeverWrittenThrough()
+{
+    QFETCH(QString, planted);
+    const QString notes = target(QStringLiteral("notes.txt"));
+    {
+        QFile file(notes);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("my notes") == 8);
+    }
+    const QString at = planted == QLatin1String("target") ? target() : Cls_DownLoad::partialPath(target());
+    if (planted.startsWith(QLatin1String("hard")))
+        QCOMPARE(::link(QFile::encodeName(notes).constData(), QFile::encodeName(at).constData()), 0);
+    else
+        QVERIFY(QFile::link(notes, at));
+    const QByteArray body = patterned(3000);
+    m_server->setHandler([&](const HttpRequest &) { return HttpResponse::text(200, body, "audio/mpeg"); });
+
+    Cls_DownLoad downloader;
+    QCOMPARE(downloader.DLFile(m_server->base() + QStringLiteral("/a.mp3"), target(), 10000), qint64(3000));
+    QCOMPARE(fileContent(notes), QByteArray("my notes"));
+    QVERIFY(!QFileInfo(target()).isSymLink());
+    QCOMPARE(fileContent(target()), body);
+    QVERIFY(!QFileInfo::exists(Cls_DownLoad::partialPath(target())));
+}
+
+// A batch transfer writes what comes as it comes: stopped, its part holds all of it.
+void TestDownload::stoppedSlowTransferKeepsWhatCame()
+{
+    const QByteArray body = patterned(200 * 1000);
+    m_server->setHandler([&](const HttpRequest &) {
+        HttpResponse response = HttpResponse::text(200, body, "audio/mpeg");
+        response.trickleBytes = 1000;
+        response.trickleMs = 20;
+        return response.withHeader("ETag", "\"v1\"");
+    });
+    QNetworkAccessManager network;
+    download::Transfer transfer(&network);
+    transfer.setBlockSize(64 * 1024, download::Transfer::Fill::AsReceived);
+    connect(&transfer, &download::Transfer::progress, this, [&](qint64 written) {
+        if (written >= 3000)
+            transfer.stop();
+    });
+    QSignalSpy finished(&transfer, &download::Transfer::finished);
+    transfer.start(m_server->base() + QStringLiteral("/a.mp3"), target(), 10000);
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(finished.first().first().value<Status>(), Status::Stopped);
+    const QByteArray kept = fileContent(Cls_DownLoad::partialPath(target()));
+    QVERIFY2(kept.size() >= 3000, qPrintable(QString::number(kept.size())));
+    QCOMPARE(qint64(kept.size()), transfer.written());
+    QCOMPARE(kept, body.left(kept.size()));
 }
 
 void TestDownload::asksAsVbHttpBypassingCaches()

@@ -397,6 +397,12 @@ void TestFaults::download()
     case Fault::Trickle:
         QVERIFY(!done);
         break;
+    case Fault::HugePage:
+    case Fault::InvalidUtf8:
+        // A page in place of the song: said so, and nothing of it kept.
+        QCOMPARE(window->status(), QStringLiteral("抱歉!服务器返回的不是音乐文件.."));
+        QVERIFY(!QFileInfo::exists(Cls_DownLoad::partialPath(path)));
+        break;
     default:
         QVERIFY(done);
     }

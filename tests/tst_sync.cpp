@@ -181,11 +181,14 @@ void TestSync::syncFetchesOnlyNewWorksAndOutlivesAFailingSinger()
     QTRY_COMPARE(notifications.bodies.size(), 1);
     QVERIFY(notifications.bodies.first().contains(QStringLiteral("4 首")));
 
-    // Nothing new: one page per singer, no service question, no MP3, no notification.
+    // Nothing new: one page per singer, no service question, no MP3, no notification;
+    // -v names every work skipped, and the summary the singer that failed.
     const int before = m_server->requestCount();
-    run = cli(sync);
+    run = cli(QStringList{QStringLiteral("-v")} + sync);
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.out, QByteArray());
+    QCOMPARE(run.err.count("跳过 "), 4);
+    QVERIFY2(run.err.contains("\n  " + singer(1099).toUtf8() + ": "), run.err.constData());
     QStringList asked;
     for (const HttpRequest &request : m_server->requests().mid(before))
         asked.append(request.path);

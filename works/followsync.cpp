@@ -20,13 +20,14 @@ QString defaultArchivePath()
            QStringLiteral("/cantora-helper/archive.txt");
 }
 
-FollowSync::FollowSync(AppConfig config, QList<FollowedSinger> singers, SyncOptions options, QObject *parent)
+FollowSync::FollowSync(AppConfig config, QList<FollowedSinger> singers, download::BatchOptions options, QObject *parent)
     : QObject(parent)
     , m_config(std::move(config))
     , m_singers(std::move(singers))
     , m_options(std::move(options))
     , m_network(new QNetworkAccessManager(this))
-    , m_pacer(std::make_shared<download::RequestPacer>(m_options.sleepRequestsMs))
+    // One pacer for every singer's batch: the gap and a site's pause hold across them.
+    , m_pacer(m_options.pacer ? m_options.pacer : std::make_shared<download::RequestPacer>())
 {
     m_network->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
 }
@@ -54,7 +55,7 @@ download::BatchProgress FollowSync::progress() const
 
 bool FollowSync::anyFailed() const
 {
-    return !m_failures.isEmpty() || progress().failed > 0;
+    return !m_failures.isEmpty() || progress().failed > 0 || !m_archiveFailure.isEmpty();
 }
 
 void FollowSync::start()
@@ -176,13 +177,8 @@ void FollowSync::downloadWorks(const QString &page)
         QUrlQuery(QUrl(singer.address, QUrl::TolerantMode).query()).queryItemValue(QStringLiteral("uid"));
     const QString folderName = singer.name.isEmpty() ? QStringLiteral("uid ") + uid : singer.name;
 
-    download::BatchOptions batch;
+    download::BatchOptions batch = m_options;
     batch.folder = QDir(m_options.folder).filePath(download::safeFileName(folderName, QString()));
-    batch.jobs = m_options.jobs;
-    batch.archiveFile = m_options.archiveFile;
-    batch.tag = m_options.tag;
-    batch.retries = m_options.retries;
-    batch.rateLimit = m_options.rateLimit;
     batch.pacer = m_pacer;
     m_queue = new download::BatchQueue(m_config, batch, this);
     for (const WorkRow &row : fillRows(table, markers))
@@ -191,6 +187,7 @@ void FollowSync::downloadWorks(const QString &page)
         m_outcomes.append(outcome);
         emit workFinished(outcome);
     });
+    connect(m_queue, &download::BatchQueue::transferProgress, this, &FollowSync::transferProgress);
     connect(m_queue, &download::BatchQueue::progressChanged, this, [this] { emit progressChanged(progress()); });
     connect(m_queue, &download::BatchQueue::finished, this, &FollowSync::queueFinished);
     m_queue->start();
@@ -200,6 +197,8 @@ void FollowSync::queueFinished()
 {
     download::BatchQueue *queue = m_queue;
     m_before = progress();
+    if (m_archiveFailure.isEmpty())
+        m_archiveFailure = queue->archiveFailure();
     m_queue = nullptr;
     queue->deleteLater();
     if (m_stopping) {

@@ -15,18 +15,9 @@ class QNetworkReply;
 
 namespace works {
 
-struct SyncOptions final
-{
-    QString folder;      // each singer's works go to <folder>/<singer name>/
-    QString archiveFile; // ids already fetched, for every singer alike
-    // Few at once: a sync runs unattended, often for many singers, and should
-    // not crowd the site.
-    int jobs = 2;
-    bool tag = false;
-    int retries = 3;
-    int sleepRequestsMs = 0;                        // between two page requests
-    std::shared_ptr<download::RateLimit> rateLimit; // null: no limit
-};
+// Works a sync fetches at once unless told otherwise: it runs unattended,
+// often for many singers, and should not crowd the site.
+constexpr int kSyncJobs = 2;
 
 // $XDG_DATA_HOME/cantora-helper/archive.txt (~/.local/share when unset).
 QString defaultArchivePath();
@@ -40,12 +31,14 @@ struct SingerFailure final
 // Brings every followed singer's works up to date: reads each singer's page
 // in turn and downloads the works the archive does not hold yet into the
 // singer's own folder. A singer whose page fails is reported and the next one
-// goes on. Runs on the caller's event loop.
+// goes on. Each singer's batch runs with `options`, its folder
+// <options.folder>/<singer name>/. Runs on the caller's event loop.
 class FollowSync final : public QObject
 {
     Q_OBJECT
 public:
-    FollowSync(AppConfig config, QList<FollowedSinger> singers, SyncOptions options, QObject *parent = nullptr);
+    FollowSync(AppConfig config, QList<FollowedSinger> singers, download::BatchOptions options,
+               QObject *parent = nullptr);
     ~FollowSync() override;
 
     void start(); // returns at once
@@ -58,12 +51,17 @@ public:
     QList<SingerFailure> singerFailures() const { return m_failures; }
     // The singers, named as their pages showed them where they were read.
     QList<FollowedSinger> singers() const { return m_singers; }
-    // Whether a singer or a work failed (a stopped work does not count).
+    // Why the archive could not be read or written during the sync; empty when it could.
+    QString archiveFailure() const { return m_archiveFailure; }
+    // Whether a singer or a work failed, or the archive (a stopped work does not count).
     bool anyFailed() const;
 
 signals:
     void singerFailed(const works::SingerFailure &failure);
     void workFinished(const download::WorkOutcome &outcome);
+    // As download::BatchQueue::transferProgress, for the singer's batch now running.
+    void transferProgress(const QString &source, const QString &title, qint64 received, qint64 total,
+                          double bytesPerSecond);
     void progressChanged(const download::BatchProgress &progress);
     void finished();
 
@@ -78,7 +76,7 @@ private:
 
     AppConfig m_config;
     QList<FollowedSinger> m_singers;
-    SyncOptions m_options;
+    download::BatchOptions m_options;
     QNetworkAccessManager *m_network;
     std::shared_ptr<download::RequestPacer> m_pacer;
     QPointer<QNetworkReply> m_reply;
@@ -90,6 +88,7 @@ private:
     download::BatchProgress m_before; // of the singers already done
     QList<download::WorkOutcome> m_outcomes;
     QList<SingerFailure> m_failures;
+    QString m_archiveFailure;
 };
 
 } // namespace works

@@ -1,5 +1,6 @@
 #include "support/faults.h"
 
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QStringEncoder>
 
@@ -55,7 +56,9 @@ HttpResponse faultyResponse(Fault fault, const QByteArray &body, const QByteArra
         break;
     }
     case Fault::InvalidUtf8:
-        response = HttpResponse::text(200, QByteArray("<title>\xff\xfe - \xc3\x28\xa0\xa1" "Cantora</title>\xed\xa0\x80"),
+        response = HttpResponse::text(200,
+                                      QByteArray("<title>\xff\xfe - \xc3\x28\xa0\xa1"
+                                                 "Cantora</title>\xed\xa0\x80"),
                                       "text/html; charset=utf-8");
         break;
     case Fault::GbkAsUtf8: {
@@ -78,6 +81,22 @@ HttpResponse faultyResponse(Fault fault, const QByteArray &body, const QByteArra
         break;
     }
     return response;
+}
+
+QByteArray gzipped(const QByteArray &body)
+{
+    QProcess gzip;
+    gzip.start(QStringLiteral("gzip"), {QStringLiteral("-c"), QStringLiteral("-n"), QStringLiteral("-1")});
+    if (!gzip.waitForStarted())
+        return {};
+    gzip.write(body);
+    gzip.closeWriteChannel();
+    QByteArray out;
+    while (gzip.waitForReadyRead(10000) || gzip.bytesAvailable() > 0)
+        out += gzip.readAllStandardOutput();
+    gzip.waitForFinished();
+    out += gzip.readAllStandardOutput();
+    return gzip.exitCode() == 0 ? out : QByteArray();
 }
 
 QString refusedBase()

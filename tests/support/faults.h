@@ -31,6 +31,9 @@ const QList<QPair<const char *, Fault>> &allFaults();
 // The faulty answer standing in for `body` (what a healthy server would send).
 HttpResponse faultyResponse(Fault fault, const QByteArray &body, const QByteArray &contentType);
 
+// `body` as gzip makes it (by the gzip program); empty when that failed.
+QByteArray gzipped(const QByteArray &body);
+
 // A base address where nothing listens.
 QString refusedBase();
 

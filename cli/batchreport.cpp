@@ -1,0 +1,168 @@
+#include "cli/batchreport.h"
+
+#include "cli/options.h"
+#include "cli/outputoptions.h"
+#include "cli/terminal.h"
+#include "download/batchend.h"
+#include "works/followsync.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <unistd.h>
+
+namespace cli {
+
+namespace {
+
+using download::WorkOutcome;
+
+QString painted(const QString &word, const char *colour, bool live)
+{
+    return live ? QLatin1String(colour) + word + QStringLiteral("\x1b[0m") : word;
+}
+
+QString workName(const WorkOutcome &outcome)
+{
+    return oneLine(outcome.title.isEmpty() ? outcome.source : outcome.title + QStringLiteral(" - ") + outcome.singer);
+}
+
+} // namespace
+
+BatchReport::Options BatchReport::forThisRun()
+{
+    Options options;
+    options.quiet = output().quiet();
+    options.verbose = output().verbose();
+    options.live = probeTerminal(STDERR_FILENO).live;
+    return options;
+}
+
+BatchReport::BatchReport(Options options, QObject *parent)
+    : QObject(parent)
+    , m_options(options)
+{
+    m_options.live = m_options.live && !m_options.quiet;
+    m_refresh.setInterval(kRefreshMs);
+    connect(&m_refresh, &QTimer::timeout, this, [this] { above(QString()); });
+}
+
+void BatchReport::attach(download::BatchQueue &queue)
+{
+    follow(queue);
+}
+
+void BatchReport::attach(works::FollowSync &sync)
+{
+    connect(&sync, &works::FollowSync::singerFailed, this, &BatchReport::singerFailed);
+    follow(sync);
+}
+
+// A queue and a sync tell alike what a batch does.
+template <class Batch> void BatchReport::follow(Batch &batch)
+{
+    m_progress = [&batch] { return batch.progress(); };
+    m_outcomes = [&batch] { return batch.outcomes(); };
+    m_clock.start();
+    connect(&batch, &Batch::transferProgress, this,
+            [this](const QString &source, const QString &title, qint64 received, qint64 total, double) {
+                transferProgress(source, title, received, total);
+            });
+    connect(&batch, &Batch::workFinished, this, &BatchReport::workFinished);
+    connect(&batch, &Batch::finished, this, &BatchReport::queueFinished);
+    if (m_options.live)
+        m_refresh.start();
+}
+
+int BatchReport::columns() const
+{
+    return m_options.columns > 0 ? m_options.columns : terminalColumns(STDERR_FILENO);
+}
+
+void BatchReport::above(const QString &text)
+{
+    if (!m_options.live) {
+        print(stderr, text);
+        return;
+    }
+    print(stderr, m_view.frame(m_progress(), m_clock.elapsed(), columns(), text));
+}
+
+void BatchReport::transferProgress(const QString &source, const QString &title, qint64 received, qint64 total)
+{
+    m_view.update(source, title.isEmpty() ? source : title, received, total, m_clock.elapsed());
+}
+
+QString BatchReport::outcomeLine(const WorkOutcome &outcome) const
+{
+    const bool live = m_options.live;
+    switch (outcome.status) {
+    case WorkOutcome::Status::Done: {
+        QString line = painted(QStringLiteral("完成"), "\x1b[32m", live) + QLatin1Char(' ') +
+                       QDir::toNativeSeparators(outcome.path);
+        if (m_options.verbose)
+            line += QStringLiteral(" (%1, %2)").arg(bytesText(double(QFileInfo(outcome.path).size())), outcome.source);
+        return line + QLatin1Char('\n');
+    }
+    case WorkOutcome::Status::Skipped:
+        if (!m_options.verbose)
+            return QString();
+        return QStringLiteral("跳过 %1 (%2)\n").arg(workName(outcome), outcome.workId);
+    case WorkOutcome::Status::Failed: {
+        QString line = painted(QStringLiteral("失败"), "\x1b[31m", live) +
+                       QStringLiteral(" %1: %2\n").arg(workName(outcome), oneLine(outcome.reason));
+        const QString hint = otherSiteHint(outcome.source);
+        return hint.isEmpty() ? line : line + hint + QLatin1Char('\n');
+    }
+    case WorkOutcome::Status::Stopped:
+        if (!m_options.verbose)
+            return QString();
+        return QStringLiteral("停止 %1\n").arg(workName(outcome));
+    }
+    return QString();
+}
+
+void BatchReport::workFinished(const WorkOutcome &outcome)
+{
+    m_view.remove(outcome.source);
+    if (outcome.status == WorkOutcome::Status::Stopped)
+        ++m_stopped;
+    if (outcome.status == WorkOutcome::Status::Done)
+        print(stdout, QDir::toNativeSeparators(outcome.path) + QLatin1Char('\n'));
+    const bool failed = outcome.status == WorkOutcome::Status::Failed;
+    if (m_options.quiet && !failed)
+        return;
+    const QString line = outcomeLine(outcome);
+    if (!line.isEmpty() || m_options.live)
+        above(line);
+}
+
+void BatchReport::singerFailed(const works::SingerFailure &failure)
+{
+    const QString what = QStringLiteral(" %1: %2\n").arg(oneLine(failure.address), oneLine(failure.reason));
+    m_otherFailures << QLatin1Char(' ') + what;
+    above(painted(QStringLiteral("失败"), "\x1b[31m", m_options.live) + what);
+}
+
+void BatchReport::queueFinished()
+{
+    m_refresh.stop();
+    if (m_options.live)
+        print(stderr, m_view.clear());
+    const download::BatchProgress progress = m_progress();
+    const bool allWell = progress.failed == 0 && m_stopped == 0 && m_otherFailures.isEmpty();
+    if (m_options.quiet && allWell)
+        return;
+    QString summary = download::batchEndText(progress, m_stopped) + QLatin1Char('\n');
+    // The failures again, together where the run ends: they may have scrolled away.
+    if (!m_options.quiet) {
+        summary += m_otherFailures.join(QString());
+        for (const WorkOutcome &outcome : m_outcomes()) {
+            if (outcome.status == WorkOutcome::Status::Failed)
+                summary += QStringLiteral("  %1: %2\n").arg(oneLine(outcome.source), oneLine(outcome.reason));
+        }
+    }
+    print(stderr, summary);
+}
+
+} // namespace cli
