@@ -3,6 +3,7 @@
 #include "app/batchdownload.h"
 #include "app/controls.h"
 #include "app/downloadpanel.h"
+#include "app/followpanel.h"
 #include "app/layout.h"
 #include "app/playerpanel.h"
 #include "app/shellpanel.h"
@@ -75,6 +76,8 @@ Form1::Form1(AppConfig config, Platform platform, QWidget *parent)
     m_worksPanel = new WorksPanel(*this, m_statusLine, life, *m_fetcher, *m_platform.messageBox, *m_platform.saveDialog,
                                   *m_platform.mci, m_config, m_places, m_song, *m_songPanel, this);
     m_batchPanel = new BatchDownloadPanel(*this, m_statusLine, life, *m_platform.messageBox, m_config, m_places, this);
+    m_followPanel =
+        new FollowPanel(*this, m_statusLine, life, *m_fetcher, *m_platform.messageBox, m_config, m_places, this);
     m_videoPanel =
         new VideoPanel(m_statusLine, life, *m_platform.messageBox, *m_platform.launcher, m_places, m_song, this);
     m_shellPanel =
@@ -140,6 +143,12 @@ void Form1::connectHandlers()
     connect(m_batchPanel->stopEntry(), &QAction::triggered, m_batchPanel, &BatchDownloadPanel::stopBatch);
     connect(addMenuEntry(ListView1, QStringLiteral("导出列表…")), &QAction::triggered, m_worksPanel,
             &WorksPanel::exportList);
+    connect(addMenuEntry(ListView1, QStringLiteral("关注此歌手")), &QAction::triggered, m_followPanel,
+            &FollowPanel::followSinger);
+    connect(addMenuEntry(ListView1, QStringLiteral("取消关注")), &QAction::triggered, m_followPanel,
+            &FollowPanel::unfollowSinger);
+    connect(addMenuEntry(ListView1, QStringLiteral("同步关注的歌手")), &QAction::triggered, m_followPanel,
+            &FollowPanel::syncFollowed);
     onKeys(ListView1, {Qt::Key_Return, Qt::Key_Enter}, m_worksPanel, &WorksPanel::ListView1_KeyReturn);
     connect(Text2, &QLineEdit::returnPressed, m_worksPanel, &WorksPanel::Command10_Click);
     // Video.
@@ -217,6 +226,7 @@ void Form1::closeEvent(QCloseEvent *event)
         Cdf->DLFileStop();
     // So does a batch: its transfers keep their .part files for the next run.
     m_batchPanel->stopBatch();
+    m_followPanel->stopSync();
     m_platform.mci->sendString(QStringLiteral("close all"));
     // Pages still on their way are no longer wanted.
     m_fetcher->abortAll();

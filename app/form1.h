@@ -15,6 +15,7 @@
 #include <utility>
 
 class BatchDownloadPanel;
+class FollowPanel;
 class Cls_DownLoad;
 class DownloadPanel;
 class PageFetcher;
@@ -119,6 +120,7 @@ private:
     VideoPanel *m_videoPanel = nullptr;
     ShellPanel *m_shellPanel = nullptr;
     BatchDownloadPanel *m_batchPanel = nullptr; // with batch downloads built in
+    FollowPanel *m_followPanel = nullptr;
 
     // The cells drawButtonCells is drawing, only while it draws them.
     std::optional<std::pair<chrome::Cell, chrome::Cell>> m_drawingCells;

@@ -4,6 +4,7 @@
 #include "cli/outputoptions.h"
 #include "cli/terminal.h"
 #include "download/batchend.h"
+#include "works/followsync.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -48,14 +49,27 @@ BatchReport::BatchReport(Options options, QObject *parent)
 
 void BatchReport::attach(download::BatchQueue &queue)
 {
-    m_queue = &queue;
+    follow(queue);
+}
+
+void BatchReport::attach(works::FollowSync &sync)
+{
+    connect(&sync, &works::FollowSync::singerFailed, this, &BatchReport::singerFailed);
+    follow(sync);
+}
+
+// A queue and a sync tell alike what a batch does.
+template <class Batch> void BatchReport::follow(Batch &batch)
+{
+    m_progress = [&batch] { return batch.progress(); };
+    m_outcomes = [&batch] { return batch.outcomes(); };
     m_clock.start();
-    connect(&queue, &download::BatchQueue::transferProgress, this,
+    connect(&batch, &Batch::transferProgress, this,
             [this](const QString &source, const QString &title, qint64 received, qint64 total, double) {
                 transferProgress(source, title, received, total);
             });
-    connect(&queue, &download::BatchQueue::workFinished, this, &BatchReport::workFinished);
-    connect(&queue, &download::BatchQueue::finished, this, &BatchReport::queueFinished);
+    connect(&batch, &Batch::workFinished, this, &BatchReport::workFinished);
+    connect(&batch, &Batch::finished, this, &BatchReport::queueFinished);
     if (m_options.live)
         m_refresh.start();
 }
@@ -71,7 +85,7 @@ void BatchReport::above(const QString &text)
         print(stderr, text);
         return;
     }
-    print(stderr, m_view.frame(m_queue->progress(), m_clock.elapsed(), columns(), text));
+    print(stderr, m_view.frame(m_progress(), m_clock.elapsed(), columns(), text));
 }
 
 void BatchReport::transferProgress(const QString &source, const QString &title, qint64 received, qint64 total)
@@ -123,19 +137,27 @@ void BatchReport::workFinished(const WorkOutcome &outcome)
         above(line);
 }
 
+void BatchReport::singerFailed(const works::SingerFailure &failure)
+{
+    const QString what = QStringLiteral(" %1: %2\n").arg(oneLine(failure.address), oneLine(failure.reason));
+    m_otherFailures << QLatin1Char(' ') + what;
+    above(painted(QStringLiteral("失败"), "\x1b[31m", m_options.live) + what);
+}
+
 void BatchReport::queueFinished()
 {
     m_refresh.stop();
     if (m_options.live)
         print(stderr, m_view.clear());
-    const download::BatchProgress progress = m_queue->progress();
-    const bool allWell = progress.failed == 0 && m_stopped == 0;
+    const download::BatchProgress progress = m_progress();
+    const bool allWell = progress.failed == 0 && m_stopped == 0 && m_otherFailures.isEmpty();
     if (m_options.quiet && allWell)
         return;
     QString summary = download::batchEndText(progress, m_stopped) + QLatin1Char('\n');
     // The failures again, together where the run ends: they may have scrolled away.
     if (!m_options.quiet) {
-        for (const WorkOutcome &outcome : m_queue->outcomes()) {
+        summary += m_otherFailures.join(QString());
+        for (const WorkOutcome &outcome : m_outcomes()) {
             if (outcome.status == WorkOutcome::Status::Failed)
                 summary += QStringLiteral("  %1: %2\n").arg(oneLine(outcome.source), oneLine(outcome.reason));
         }

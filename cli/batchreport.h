@@ -7,6 +7,13 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
+
+namespace works {
+class FollowSync;
+struct SingerFailure;
+} // namespace works
+
 namespace cli {
 
 // What a terminal user sees of a batch: the path of each saved file on
@@ -33,10 +40,15 @@ public:
 
     // Reports on `queue` from now until its finished() signal; then writes the summary.
     void attach(download::BatchQueue &queue);
+    // Reports on every singer's batch of `sync` alike, in one summary at its
+    // end; a singer whose page failed is a failure too.
+    void attach(works::FollowSync &sync);
 
 private:
+    template <class Batch> void follow(Batch &batch);
     void transferProgress(const QString &source, const QString &title, qint64 received, qint64 total);
     void workFinished(const download::WorkOutcome &outcome);
+    void singerFailed(const works::SingerFailure &failure);
     void queueFinished();
     QString outcomeLine(const download::WorkOutcome &outcome) const;
     // Writes `text` (whole lines, maybe none) above the live lines and draws
@@ -45,7 +57,9 @@ private:
     int columns() const;
 
     Options m_options;
-    download::BatchQueue *m_queue = nullptr;
+    std::function<download::BatchProgress()> m_progress;
+    std::function<QList<download::WorkOutcome>()> m_outcomes;
+    QStringList m_otherFailures; // summary lines of failures no work stands for
     LiveView m_view;
     QTimer m_refresh;
     QElapsedTimer m_clock;

@@ -1,19 +1,15 @@
 #include "cli/downloadcommand.h"
 
 #include "cli/batchreport.h"
+#include "cli/manners.h"
 #include "cli/options.h"
 #include "cli/stop.h"
 #include "cli/terminal.h"
 #include "download/batchqueue.h"
-#include "download/outputtemplate.h"
 #include "page/pagefetcher.h"
 #include "works/harvest.h"
 
 #include <QEventLoop>
-#include <QStandardPaths>
-
-#include <algorithm>
-#include <climits>
 
 namespace cli {
 
@@ -21,9 +17,8 @@ namespace {
 
 int usage(const QString &problem)
 {
-    print(stderr, QStringLiteral("download: %1\nusage: cantora-cli download [-o DIR] [--output TEMPLATE] [-j N] "
-                                 "[--archive FILE] [--tag] [--retries N] (URL... | --singer SINGER_URL)\n")
-                      .arg(problem));
+    print(stderr, QStringLiteral("download: %1\nusage: cantora-cli download %2 (URL... | --singer SINGER_URL)\n")
+                      .arg(problem, QLatin1String(kBatchSynopsis)));
     return 2;
 }
 
@@ -31,53 +26,15 @@ int usage(const QString &problem)
 
 int runDownload(const QStringList &arguments)
 {
-    download::BatchOptions options;
+    download::BatchOptions options = defaultBatchOptions();
     QStringList sources;
     QString singer;
-    options.folder = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
-    if (options.folder.isEmpty())
-        options.folder = QStringLiteral(".");
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &word = arguments.at(i);
         const bool hasValue = i + 1 < arguments.size();
-        // A number of `lowest` or more; larger than `highest` is taken as `highest`.
-        const auto number = [&](int lowest, int highest, int &into) {
-            bool ok = false;
-            const qlonglong value = hasValue ? arguments.at(++i).toLongLong(&ok) : 0;
-            if (!ok || value < lowest)
-                return false;
-            into = int(std::min<qlonglong>(value, highest));
-            return true;
-        };
-        if (word == QLatin1String("-o")) {
-            if (!hasValue)
-                return usage(QStringLiteral("-o needs a folder"));
-            options.folder = arguments.at(++i);
-        } else if (word == QLatin1String("--output")) {
-            if (!hasValue)
-                return usage(QStringLiteral("--output needs a name template such as {singer}/{title}.mp3"));
-            options.nameTemplate = arguments.at(++i);
-            const QString problem = download::templateProblem(options.nameTemplate);
+        if (QString problem; takeBatchOption("download", arguments, i, options, problem)) {
             if (!problem.isEmpty())
-                return usage(QStringLiteral("--output: %1 (the folder is given with -o)").arg(problem));
-        } else if (word == QLatin1String("-j") || word == QLatin1String("--jobs")) {
-            if (!number(1, INT_MAX, options.jobs))
-                return usage(QStringLiteral("-j needs a number of 1 or more"));
-            if (options.jobs > download::BatchQueue::kMaxJobs) {
-                print(stderr, QStringLiteral("download: -j %1 is more than %2 transfers at once; running %2\n")
-                                  .arg(options.jobs)
-                                  .arg(download::BatchQueue::kMaxJobs));
-                options.jobs = download::BatchQueue::kMaxJobs;
-            }
-        } else if (word == QLatin1String("--retries")) {
-            if (!number(0, INT_MAX, options.retries))
-                return usage(QStringLiteral("--retries needs a number of 0 or more"));
-        } else if (word == QLatin1String("--archive")) {
-            if (!hasValue)
-                return usage(QStringLiteral("--archive needs a file"));
-            options.archiveFile = arguments.at(++i);
-        } else if (word == QLatin1String("--tag")) {
-            options.tag = true;
+                return usage(problem);
         } else if (word == QLatin1String("--singer")) {
             if (!hasValue)
                 return usage(QStringLiteral("--singer needs a singer page address"));

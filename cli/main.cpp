@@ -2,6 +2,7 @@
 // without a window.
 
 #include "cli/downloadcommand.h"
+#include "cli/followcommand.h"
 #include "cli/options.h"
 #include "cli/outputoptions.h"
 #include "cli/sitecommands.h"
@@ -36,8 +37,8 @@ const QList<OptionHelp> &globalOptions()
     static const QList<OptionHelp> all{
         {"--site BASE", "work against the site at BASE (scheme and host, e.g. http://127.0.0.1:18733); wins over "
                         "CANTORA_SITE_BASE"},
-        {"-q, --quiet", "download: no progress and no line per work; failures still show"},
-        {"-v, --verbose", "download: a line for skipped and stopped works too, with sizes and addresses"},
+        {"-q, --quiet", "download, sync: no progress and no line per work; failures still show"},
+        {"-v, --verbose", "download, sync: a line for skipped and stopped works too, with sizes and addresses"},
         {"-h, --help", "this help; after a command, that command's help"},
         {"-V, --version", "the program's version"},
     };
@@ -57,6 +58,25 @@ const QList<OptionHelp> &environment()
              << OptionHelp{"COLUMNS", "the width of the live lines when the terminal does not tell it"};
         return rows;
     }();
+    return all;
+}
+
+// What download and sync take alike.
+const QList<OptionHelp> &batchOptions()
+{
+    static const QList<OptionHelp> all{
+        {"-o DIR", "the folder to save into (default: the Music folder)"},
+        {"--output TEMPLATE",
+         "the file name under DIR, from {title}, {singer} and {id}; \"/\" makes subfolders, "
+         "e.g. {singer}/{title}.mp3 (default: \"{title} - {singer}.mp3\"); the work id is added when that "
+         "name is taken"},
+        {"-j, --jobs N", "transfers at once (at most 32)"},
+        {"--archive FILE", "skip the work ids listed in FILE, and add each one downloaded"},
+        {"--tag", "write ID3v2.4 tags: title, singer, avatar as cover, page address"},
+        {"--retries N", "tries again after a network error, a 5xx answer or a request to wait (default 3)"},
+        {"--limit-rate RATE", "the most bytes per second of the whole run, e.g. 500K or 2M"},
+        {"--sleep-requests SECONDS", "the least time between two page requests; fractions are allowed"},
+    };
     return all;
 }
 
@@ -83,22 +103,27 @@ const QList<Subcommand> &subcommands()
          {{"--json", "one JSON object a line"}, {"--csv", "RFC 4180 CSV with a header row"}},
          cli::runHarvest},
         {"download",
-         "download [-o DIR] [--output TEMPLATE] [-j N] [--archive FILE] [--tag] [--retries N] "
-         "(SONG_PAGE_URL... | --singer SINGER_URL)",
-         "Downloads works, N at a time, skipping ids in the archive file and resuming .part files. Standard output "
-         "gets the path of each file saved, one a line; progress, a line per work, failures and the summary go to "
-         "standard error. Ctrl-C stops and keeps the .part files.",
-         {{"-o DIR", "the folder to save into (default: the Music folder)"},
-          {"--output TEMPLATE",
-           "the file name under DIR, from {title}, {singer} and {id}; \"/\" makes subfolders, "
-           "e.g. {singer}/{title}.mp3 (default: \"{title} - {singer}.mp3\"); the work id is added when that "
-           "name is taken"},
-          {"-j, --jobs N", "transfers at once (default 4, at most 32)"},
-          {"--archive FILE", "skip the work ids listed in FILE, and add each one downloaded"},
-          {"--tag", "write ID3v2.4 tags: title, singer, avatar as cover, page address"},
-          {"--retries N", "tries again after a network error, with a growing wait (default 3)"},
-          {"--singer SINGER_URL", "every work on the singer's home page"}},
+         "download [-o DIR] [--output TEMPLATE] [-j N] [--archive FILE] [--tag] [--retries N] [--limit-rate RATE] "
+         "[--sleep-requests SECONDS] (SONG_PAGE_URL... | --singer SINGER_URL)",
+         "Downloads works, N at a time (default 4), skipping ids in the archive file and resuming .part files. "
+         "Standard output gets the path of each file saved, one a line; progress, a line per work, failures and the "
+         "summary go to standard error. Ctrl-C stops and keeps the .part files.",
+         batchOptions() + QList<OptionHelp>{{"--singer SINGER_URL", "every work on the singer's home page"}},
          cli::runDownload},
+        {"follow",
+         "follow (add SINGER_URL... | remove SINGER_URL... | list)",
+         "Keeps the list of followed singers in $XDG_CONFIG_HOME/cantora-helper/following, one address a line with "
+         "the name as a comment. list prints address TAB name; lines that are no singer address are reported and kept.",
+         {},
+         cli::runFollow},
+        {"sync",
+         "sync [-o DIR] [--output TEMPLATE] [-j N] [--archive FILE] [--tag] [--retries N] [--limit-rate RATE] "
+         "[--sleep-requests SECONDS] [--notify]",
+         "Downloads the new works of every followed singer to DIR/<singer>/, 2 at a time unless -j says otherwise, "
+         "skipping the ids in the archive (default $XDG_DATA_HOME/cantora-helper/archive.txt). Standard output and "
+         "standard error as for download. Exit 1 when a singer or a work failed.",
+         batchOptions() + QList<OptionHelp>{{"--notify", "one desktop notification when new works came"}},
+         cli::runSync},
     };
     return all;
 }

@@ -2,6 +2,8 @@
 
 #include "download/downloadstatus.h"
 #include "download/id3tags.h"
+#include "download/ratelimit.h"
+#include "download/requestpacer.h"
 #include "download/transfer.h"
 #include "page/pagefetcher.h"
 #include "page/songlookup.h"
@@ -32,6 +34,7 @@ struct BatchQueue::Fetched final
     int httpStatus = 0; // 0: no answer at all
     QByteArray body;
     QByteArray contentType;
+    QByteArray retryAfter;
     QString error; // empty when a whole success page came
 };
 
@@ -66,6 +69,8 @@ BatchQueue::BatchQueue(AppConfig config, BatchOptions options, QObject *parent)
     m_options.jobs = std::clamp(m_options.jobs, 1, kMaxJobs);
     m_options.retries = std::max(0, m_options.retries);
     m_pages->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+    if (!m_options.pacer)
+        m_options.pacer = std::make_shared<RequestPacer>();
 }
 
 // The running transfers go with the works (and keep their .part files) while
@@ -179,6 +184,14 @@ void BatchQueue::begin(Work &work)
 
 void BatchQueue::fetch(Work &work, const QString &url, void (BatchQueue::*then)(Work &, const Fetched &))
 {
+    m_options.pacer->whenReady(true, this, [this, &work, url, then] {
+        if (!work.ended && !m_stopping)
+            send(work, url, then);
+    });
+}
+
+void BatchQueue::send(Work &work, const QString &url, void (BatchQueue::*then)(Work &, const Fetched &))
+{
     const QUrl address(url, QUrl::TolerantMode);
     if (!isWebAddress(address)) {
         Fetched refused;
@@ -204,6 +217,7 @@ void BatchQueue::fetch(Work &work, const QString &url, void (BatchQueue::*then)(
         answer.httpStatus = status.isValid() ? status.toInt() : 0;
         answer.body = reply->readAll();
         answer.contentType = reply->rawHeader("Content-Type");
+        answer.retryAfter = reply->rawHeader("Retry-After");
         if (reply->error() != QNetworkReply::NoError)
             answer.error =
                 answer.httpStatus >= 400 ? QStringLiteral("HTTP %1").arg(answer.httpStatus) : reply->errorString();
@@ -215,9 +229,10 @@ void BatchQueue::fetch(Work &work, const QString &url, void (BatchQueue::*then)(
 // server is to blame, else the work fails with the lookup's own text.
 void BatchQueue::fetchFailed(Work &work, const Fetched &answer)
 {
-    failOrRetry(work, answer.httpStatus == 0 || answer.httpStatus >= 500,
+    failOrRetry(work, answer.httpStatus == 0 || answer.httpStatus >= 500 || asksToWait(answer.httpStatus),
                 lookup::statusText(lookup::Status::FetchFailed) + QStringLiteral(" (") + answer.error +
-                    QLatin1Char(')'));
+                    QLatin1Char(')'),
+                asksToWait(answer.httpStatus) ? retryAfterMs(answer.retryAfter) : -1);
 }
 
 void BatchQueue::afterService(Work &work, const Fetched &answer)
@@ -322,6 +337,7 @@ void BatchQueue::transfer(Work &work)
     work.transfer = std::make_unique<Transfer>(m_clients[slot].get(), this);
     // What came before a stop is kept, so that a later run carries it on.
     work.transfer->setBlockSize(kBatchBlockSize, Transfer::Fill::AsReceived);
+    work.transfer->setRateLimit(m_options.rateLimit.get());
     // What an earlier try or an earlier run left of the same resource is carried on.
     work.transfer->setContinuePart(true);
     work.counted = -1; // until the body begins: what an earlier try brought is no news
@@ -341,7 +357,10 @@ void BatchQueue::transfer(Work &work)
     });
     connect(work.transfer.get(), &Transfer::finished, this,
             [this, &work](TransferStatus how) { transferEnded(work, static_cast<int>(how)); });
-    work.transfer->start(work.facts.audioAddress, work.outcome.path, m_options.stallMs);
+    m_options.pacer->whenReady(false, work.transfer.get(), [this, &work] {
+        if (!work.ended && !m_stopping)
+            work.transfer->start(work.facts.audioAddress, work.outcome.path, m_options.stallMs);
+    });
 }
 
 void BatchQueue::transferEnded(Work &work, int how)
@@ -366,9 +385,9 @@ void BatchQueue::transferEnded(Work &work, int how)
     const int code = transfer->httpStatus();
     if (code >= 400)
         reason += QStringLiteral(" (HTTP %1)").arg(code);
-    const bool network =
-        status == TransferStatus::Incomplete || (status == TransferStatus::RequestFailed && (code == 0 || code >= 500));
-    failOrRetry(work, network, reason);
+    const bool network = status == TransferStatus::Incomplete ||
+                         (status == TransferStatus::RequestFailed && (code == 0 || code >= 500 || asksToWait(code)));
+    failOrRetry(work, network, reason, asksToWait(code) ? retryAfterMs(transfer->retryAfter()) : -1);
 }
 
 void BatchQueue::tagAndFinish(Work &work)
@@ -386,13 +405,16 @@ void BatchQueue::tagAndFinish(Work &work)
     end(work, int(WorkOutcome::Status::Done));
 }
 
-void BatchQueue::failOrRetry(Work &work, bool networkError, const QString &reason)
+void BatchQueue::failOrRetry(Work &work, bool networkError, const QString &reason, qint64 waitMs)
 {
     if (!networkError || m_stopping || work.attempt > m_options.retries) {
         end(work, int(WorkOutcome::Status::Failed), reason);
         return;
     }
-    const int backoff = kFirstBackoffMs << std::min(work.attempt - 1, 6);
+    // A site that names its pause gets it, from every work of the run.
+    if (waitMs >= 0)
+        m_options.pacer->holdFor(waitMs);
+    const qint64 backoff = waitMs >= 0 ? waitMs : kFirstBackoffMs << std::min(work.attempt - 1, 6);
     work.retry = new QTimer(this);
     work.retry->setSingleShot(true);
     connect(work.retry, &QTimer::timeout, this, [this, &work] {
@@ -401,7 +423,7 @@ void BatchQueue::failOrRetry(Work &work, bool networkError, const QString &reaso
         if (!work.ended)
             begin(work);
     });
-    work.retry->start(backoff);
+    work.retry->start(int(backoff));
 }
 
 void BatchQueue::end(Work &work, int status, const QString &reason)

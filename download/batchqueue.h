@@ -16,6 +16,9 @@ class QNetworkAccessManager;
 
 namespace download {
 
+class RateLimit;
+class RequestPacer;
+
 struct BatchOptions final
 {
     QString folder; // where files go: <folder>/<title> - <singer>.mp3 (or nameTemplate), the work id added when taken
@@ -25,6 +28,10 @@ struct BatchOptions final
     bool tag = false;    // write ID3v2.4 tags (title, artist, avatar as front cover, page address as WOAS)
     int retries = 3;     // per work, network errors only, with backoff
     int stallMs = 10000; // the stall limit of each transfer
+    std::shared_ptr<RateLimit> rateLimit; // shared by every transfer of the run; null: no limit
+    // Spaces page requests and holds every request while the site asks for a
+    // pause (429, 503 with Retry-After); null: the queue paces itself, with no gap.
+    std::shared_ptr<RequestPacer> pacer;
 
     // When not empty, where each work goes under folder, e.g. "{singer}/{title}.mp3" (download/outputtemplate.h).
     QString nameTemplate;
@@ -93,13 +100,15 @@ private:
     void transferEnded(Work &work, int end);
     void tagAndFinish(Work &work);
     void fetch(Work &work, const QString &url, void (BatchQueue::*then)(Work &, const Fetched &));
+    void send(Work &work, const QString &url, void (BatchQueue::*then)(Work &, const Fetched &));
     void fetchFailed(Work &work, const Fetched &answer);
     void afterService(Work &work, const Fetched &answer);
     void afterPage(Work &work, const Fetched &answer);
     void afterCover(Work &work, const Fetched &answer);
     // Settles the work's file before its transfer; false when that ended the work.
     bool claimFile(Work &work);
-    void failOrRetry(Work &work, bool networkError, const QString &reason);
+    // waitMs: what the site asked for (Retry-After), -1 for the usual backoff.
+    void failOrRetry(Work &work, bool networkError, const QString &reason, qint64 waitMs = -1);
     void end(Work &work, int status, const QString &reason = QString());
 
     AppConfig m_config;

@@ -1,6 +1,7 @@
 #include "download/transfer.h"
 
 #include "download/audiosniff.h"
+#include "download/ratelimit.h"
 #include "page/netcause.h"
 #include "page/webaddress.h"
 
@@ -225,6 +226,7 @@ Transfer::Answer Transfer::judgeAnswer()
     QNetworkReply *reply = m_reply.get();
     const int code = statusOf(reply);
     m_httpStatus = code;
+    m_retryAfter = reply->rawHeader("Retry-After");
     if (reply->isFinished() && reply->error() != QNetworkReply::NoError && redirecting(reply))
         return Answer::Refused;
     // A part nobody asked for is no whole file.
@@ -421,6 +423,14 @@ bool Transfer::receive(Status &end)
                 m_judging = true;
             }
         }
+        // Held back by the rate limit, not by the sender: no stall, only a wait for the next grant.
+        if (m_rateLimit && reply->bytesAvailable() > 0) {
+            const int untilGranted = m_rateLimit->msUntil(reply->bytesAvailable());
+            if (wait <= 0 || untilGranted < wait) {
+                wait = untilGranted;
+                m_judging = true;
+            }
+        }
         if (wait > 0)
             m_wake.start(wait);
         return false;
@@ -428,8 +438,10 @@ bool Transfer::receive(Status &end)
 }
 
 // Moves what the network holds for us into the inbox, once less than a block
-// is left there; bytes already on disk are passed over on the way.
-bool Transfer::takeIn(QNetworkReply *reply)
+// is left there; bytes already on disk are passed over on the way. Paced, it
+// takes no more than the rate limit grants: the rest waits in the network
+// buffer, which holds the sender back.
+bool Transfer::takeIn(QNetworkReply *reply, bool paced)
 {
     qint64 available = reply->bytesAvailable();
     while (m_skip > 0 && available > 0) {
@@ -443,10 +455,16 @@ bool Transfer::takeIn(QNetworkReply *reply)
     const qsizetype held = m_inboxEnd - m_inboxAt;
     if (available <= 0 || held >= m_blockSize)
         return true;
+    qint64 wanted = std::min<qint64>(available, m_inbox.size() - held);
+    if (paced && m_rateLimit) {
+        wanted = m_rateLimit->grant(wanted);
+        if (wanted == 0)
+            return true;
+    }
     std::memmove(m_inbox.data(), m_inbox.constData() + m_inboxAt, held);
     m_inboxAt = 0;
     m_inboxEnd = held;
-    const qint64 got = reply->read(m_inbox.data() + held, std::min<qint64>(available, m_inbox.size() - held));
+    const qint64 got = reply->read(m_inbox.data() + held, wanted);
     if (got < 0)
         return false;
     m_inboxEnd += got;
@@ -494,7 +512,8 @@ void Transfer::keepWhatCame()
     if (!m_part.isOpen() || !m_reply)
         return;
     Status ignored = Status::Stopped;
-    while (takeIn(m_reply.get())) {
+    // What already came costs the network nothing more: it is kept whatever the rate.
+    while (takeIn(m_reply.get(), false)) {
         const qint64 held = m_inboxEnd - m_inboxAt;
         if (held <= 0 || !writeBlock(std::min<qint64>(held, m_blockSize), ignored))
             return;

@@ -18,6 +18,8 @@ class QNetworkReply;
 
 namespace download {
 
+class RateLimit;
+
 // The stages a transfer reports, in the order they can occur. Success:
 // Connecting, Requesting, QueryingSize, Receiving, progress per block,
 // DataComplete.
@@ -92,6 +94,10 @@ public:
     // (a range request tied to that validator); any other is started over.
     void setContinuePart(bool continuePart) { m_continuePart = continuePart; }
 
+    // Reads no faster than `limit` allows, which several transfers may share
+    // and which outlives them (nullptr: as fast as the body comes).
+    void setRateLimit(RateLimit *limit) { m_rateLimit = limit; }
+
     // Starts fetching `url` into `target`; Connecting and Requesting are
     // reported before it returns. stallMs is the stall limit: waiting that
     // long for the headers, or for more of a body, counts as a failure to
@@ -114,6 +120,8 @@ public:
     QByteArray validator() const { return m_etag.isEmpty() ? m_lastModified : m_etag; }
     // The HTTP status of the last answer; 0 when none came (refused, reset, timed out).
     int httpStatus() const { return m_httpStatus; }
+    // The "Retry-After" of the last answer, as sent; empty when it had none.
+    QByteArray retryAfter() const { return m_retryAfter; }
     // Why the last transfer failed, for a tool tip or a terminal; empty after a success or a stop.
     QString failure() const { return m_failure; }
 
@@ -148,7 +156,7 @@ private:
     void scheduleStep();
     void step();
     bool receive(Status &end);
-    bool takeIn(QNetworkReply *reply);
+    bool takeIn(QNetworkReply *reply, bool paced = true);
     bool writeBlock(qint64 bytes, Status &end);
     void keepWhatCame();
     void resumeNext();
@@ -168,6 +176,8 @@ private:
     std::function<void()> m_betweenBlocks;
     bool m_continuePart = false;
     QByteArray m_partValidator;
+    RateLimit *m_rateLimit = nullptr;
+    QByteArray m_retryAfter;
 
     bool m_running = false;
     bool m_stopRequested = false;

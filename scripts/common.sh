@@ -12,7 +12,7 @@ PACKAGES=(
     libtag1-dev
     xvfb xauth x11-utils xdotool imagemagick curl
     desktop-file-utils appstream dpkg-dev
-    dbus at-spi2-core python3-pyatspi
+    dbus at-spi2-core python3-pyatspi systemd
 )
 
 # Installs whatever of PACKAGES (plus any given) is missing.

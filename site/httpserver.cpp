@@ -1,5 +1,6 @@
 #include "site/httpserver.h"
 
+#include <QDateTime>
 #include <QMetaObject>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -74,6 +75,7 @@ private:
         }
         m_answered = true;
         HttpRequest request;
+        request.receivedAtMs = QDateTime::currentMSecsSinceEpoch();
         const QList<QByteArray> lines = m_head.left(end).split('\n');
         const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
         request.method = first.value(0);

@@ -26,6 +26,7 @@ struct HttpRequest final
     QString path;      // decoded path
     QUrlQuery query;
     QList<QPair<QByteArray, QByteArray>> headers; // names in lower case
+    qint64 receivedAtMs = 0;                      // when its head was in, in ms since the epoch
 
     QByteArray header(const QByteArray &lowerName) const;
 };

@@ -32,8 +32,8 @@ namespace {
 
 // Singers whose works are made on request rather than kept as files: work n
 // (from 1) has the id "<first + n>109", the song page /s/<id> and a small
-// MP3 of its own. 1005 is a smaller catalogue of the same kind, for runs that
-// want a few hundred works.
+// MP3 of its own. 1005 to 1009 are smaller catalogues of the same kind, for
+// runs that want a few hundred works from one or several singers.
 struct GeneratedSinger final
 {
     const char *uid;
@@ -42,8 +42,8 @@ struct GeneratedSinger final
     qint64 first;
 };
 constexpr GeneratedSinger kGeneratedSingers[] = {
-    {"1004", "千曲", 5000, 6000000},
-    {"1005", "百曲", 500, 7000000},
+    {"1004", "千曲", 5000, 6000000},  {"1005", "百曲", 500, 7000000},   {"1006", "百曲乙", 500, 7001000},
+    {"1007", "百曲丙", 500, 7002000}, {"1008", "百曲丁", 500, 7003000}, {"1009", "百曲戊", 500, 7004000},
 };
 
 // A generated singer's work: which singer and its number there.

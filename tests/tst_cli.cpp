@@ -146,6 +146,22 @@ void TestCli::runs_data()
     QTest::newRow("harvest: two formats")
         << QStringList{"harvest", "--csv", "--json", singer} << QByteArray() << works << 2 << ""
         << "at most one";
+
+    // Wrong words are refused before the followed list or any file is touched.
+    QTest::newRow("follow: a song page is no singer")
+        << QStringList{"follow", "add", singer, "{base}/s/5200109"} << QByteArray() << works << 2 << ""
+        << "地址错误,请您检查 ..";
+    QTest::newRow("follow: no action") << QStringList{"follow"} << QByteArray() << QByteArray() << 2 << ""
+                                       << "add, remove or list";
+    QTest::newRow("sync: a rate that is no rate")
+        << QStringList{"sync", "--limit-rate", "fast"} << QByteArray() << QByteArray() << 2 << ""
+        << "--limit-rate needs a rate such as 500K or 2M";
+    QTest::newRow("sync: nothing at once") << QStringList{"sync", "-j", "0"} << QByteArray() << QByteArray() << 2 << ""
+                                           << "-j needs a number of 1 or more";
+    QTest::newRow("download: a pause below zero")
+        << QStringList{"download", "--sleep-requests", "-1", "{base}/s/5200109"} << QByteArray() << QByteArray() << 2
+        << ""
+        << "--sleep-requests needs a number of seconds";
 }
 
 void TestCli::runs()
@@ -209,9 +225,11 @@ void TestCli::helpAndManPageNameEveryOption_data()
                                                        "CANTORA_AUDIO_HOST_TEMPLATE CANTORA_UPDATE_BASE "
                                                        "CANTORA_FORUM_URL CANTORA_HOME_URL NO_COLOR TERM COLUMNS")
                                             .split(QLatin1Char(' '));
-    QTest::newRow("help download") << QStringList{"help", "download"}
-                                   << global + QStringList{"-o",        "--output", "{singer}",  "-j",      "--jobs",
-                                                           "--archive", "--tag",    "--retries", "--singer"};
+    const QStringList batch{"-o",        "--output", "{singer}",  "-j",           "--jobs",
+                            "--archive", "--tag",    "--retries", "--limit-rate", "--sleep-requests"};
+    QTest::newRow("help download") << QStringList{"help", "download"} << global + batch + QStringList{"--singer"};
+    QTest::newRow("help sync") << QStringList{"help", "sync"} << global + batch + QStringList{"--notify"};
+    QTest::newRow("help follow") << QStringList{"help", "follow"} << QStringList{"add", "remove", "list"};
     QTest::newRow("download --help") << QStringList{"download", "--help"} << QStringList{"--output", "--site"};
     QTest::newRow("help lookup") << QStringList{"help", "lookup"} << QStringList{"--json", "--site"};
     QTest::newRow("help harvest") << QStringList{"help", "harvest"} << QStringList{"--json", "--csv"};

@@ -62,6 +62,7 @@ private slots:
     void exportWritesTheListFromTheMenu();
     void batchFromTheMenuDownloadsEveryRow_data();
     void batchFromTheMenuDownloadsEveryRow();
+    void followAndSyncFromTheMenu();
 
 private:
     // Serves, per exact target (path and query), a page; the replica site the rest.
@@ -617,6 +618,53 @@ void TestWorks::batchFromTheMenuDownloadsEveryRow()
         QCOMPARE(m_fakes.messageBox->shown.size(), 1);
         QVERIFY(m_fakes.messageBox->shown[0].text.contains(QStringLiteral("作品22")));
     }
+}
+
+// 关注此歌手 / 取消关注 on the singer in Text2, and 同步关注的歌手 over the
+// list the command line shares: one singer's works arrive, the other's page
+// fails and is reported in the one box.
+void TestWorks::followAndSyncFromTheMenu()
+{
+    qputenv("XDG_CONFIG_HOME", m_folder->filePath(QStringLiteral("config")).toUtf8());
+    qputenv("XDG_DATA_HOME", m_folder->filePath(QStringLiteral("data")).toUtf8());
+    auto window = unlockedWindow();
+    const auto choose = [&window](const QString &text) {
+        const QList<QAction *> entries = window->ListView1->actions();
+        for (QAction *entry : entries) {
+            if (entry->text() == text)
+                entry->trigger();
+        }
+    };
+    const QString singer = m_server->base() + QStringLiteral("/userPage.php?uid=");
+    window->Text2->setText(singer + QStringLiteral("1001"));
+    choose(QStringLiteral("关注此歌手"));
+    QCOMPARE(window->status(), QStringLiteral("已关注 林小夏 .."));
+    window->Text2->setText(singer + QStringLiteral("1099"));
+    choose(QStringLiteral("关注此歌手"));
+    choose(QStringLiteral("同步关注的歌手"));
+    QTRY_COMPARE_WITH_TIMEOUT(window->status(), QStringLiteral("批量下载完成: 3 个成功, 0 个失败, 0 个跳过"), 20000);
+    QVERIFY(QFile::exists(window->places().downloadFolder + QStringLiteral("/林小夏/后来 - 林小夏.mp3")));
+    QCOMPARE(m_fakes.messageBox->shown.size(), 1);
+    QVERIFY(m_fakes.messageBox->shown[0].text.contains(QStringLiteral("uid=1099")));
+
+    choose(QStringLiteral("取消关注"));
+    QCOMPARE(window->status(), QStringLiteral("已取消关注 .."));
+    QFile list(m_folder->filePath(QStringLiteral("config/cantora-helper/following")));
+    QVERIFY(list.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(list.readAll()), singer + QStringLiteral("1001  # 林小夏\n"));
+
+    // Closing the window stops a sync under way and leaves no half file in a work's place.
+    window->Text2->setText(singer + QStringLiteral("1005"));
+    choose(QStringLiteral("关注此歌手"));
+    choose(QStringLiteral("同步关注的歌手"));
+    QTRY_VERIFY(window->status().startsWith(QStringLiteral("正在批量下载 ")) &&
+                !window->status().startsWith(QStringLiteral("正在批量下载 0/")));
+    window->close();
+    window.reset();
+    QDir singerFolder(m_folder->filePath(QStringLiteral("Music/百曲")));
+    for (const QFileInfo &file : singerFolder.entryInfoList(QDir::Files))
+        QVERIFY2(file.size() > 0 && (file.suffix() == QLatin1String("mp3") || file.suffix() == QLatin1String("part")),
+                 qPrintable(file.fileName()));
 }
 
 QTEST_MAIN(TestWorks)

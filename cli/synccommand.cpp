@@ -1,0 +1,84 @@
+#include "cli/batchreport.h"
+#include "cli/desktopnotifier.h"
+#include "cli/followcommand.h"
+#include "cli/manners.h"
+#include "cli/options.h"
+#include "cli/stop.h"
+#include "cli/terminal.h"
+#include "works/followsync.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QSet>
+
+namespace cli {
+
+namespace {
+
+int usage(const QString &problem)
+{
+    print(stderr, QStringLiteral("sync: %1\nusage: cantora-cli sync %2 [--notify]\n")
+                      .arg(problem, QLatin1String(kBatchSynopsis)));
+    return 2;
+}
+
+} // namespace
+
+int runSync(const QStringList &arguments)
+{
+    download::BatchOptions options = defaultBatchOptions();
+    options.archiveFile = works::defaultArchivePath();
+    options.jobs = works::kSyncJobs;
+    bool notify = false;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &word = arguments.at(i);
+        if (QString problem; takeBatchOption("sync", arguments, i, options, problem)) {
+            if (!problem.isEmpty())
+                return usage(problem);
+        } else if (word == QLatin1String("--notify")) {
+            notify = true;
+        } else {
+            return usage(QStringLiteral("unknown word %1").arg(word));
+        }
+    }
+    QDir().mkpath(QFileInfo(options.archiveFile).absolutePath());
+    if (const QString problem = download::Archive::problem(options.archiveFile); !problem.isEmpty())
+        return usage(problem);
+
+    works::FollowList list;
+    if (!loadFollowList(list))
+        return 1;
+    if (list.singers().isEmpty()) {
+        print(stderr, QStringLiteral("sync: no singer followed yet (cantora-cli follow add SINGER_URL)\n"));
+        return 0;
+    }
+
+    works::FollowSync sync(config(), list.singers(), options);
+    BatchReport report(BatchReport::forThisRun());
+    report.attach(sync);
+    QEventLoop loop;
+    QObject::connect(&sync, &works::FollowSync::finished, &loop, &QEventLoop::quit);
+    // From here a stop ends the transfers and keeps their .part files.
+    const StopScope listening;
+    QObject::connect(StopSignal::instance(), &StopSignal::stopRequested, &sync, &works::FollowSync::stop);
+    sync.start();
+    if (stopRequested())
+        sync.stop();
+    loop.exec();
+
+    if (!sync.archiveFailure().isEmpty())
+        print(stderr, QStringLiteral("sync: %1\n").arg(sync.archiveFailure()));
+    works::rememberNames(sync.singers());
+    if (notify) {
+        QSet<QString> singers;
+        for (const download::WorkOutcome &outcome : sync.outcomes()) {
+            if (outcome.status == download::WorkOutcome::Status::Done)
+                singers.insert(outcome.singer);
+        }
+        BusNotifier notifier;
+        announceNewWorks(notifier, sync.progress().done, int(singers.size()));
+    }
+    return sync.anyFailed() || stopRequested() ? 1 : 0;
+}
+
+} // namespace cli

@@ -1,0 +1,327 @@
+#include "site/replicasite.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace {
+
+struct Run final
+{
+    int exitCode = -1;
+    QByteArray out, err;
+};
+
+// Answers in place of the replica where a case wants a misbehaving site.
+using Fault = std::function<std::optional<HttpResponse>(const HttpRequest &)>;
+
+// A desktop's notification service, counting what it is asked to show.
+class FakeNotifications final : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QStringList bodies;
+public slots:
+    uint Notify(const QString &, uint, const QString &, const QString &, const QString &body, const QStringList &,
+                const QVariantMap &, int)
+    {
+        bodies.append(body);
+        return uint(bodies.size());
+    }
+};
+
+} // namespace
+
+// cantora-cli follow and sync, run as programs against the loopback replica.
+class TestSync final : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void followAddListRemove();
+    void syncFetchesOnlyNewWorksAndOutlivesAFailingSinger();
+    void waitsAsLongAsTheSiteAsks_data();
+    void waitsAsLongAsTheSiteAsks();
+    void limitRateHoldsTheMeanRateOfTheWholeRun();
+    void sleepRequestsSpacesEveryPageRequest();
+    void aSingersNameNeverLeadsOutOfTheFolder_data();
+    void aSingersNameNeverLeadsOutOfTheFolder();
+
+private:
+    Run cli(const QStringList &arguments);
+    void serve(Fault fault = {});
+    QString singer(int uid) const { return m_server->base() + QStringLiteral("/userPage.php?uid=%1").arg(uid); }
+    QString home(const QString &name) const { return QDir(m_home->path()).filePath(name); }
+
+    std::unique_ptr<LoopbackServer> m_server;
+    std::unique_ptr<QTemporaryDir> m_home;
+    QString m_bus = QStringLiteral("unix:path=/nonexistent/bus"); // no desktop unless a case starts one
+};
+
+void TestSync::init()
+{
+    m_server = std::make_unique<LoopbackServer>();
+    m_home = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_server->start());
+    serve();
+}
+
+void TestSync::serve(Fault fault)
+{
+    const HttpHandler site = replicaSite(QStringLiteral(CANTORA_SITE_ROOT));
+    m_server->setHandler([site, fault](const HttpRequest &request) {
+        if (fault) {
+            if (std::optional<HttpResponse> answer = fault(request))
+                return *answer;
+        }
+        return site(request);
+    });
+}
+
+// Spins the event loop while the program runs: a case's own D-Bus service answers meanwhile.
+Run TestSync::cli(const QStringList &arguments)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("CANTORA_SITE_BASE"), m_server->base());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home(QStringLiteral("config")));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home(QStringLiteral("data")));
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_bus);
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(CANTORA_CLI), arguments);
+    Run run;
+    if (!process.waitForStarted())
+        return run;
+    QDeadlineTimer deadline(60000);
+    while (process.state() != QProcess::NotRunning && !deadline.hasExpired())
+        QTest::qWait(10);
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return run;
+}
+
+void TestSync::followAddListRemove()
+{
+    const QString list = home(QStringLiteral("config/cantora-helper/following"));
+    QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("add"), singer(1001), singer(1002)}).exitCode, 0);
+    // A wrong address changes nothing, even beside a right one.
+    QCOMPARE(
+        cli({QStringLiteral("follow"), QStringLiteral("add"), singer(1005), QStringLiteral("http://h/s/1")}).exitCode,
+        2);
+    {
+        QFile file(list);
+        QVERIFY(file.open(QIODevice::Append));
+        file.write("我的备注: 周五更新\n");
+    }
+    Run run = cli({QStringLiteral("follow"), QStringLiteral("list")});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(run.out),
+             singer(1001) + QStringLiteral("\t林小夏\n") + singer(1002) + QStringLiteral("\t夏木\n"));
+    QVERIFY2(run.err.contains("following:3:"), run.err.constData());
+
+    QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("remove"), singer(1001)}).exitCode, 0);
+    QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("remove"), singer(1001)}).exitCode, 1);
+    QFile file(list);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    // The line that names no singer survives the rewrite.
+    QCOMPARE(QString::fromUtf8(file.readAll()), singer(1002) + QStringLiteral("  # 夏木\n我的备注: 周五更新\n"));
+}
+
+void TestSync::syncFetchesOnlyNewWorksAndOutlivesAFailingSinger()
+{
+    const QString bus = QStandardPaths::findExecutable(QStringLiteral("dbus-daemon"));
+    if (bus.isEmpty())
+        QSKIP("dbus-daemon is not installed");
+    QProcess daemon;
+    daemon.start(bus, {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address")});
+    QVERIFY(daemon.waitForReadyRead(10000));
+    m_bus = QString::fromUtf8(daemon.readLine()).trimmed();
+    FakeNotifications notifications;
+    {
+        QDBusConnection connection = QDBusConnection::connectToBus(m_bus, QStringLiteral("desktop"));
+        QVERIFY(connection.registerService(QStringLiteral("org.freedesktop.Notifications")));
+        QVERIFY(connection.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &notifications,
+                                          QDBusConnection::ExportAllSlots));
+    }
+    serve([](const HttpRequest &request) -> std::optional<HttpResponse> {
+        if (request.query.queryItemValue(QStringLiteral("uid")) == QLatin1String("1099"))
+            return HttpResponse::text(500, "<html>down</html>", "text/html");
+        return std::nullopt;
+    });
+    QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("add"), singer(1099), singer(1001), singer(1002)}).exitCode,
+             0);
+    const QString music = home(QStringLiteral("Music"));
+    const QStringList sync{QStringLiteral("sync"),      QStringLiteral("-o"), music,
+                           QStringLiteral("--retries"), QStringLiteral("0"),  QStringLiteral("--notify")};
+
+    Run run = cli(sync);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains("uid=1099: "), run.err.constData());
+    QStringList paths = QString::fromUtf8(run.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    paths.sort();
+    const QStringList expected{
+        music + QStringLiteral("/夏木/平凡之路 - 夏木.mp3"), music + QStringLiteral("/林小夏/后来 - 林小夏.mp3"),
+        music + QStringLiteral("/林小夏/小幸运 - 林小夏.mp3"), music + QStringLiteral("/林小夏/晴天 - 林小夏.mp3")};
+    QCOMPARE(paths, expected);
+    for (const QString &path : expected)
+        QVERIFY(QFileInfo(path).size() > 1000);
+    QTRY_COMPARE(notifications.bodies.size(), 1);
+    QVERIFY(notifications.bodies.first().contains(QStringLiteral("4 首")));
+
+    // Nothing new: one page per singer, no service question, no MP3, no notification;
+    // -v names every work skipped, and the summary the singer that failed.
+    const int before = m_server->requestCount();
+    run = cli(QStringList{QStringLiteral("-v")} + sync);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(run.err.count("跳过 "), 4);
+    QVERIFY2(run.err.contains("\n  " + singer(1099).toUtf8() + ": "), run.err.constData());
+    QStringList asked;
+    for (const HttpRequest &request : m_server->requests().mid(before))
+        asked.append(request.path);
+    QCOMPARE(asked, QStringList(3, QStringLiteral("/userPage.php")));
+    QCOMPARE(notifications.bodies.size(), 1);
+    daemon.kill();
+    daemon.waitForFinished();
+}
+
+void TestSync::waitsAsLongAsTheSiteAsks_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("waitSeconds");
+    QTest::addColumn<bool>("asDate");
+
+    QTest::newRow("429 on an MP3, in seconds")
+        << QStringLiteral("/userdata/userwork/a109/5203109.mp3") << 429 << 2 << false;
+    QTest::newRow("503 on the singer page, as a date") << QStringLiteral("/userPage.php") << 503 << 3 << true;
+    QTest::newRow("429 on the play-address service")
+        << QStringLiteral("/member/personcenter/loadplayurl.php") << 429 << 1 << false;
+}
+
+void TestSync::waitsAsLongAsTheSiteAsks()
+{
+    QFETCH(QString, path);
+    QFETCH(int, status);
+    QFETCH(int, waitSeconds);
+    QFETCH(bool, asDate);
+
+    QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("add"), singer(1002)}).exitCode, 0);
+    auto once = std::make_shared<QAtomicInt>(0);
+    serve([=](const HttpRequest &request) -> std::optional<HttpResponse> {
+        if (!request.path.endsWith(path) || !once->testAndSetRelaxed(0, 1))
+            return std::nullopt;
+        const QByteArray after =
+            asDate ? QDateTime::currentDateTimeUtc().addSecs(waitSeconds).toString(Qt::RFC2822Date).toLatin1()
+                   : QByteArray::number(waitSeconds);
+        return HttpResponse::text(status, "slow down").withHeader("Retry-After", after);
+    });
+    const int before = m_server->requestCount();
+    // No desktop here: the notification is skipped without a word.
+    const Run run =
+        cli({QStringLiteral("sync"), QStringLiteral("-o"), home(QStringLiteral("Music")), QStringLiteral("--notify")});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QVERIFY(QFile::exists(home(QStringLiteral("Music/夏木/平凡之路 - 夏木.mp3"))));
+
+    QList<qint64> times;
+    for (const HttpRequest &request : m_server->requests().mid(before)) {
+        if (request.path.endsWith(path))
+            times.append(request.receivedAtMs);
+    }
+    QCOMPARE(times.size(), 2);
+    // A date is told in whole seconds: it may come up to one second early.
+    const qint64 least = (asDate ? waitSeconds - 1 : waitSeconds) * 1000;
+    QVERIFY2(times[1] - times[0] >= least, QByteArray::number(times[1] - times[0]).constData());
+}
+
+void TestSync::limitRateHoldsTheMeanRateOfTheWholeRun()
+{
+    // 林小夏's three works, larger, fetched two at a time under one limit.
+    constexpr qint64 kSongBytes = 160 * 1024;
+    constexpr qint64 kRate = 120 * 1024;
+    serve([](const HttpRequest &request) -> std::optional<HttpResponse> {
+        if (!request.path.endsWith(QLatin1String(".mp3")))
+            return std::nullopt;
+        QByteArray song = QByteArray::fromHex("fffb9064") + QByteArray(kSongBytes - 4, 'a');
+        song.replace(8, request.path.size(), request.path.toUtf8());
+        return rangedBody(request, song, "audio/mpeg");
+    });
+    QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("add"), singer(1001)}).exitCode, 0);
+    const int before = m_server->requestCount();
+    const Run run =
+        cli({QStringLiteral("sync"), QStringLiteral("-o"), home(QStringLiteral("Music")), QStringLiteral("-j"),
+             QStringLiteral("2"), QStringLiteral("--limit-rate"), QStringLiteral("120K")});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    qint64 firstSong = 0;
+    for (const HttpRequest &request : m_server->requests().mid(before)) {
+        if (!firstSong && request.path.endsWith(QLatin1String(".mp3")))
+            firstSong = request.receivedAtMs;
+    }
+    // From the first request to the last byte written, whatever the program does before and after.
+    qint64 lastByte = 0;
+    for (const QString &line : QString::fromUtf8(run.out).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        lastByte = std::max(lastByte, QFileInfo(line).lastModified().toMSecsSinceEpoch());
+    const double rate = 3.0 * kSongBytes * 1000.0 / double(lastByte - firstSong);
+    QVERIFY2(rate > kRate * 0.9 && rate < kRate * 1.1, QByteArray::number(rate / 1024.0, 'f', 1).constData());
+}
+
+void TestSync::sleepRequestsSpacesEveryPageRequest()
+{
+    QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("add"), singer(1001)}).exitCode, 0);
+    const int before = m_server->requestCount();
+    const Run run = cli({QStringLiteral("sync"), QStringLiteral("-o"), home(QStringLiteral("Music")),
+                         QStringLiteral("--sleep-requests"), QStringLiteral("0.25")});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QList<qint64> pages; // the singer page, then each work's service answer and song page
+    for (const HttpRequest &request : m_server->requests().mid(before)) {
+        if (!request.path.endsWith(QLatin1String(".mp3")) && !request.path.startsWith(QLatin1String("/img/")))
+            pages.append(request.receivedAtMs);
+    }
+    QCOMPARE(pages.size(), 7);
+    // Judged where they arrive: a request may reach the server a few ms late (a new connection, a new client).
+    for (qsizetype i = 1; i < pages.size(); ++i)
+        QVERIFY2(pages[i] - pages[i - 1] >= 225, QByteArray::number(pages[i] - pages[i - 1]).constData());
+}
+
+void TestSync::aSingersNameNeverLeadsOutOfTheFolder_data()
+{
+    QTest::addColumn<QByteArray>("heading"); // the singer page's name heading
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("parent folders") << QByteArray("<h1 class=\"nickname\">../..</h1>") << QStringLiteral("_._..");
+    QTest::newRow("a path") << QByteArray("<h1 class=\"nickname\">/etc/x\n</h1>") << QStringLiteral("_etc_x");
+    QTest::newRow("the folder itself") << QByteArray("<h1 class=\"nickname\">.</h1>") << QStringLiteral("_");
+    QTest::newRow("no name at all") << QByteArray() << QStringLiteral("uid 1002");
+}
+
+void TestSync::aSingersNameNeverLeadsOutOfTheFolder()
+{
+    QFETCH(QByteArray, heading);
+    QFETCH(QString, folder);
+    serve([heading](const HttpRequest &request) -> std::optional<HttpResponse> {
+        if (request.path != QLatin1String("/userPage.php"))
+            return std::nullopt;
+        return HttpResponse::text(200, heading + "<li data-id=\"5203109\">x</li><a data-id=\"1002\">more</a>",
+                                  "text/html; charset=utf-8");
+    });
+    QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("add"), singer(1002)}).exitCode, 0);
+    const QString music = home(QStringLiteral("Music/deeper"));
+    const Run run = cli({QStringLiteral("sync"), QStringLiteral("-o"), music});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QCOMPARE(QString::fromUtf8(run.out), music + QLatin1Char('/') + folder + QStringLiteral("/平凡之路 - 夏木.mp3\n"));
+}
+
+QTEST_GUILESS_MAIN(TestSync)
+#include "tst_sync.moc"

@@ -1,0 +1,184 @@
+#include "works/following.h"
+
+#include "download/filename.h"
+#include "page/textcut.h"
+#include "page/webaddress.h"
+#include "works/harvest.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace works {
+
+QString followedAddress(const QString &address)
+{
+    const QString kept = pastedAddress(address);
+    // A blank inside would end the address on the next read.
+    if (checkSingerAddress(kept) != HarvestStatus::Fetching || kept.contains(QLatin1Char(' ')) ||
+        kept.contains(QLatin1Char('\t')) || !isWebAddress(QUrl(kept, QUrl::TolerantMode)))
+        return QString();
+    return kept;
+}
+
+QString singerNameOn(const QString &singerPage)
+{
+    const auto heading = textcut::after(singerPage, u"class=\"nickname\">");
+    if (!heading)
+        return QString();
+    return download::withoutControls(textcut::before(*heading, u"<").toString()).trimmed();
+}
+
+QString FollowList::defaultPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/cantora-helper/following");
+}
+
+FollowList::FollowList(QString path)
+    : m_path(std::move(path))
+{}
+
+FollowList::Line FollowList::parse(const QString &text)
+{
+    Line line;
+    line.text = text;
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#')))
+        return line;
+    qsizetype end = 0;
+    while (end < trimmed.size() && !trimmed.at(end).isSpace())
+        ++end;
+    const QString rest = trimmed.mid(end).trimmed();
+    // Anything after the address other than a comment makes the line a stray.
+    if (!rest.isEmpty() && !rest.startsWith(QLatin1Char('#')))
+        return line;
+    line.entry.address = followedAddress(trimmed.left(end));
+    line.entry.name = rest.mid(1).trimmed();
+    line.singer = !line.entry.address.isEmpty();
+    return line;
+}
+
+QString FollowList::format(const FollowedSinger &singer)
+{
+    const QString name = download::withoutControls(singer.name).trimmed();
+    return name.isEmpty() ? singer.address : singer.address + QStringLiteral("  # ") + name;
+}
+
+QString FollowList::load()
+{
+    m_lines.clear();
+    QFile file(m_path);
+    if (!file.exists())
+        return QString();
+    if (!QFileInfo(m_path).isFile() || !file.open(QIODevice::ReadOnly))
+        return QStringLiteral("无法读取 %1").arg(QDir::toNativeSeparators(m_path));
+    QString text = QString::fromUtf8(file.readAll());
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.constLast().isEmpty())
+        lines.removeLast();
+    for (const QString &line : std::as_const(lines))
+        m_lines.append(parse(line));
+    return QString();
+}
+
+QString FollowList::save() const
+{
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    QSaveFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly))
+        return QStringLiteral("无法写入 %1: %2").arg(QDir::toNativeSeparators(m_path), file.errorString());
+    QByteArray text;
+    for (const Line &line : m_lines)
+        text += (line.singer ? format(line.entry) : line.text).toUtf8() + '\n';
+    file.write(text);
+    if (!file.commit())
+        return QStringLiteral("无法写入 %1: %2").arg(QDir::toNativeSeparators(m_path), file.errorString());
+    return QString();
+}
+
+QList<FollowedSinger> FollowList::singers() const
+{
+    QList<FollowedSinger> all;
+    for (const Line &line : m_lines) {
+        if (line.singer)
+            all.append(line.entry);
+    }
+    return all;
+}
+
+QList<StrayLine> FollowList::strayLines() const
+{
+    QList<StrayLine> stray;
+    for (qsizetype i = 0; i < m_lines.size(); ++i) {
+        const QString trimmed = m_lines[i].text.trimmed();
+        if (!m_lines[i].singer && !trimmed.isEmpty() && !trimmed.startsWith(QLatin1Char('#')))
+            stray.append({int(i + 1), m_lines[i].text});
+    }
+    return stray;
+}
+
+bool FollowList::contains(const QString &address) const
+{
+    const QString wanted = followedAddress(address);
+    for (const Line &line : m_lines) {
+        if (line.singer && line.entry.address == wanted)
+            return true;
+    }
+    return false;
+}
+
+bool FollowList::add(const QString &address, const QString &name)
+{
+    if (contains(address)) {
+        nameIfUnnamed(address, name);
+        return false;
+    }
+    Line line;
+    line.singer = true;
+    line.entry = {followedAddress(address), name};
+    if (line.entry.address.isEmpty())
+        return false;
+    m_lines.append(line);
+    return true;
+}
+
+bool FollowList::remove(const QString &address)
+{
+    const QString wanted = followedAddress(address);
+    const qsizetype before = m_lines.size();
+    m_lines.removeIf([&wanted](const Line &line) { return line.singer && line.entry.address == wanted; });
+    return m_lines.size() != before;
+}
+
+bool FollowList::nameIfUnnamed(const QString &address, const QString &name)
+{
+    const QString wanted = followedAddress(address);
+    bool named = false;
+    for (Line &line : m_lines) {
+        if (!name.isEmpty() && line.singer && line.entry.address == wanted && line.entry.name.isEmpty()) {
+            line.entry.name = name;
+            named = true;
+        }
+    }
+    return named;
+}
+
+void rememberNames(const QList<FollowedSinger> &singers, const QString &path)
+{
+    FollowList list(path);
+    if (!list.load().isEmpty())
+        return;
+    bool learnt = false;
+    for (const FollowedSinger &singer : singers)
+        learnt = list.nameIfUnnamed(singer.address, singer.name) || learnt;
+    if (learnt)
+        list.save();
+}
+
+} // namespace works
