@@ -56,8 +56,9 @@ Form1::Form1(AppConfig config, Platform platform, QWidget *parent)
     setFixedSize(kClientWidth, kClientHeight);
 
     QFont font;
-    font.setFamilies({QStringLiteral("Microsoft YaHei UI"), QStringLiteral("WenQuanYi Micro Hei"),
-                      QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Sans Serif")});
+    font.setFamilies(
+        layout::installedFamilies({QStringLiteral("Microsoft YaHei UI"), QStringLiteral("WenQuanYi Micro Hei"),
+                                   QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Sans Serif")}));
     font.setPointSize(9);
     setFont(font);
 

@@ -23,8 +23,9 @@ const QColor kWhite(Qt::white);
 QFont yaHei(qreal points)
 {
     QFont font;
-    font.setFamilies({QStringLiteral("微软雅黑"), QStringLiteral("Microsoft YaHei"),
-                      QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")});
+    font.setFamilies(
+        layout::installedFamilies({QStringLiteral("微软雅黑"), QStringLiteral("Microsoft YaHei"),
+                                   QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")}));
     font.setPointSizeF(points);
     return font;
 }
