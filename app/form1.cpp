@@ -175,9 +175,6 @@ void Form1::load()
         return;
     m_loaded = true;
 
-    // No icon of its own: a null icon would leave the taskbar none at all, so
-    // the window takes the program's, the one its menu entry shows.
-    setWindowIcon(QGuiApplication::windowIcon());
     skin::attachEx(this, skin::locate(m_config.programFolder));
     skin::adjustHsv(this, 140, 0, 0);
     // The skin and the screen's scale decide how wide the captions come out.
