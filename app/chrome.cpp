@@ -163,6 +163,10 @@ void Form1::pressTitleButton(chrome::Button button)
 
 void Form1::paintEvent(QPaintEvent *)
 {
+    if (!m_painted) {
+        m_painted = true;
+        QMetaObject::invokeMethod(this, &Form1::firstPainted, Qt::QueuedConnection);
+    }
     const int w = width();
     const int h = height();
     const QPixmap tile = Image10->picture();

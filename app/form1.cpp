@@ -56,8 +56,9 @@ Form1::Form1(AppConfig config, Platform platform, QWidget *parent)
     setFixedSize(kClientWidth, kClientHeight);
 
     QFont font;
-    font.setFamilies({QStringLiteral("Microsoft YaHei UI"), QStringLiteral("WenQuanYi Micro Hei"),
-                      QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Sans Serif")});
+    font.setFamilies(
+        layout::installedFamilies({QStringLiteral("Microsoft YaHei UI"), QStringLiteral("WenQuanYi Micro Hei"),
+                                   QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Sans Serif")}));
     font.setPointSize(9);
     setFont(font);
 
@@ -174,9 +175,6 @@ void Form1::load()
         return;
     m_loaded = true;
 
-    // No icon of its own: a null icon would leave the taskbar none at all, so
-    // the window takes the program's, the one its menu entry shows.
-    setWindowIcon(QGuiApplication::windowIcon());
     skin::attachEx(this, skin::locate(m_config.programFolder));
     skin::adjustHsv(this, 140, 0, 0);
     // The skin and the screen's scale decide how wide the captions come out.

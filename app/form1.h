@@ -69,6 +69,8 @@ public:
 signals:
     // The program must end now, without the closing handler.
     void programEnded();
+    // The window has painted for the first time (queued behind that paint).
+    void firstPainted();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -112,6 +114,7 @@ private:
     StatusLine m_statusLine{Label8[1]};
     SongRecord m_song;
     bool m_loaded = false;
+    bool m_painted = false;
 
     SongPanel *m_songPanel = nullptr;
     PlayerPanel *m_playerPanel = nullptr;

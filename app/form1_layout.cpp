@@ -23,8 +23,9 @@ const QColor kWhite(Qt::white);
 QFont yaHei(qreal points)
 {
     QFont font;
-    font.setFamilies({QStringLiteral("微软雅黑"), QStringLiteral("Microsoft YaHei"),
-                      QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")});
+    font.setFamilies(
+        layout::installedFamilies({QStringLiteral("微软雅黑"), QStringLiteral("Microsoft YaHei"),
+                                   QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")}));
     font.setPointSizeF(points);
     return font;
 }
@@ -66,15 +67,15 @@ ImageBox *hiddenPicture(QWidget *parent, const char *name, const QString &resour
 void Form1::createControls()
 {
     // Pictures that the frame painting draws from.
-    Image8 = hiddenPicture(this, "Image8", QStringLiteral(":/art/banner.jpg"));
-    Image9 = hiddenPicture(this, "Image9", QStringLiteral(":/art/titlebuttons.jpg"));
-    Image10 = hiddenPicture(this, "Image10", QStringLiteral(":/art/frame.jpg"));
+    Image8 = hiddenPicture(this, "Image8", QStringLiteral(":/art/banner.png"));
+    Image9 = hiddenPicture(this, "Image9", QStringLiteral(":/art/titlebuttons.png"));
+    Image10 = hiddenPicture(this, "Image10", QStringLiteral(":/art/frame.png"));
 
-    const QPixmap defaultAvatar = layout::artPicture(QStringLiteral(":/art/avatar.gif"));
+    const QPixmap defaultAvatar = layout::artPicture(QStringLiteral(":/art/avatar.png"));
     Image2 = named(new ImageBox(defaultAvatar, true, this), "Image2");
     Image2->setGeometry(584, 328, 129, 129);
 
-    Image3 = named(new ImageBox(layout::artPicture(QStringLiteral(":/art/swatch.jpg")), true, this), "Image3");
+    Image3 = named(new ImageBox(layout::artPicture(QStringLiteral(":/art/swatch.png")), true, this), "Image3");
     Image3->setGeometry(8, 536, 1060, 36);
 
     Label8[0] = autoLabel(this, "Label8(0)", QStringLiteral("运行提示："), {32, 549});
@@ -218,7 +219,7 @@ void Form1::setUpKeyboardAndNames()
 void Form1::createSingerPanel()
 {
     Picture1 = panel(this, "Picture1", {536, 184, 217, 337});
-    Image1 = named(new ImageBox(layout::artPicture(QStringLiteral(":/art/avatar.gif")), true, Picture1), "Image1");
+    Image1 = named(new ImageBox(layout::artPicture(QStringLiteral(":/art/avatar.png")), true, Picture1), "Image1");
     Image1->setGeometry(24, 16, 164, 164);
     aicAlphaImage1 =
         named(new ImageButton(layout::artPicture(QStringLiteral(":/art/avatarmask.png")), Picture1), "aicAlphaImage1");

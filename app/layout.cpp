@@ -2,6 +2,7 @@
 
 #include "app/controls.h"
 
+#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPixmap>
@@ -47,6 +48,17 @@ Label *autoLabel(QWidget *parent, const char *name, const QString &caption, QPoi
     auto *l = named(new Label(caption, Label::Sizing::Auto, parent), name);
     l->move(at);
     return l;
+}
+
+QStringList installedFamilies(const QStringList &families)
+{
+    const QStringList installed = QFontDatabase::families();
+    QStringList present;
+    for (const QString &family : families) {
+        if (installed.contains(family, Qt::CaseInsensitive))
+            present << family;
+    }
+    return present.isEmpty() ? families : present;
 }
 
 QPoint placedOn(const QRect &area, QSize size)

@@ -3,6 +3,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 
 class Label;
 class QPixmap;
@@ -28,6 +29,12 @@ Label *autoLabel(QWidget *parent, const char *name, const QString &caption, QPoi
 // The picture at `path`, or its twice-as-large `name@2x.ext` drawing on a
 // screen of device pixel ratio above 1, so it stays crisp when scaled.
 QPixmap artPicture(const QString &path);
+
+// Those of `families` that are installed, in their order; all of them when none
+// is, so that the usual substitution still applies. Naming a missing family
+// first would have every font lookup ask the font configuration for its
+// substitutes.
+QStringList installedFamilies(const QStringList &families);
 
 // Where a window of `size` goes on a screen whose free area is `area`:
 // centred, but moved back so that no edge lies off the area, and with its

@@ -9,6 +9,10 @@
 
 #include <cstdio>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
@@ -22,25 +26,32 @@ int main(int argc, char *argv[])
 
     // Aimed where the command line would be: the CANTORA_* variables, else the build's addresses.
     Form1 window(runconfig::fromEnvironment(), Platform::desktop());
-    // The windows have no icon of their own and so show the program's: the
-    // drawing built in with the window's art, and once the window is up the
-    // installed theme icon, if there is one (looking it up reads the themes).
-    QIcon builtIn;
-    for (const int size : {16, 32, 48, 256})
-        builtIn.addFile(QStringLiteral(":/art/icon-%1.png").arg(size));
-    QApplication::setWindowIcon(builtIn);
     QObject::connect(&window, &Form1::programEnded, &app, [] { QCoreApplication::exit(0); });
     QTimer::singleShot(0, &window, &Form1::load);
-    // Queued behind the start-up, which shows the window first.
-    QTimer::singleShot(0, &window, [&window, builtIn] {
-        const QIcon themed = QIcon::fromTheme(QStringLiteral("io.github.cantora_helper.CantoraHelper"), builtIn);
-        QApplication::setWindowIcon(themed);
-        window.setWindowIcon(themed);
-        // Nothing on screen would tell: every caption is a row of boxes.
-        if (QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty())
-            std::fputs("warning: no font with Chinese characters is installed; captions will show as boxes. "
-                       "Install fonts-wqy-microhei or fonts-noto-cjk.\n",
-                       stderr);
-    });
+    // The windows have no icon of their own and so show the program's: the
+    // installed theme icon, else the drawing built in with the window's art.
+    // Set once the window has painted: decoding the drawings and reading the
+    // icon themes cost more than the whole first paint.
+    QObject::connect(
+        &window, &Form1::firstPainted, &window,
+        [] {
+            QIcon builtIn;
+            for (const int size : {16, 32, 48, 256})
+                builtIn.addFile(QStringLiteral(":/art/icon-%1.png").arg(size));
+            QApplication::setWindowIcon(
+                QIcon::fromTheme(QStringLiteral("io.github.cantora_helper.CantoraHelper"), builtIn));
+            // Nothing on screen would tell: every caption is a row of boxes.
+            if (QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty())
+                std::fputs("warning: no font with Chinese characters is installed; captions will show as boxes. "
+                           "Install fonts-wqy-microhei or fonts-noto-cjk.\n",
+                           stderr);
+#ifdef __GLIBC__
+            // Start-up is over: what the font configuration, the pictures
+            // and the style sheet needed only while starting goes back to the
+            // system, which the allocator would otherwise keep.
+            malloc_trim(0);
+#endif
+        },
+        Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
     return app.exec();
 }

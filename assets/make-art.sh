@@ -21,7 +21,8 @@ LIGHT='#D2334A'
 BAND_TOP='#C92C44'      # title band, row 0 (it darkens to CRIMSON by row 95)
 CLOSE_HOVER='#E3263F'
 
-JPG=(-strip -quality 95 -sampling-factor 1x1 -colorspace sRGB -type TrueColor)
+# PNG throughout: Qt reads it itself, where JPEG and GIF would each load an
+# image plugin (and libjpeg) while the window starts.
 PNG=(-strip -define png:exclude-chunks=date,time)
 
 # Pictures the window draws at their natural size come twice: "name.ext" and
@@ -66,7 +67,7 @@ S=$1
 local at=""
 [[ $S == 1 ]] || at="@${S}x"
 
-# ---------------------------------------------------------------- frame.jpg
+# ---------------------------------------------------------------- frame.png
 # 13 x 101. Columns 0-5 left end, 6 stretched middle, 7-12 right end.
 # Rows 0-99 title band, rows 96-100 bottom edge; the 3-px side strips
 # (columns 0-2 / 10-12) are a solid dark border line.
@@ -75,9 +76,9 @@ convert "$tmp/band13.png" -size "$(n 13)x$(n 1)" "xc:${CRIMSON}" -append \
     -fill "$DARK"   -draw "$(rect 0 0 2 100)" -draw "$(rect 10 0 12 100)" \
     -fill "$DARKER" -draw "$(rect 0 0 0 100)" -draw "$(rect 12 0 12 100)" \
                     -draw "$(rect 0 100 12 100)" \
-    "${JPG[@]}" -quality 100 "frame$at.jpg"
+    "${PNG[@]}" "PNG24:frame$at.png"
 
-# --------------------------------------------------------------- banner.jpg
+# --------------------------------------------------------------- banner.png
 # 400 x 70, sits on the title band rows 16-85.
 band 400 "$tmp/band400.png"
 convert "$tmp/band400.png" -crop "$(n 400)x$(n 70)+0+$(n 16)" +repage "$tmp/banner-bg.png"
@@ -99,9 +100,9 @@ convert "$tmp/banner-bg.png" \
     -fill 'rgba(0,0,0,0.28)' -pointsize "$(n 25)" -annotate "+$(n 73)+$(n 35)" 'Cantora辅助工具' \
     -fill white -stroke white -strokewidth "$(f 0.4)" -annotate "+$(n 72)+$(n 34)" 'Cantora辅助工具' \
     -stroke none -pointsize "$(n 12)" -annotate "+$(n 73)+$(n 55)" '在线试听 · 一键下载 · 批量获取' \
-    "${JPG[@]}" "banner$at.jpg"
+    "${PNG[@]}" "PNG24:banner$at.png"
 
-# ---------------------------------------------------------- titlebuttons.jpg
+# ---------------------------------------------------------- titlebuttons.png
 # 70 x 69 sprite sheet. Minimise column x=0 (29 wide), cells y=0,21,41;
 # close column x=29 (41 wide), cells y=0,21,42. Cells are 20 high:
 # normal, hover, pressed. The window paints them at y=2 on the title band, so
@@ -156,7 +157,7 @@ convert "$tmp/band70.png" -crop "$(n 70)x$(n 69)+0+0" +repage \
     "$tmp/close0.png" -geometry "+$(n 29)+0"       -composite \
     "$tmp/close1.png" -geometry "+$(n 29)+$(n 21)" -composite \
     "$tmp/close2.png" -geometry "+$(n 29)+$(n 42)" -composite \
-    "${JPG[@]}" -quality 100 "titlebuttons$at.jpg"
+    "${PNG[@]}" "PNG24:titlebuttons$at.png"
 
 # -------------------------------------------------------------- mvbadge.png
 convert -size "$(n 32)x$(n 23)" xc:none \
@@ -209,11 +210,11 @@ for size in "${ICON_SIZES[@]}"; do
     convert "$tmp/icon-512.png" -filter Lanczos -resize "${size}x${size}" "${PNG[@]}" "PNG32:icon-$size.png"
 done
 
-# --------------------------------------------------------------- avatar.gif
+# --------------------------------------------------------------- avatar.png
 convert -size 90x90 xc:'#EEEEEE' -fill '#B4B4B4' -stroke none \
     -draw 'circle 45,35 45,18' \
     -draw 'ellipse 45,92 33,35 0,360' \
-    -strip avatar.gif
+    "${PNG[@]}" PNG24:avatar.png
 
 # ----------------------------------------------------------- avatarmask.png
 # White corners, transparent disc (r=90) with a thin crimson ring.
@@ -271,14 +272,14 @@ cat > assets.qrc <<'QRC'
 <!DOCTYPE RCC>
 <RCC version="1.0">
 <qresource prefix="/art">
-    <file>banner.jpg</file>
-    <file>banner@2x.jpg</file>
-    <file>titlebuttons.jpg</file>
-    <file>titlebuttons@2x.jpg</file>
-    <file>frame.jpg</file>
-    <file>frame@2x.jpg</file>
-    <file>swatch.jpg</file>
-    <file>avatar.gif</file>
+    <file>banner.png</file>
+    <file>banner@2x.png</file>
+    <file>titlebuttons.png</file>
+    <file>titlebuttons@2x.png</file>
+    <file>frame.png</file>
+    <file>frame@2x.png</file>
+    <file>swatch.png</file>
+    <file>avatar.png</file>
     <file>avatarmask.png</file>
     <file>mvbadge.png</file>
     <file>mvbadge@2x.png</file>

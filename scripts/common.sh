@@ -36,7 +36,7 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-# configure_and_build BUILD_DIR [cmake options...]
+# [BUILD_TARGETS="a b"] configure_and_build BUILD_DIR [cmake options...]
 configure_and_build() {
     local dir="$1"
     shift
@@ -47,5 +47,7 @@ configure_and_build() {
         set -- -DCMAKE_CXX_COMPILER_LAUNCHER=ccache "$@"
     fi
     cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
-    cmake --build "$dir" -j "$JOBS"
+    # BUILD_TARGETS, where set, names the only targets wanted (and what they need).
+    # shellcheck disable=SC2086
+    cmake --build "$dir" -j "$JOBS" ${BUILD_TARGETS:+--target $BUILD_TARGETS}
 }

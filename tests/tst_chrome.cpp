@@ -140,11 +140,11 @@ void TestChrome::artHasItsSizes_data()
     QTest::addColumn<QString>("resource");
     QTest::addColumn<QSize>("size");
     QTest::addColumn<bool>("alpha");
-    QTest::newRow("title banner") << ":/art/banner.jpg" << QSize(400, 70) << false;
-    QTest::newRow("button sheet") << ":/art/titlebuttons.jpg" << QSize(70, 69) << false;
-    QTest::newRow("frame tile") << ":/art/frame.jpg" << QSize(13, 101) << false;
-    QTest::newRow("crimson swatch") << ":/art/swatch.jpg" << QSize(20, 20) << false;
-    QTest::newRow("default avatar") << ":/art/avatar.gif" << QSize(90, 90) << false;
+    QTest::newRow("title banner") << ":/art/banner.png" << QSize(400, 70) << false;
+    QTest::newRow("button sheet") << ":/art/titlebuttons.png" << QSize(70, 69) << false;
+    QTest::newRow("frame tile") << ":/art/frame.png" << QSize(13, 101) << false;
+    QTest::newRow("crimson swatch") << ":/art/swatch.png" << QSize(20, 20) << false;
+    QTest::newRow("default avatar") << ":/art/avatar.png" << QSize(90, 90) << false;
     QTest::newRow("avatar mask") << ":/art/avatarmask.png" << QSize(180, 180) << true;
     QTest::newRow("video badge") << ":/art/mvbadge.png" << QSize(32, 23) << true;
     QTest::newRow("parse button") << ":/art/parse.png" << QSize(106, 100) << true;

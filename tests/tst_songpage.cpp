@@ -292,7 +292,7 @@ void TestSongPage::neverLoadsLocalPictures()
                                        "data:image/gif;base64," + QString::fromLatin1(bytes.toBase64())})
             QVERIFY2(LoadPicture(fetcher, address).isNull(), qPrintable(address.left(80)));
     }
-    QVERIFY(LoadPicture(fetcher, QStringLiteral("qrc:/art/avatar.gif")).isNull());
+    QVERIFY(LoadPicture(fetcher, QStringLiteral("qrc:/art/avatar.png")).isNull());
     // Nothing listens on port 1.
     QVERIFY(LoadPicture(fetcher, QStringLiteral("http://127.0.0.1:1/a.gif")).isNull());
 }
