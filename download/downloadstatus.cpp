@@ -57,6 +57,11 @@ int percentage(qint64 downloaded, qint64 size)
     return static_cast<int>(whole);
 }
 
+QString tagModuleMissingText(const QString &why)
+{
+    return QStringLiteral("tags not written: the tagging module could not be loaded (%1)").arg(why);
+}
+
 QString workFileName(const QString &title, const QString &singer)
 {
     return safeFileName(title + QStringLiteral(" - ") + singer, QStringLiteral(".mp3"));

@@ -20,6 +20,10 @@ QString finishedText();
 // 0 without a size, and never above 100.
 int percentage(qint64 downloaded, qint64 size);
 
+// writeTags's cause when the code that writes tags could not be loaded
+// (`why`: what loading it said); the downloaded file stays as it is.
+QString tagModuleMissingText(const QString &why);
+
 // "TITLE - SINGER.mp3", made safe to use as one file name.
 QString workFileName(const QString &title, const QString &singer);
 
