@@ -1,3 +1,4 @@
+#include "arrival.h"
 #include "literalfill.h"
 #include "works/harvest.h"
 
@@ -35,16 +36,8 @@ HarvestSlots slotsWith(const QString &page, const QString &oldPiece = {}, const 
 // grows (and moves) as a download's does.
 std::vector<WorkRow> fillWhileArriving(HarvestSlots &slot, qint16 count, int piece, qint16 *scanned = nullptr)
 {
-    const QString page = slot[0];
     works::PageScan scan;
-    QString arrived;
-    for (qsizetype at = 0; at < page.size(); at += piece) {
-        const qsizetype from = arrived.size();
-        arrived += QStringView(page).mid(at, piece);
-        scan.feed(arrived, from);
-    }
-    slot[0] = arrived;
-    scan.finish(arrived);
+    slot[0] = arriveInPieces(scan, slot[0], piece);
     if (scanned)
         *scanned = scan.markerCount();
     return works::fillRows(slot, count, scan);

@@ -3,6 +3,7 @@
 // slots left over from the page before; so must the filler that read the page
 // while it arrived, in pieces.
 
+#include "arrival.h"
 #include "literalfill.h"
 #include "works/harvest.h"
 
@@ -24,14 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (const QString &page : pages) {
         fast[0] = plain[0] = page;
         works::PageScan scan;
-        QString arrived;
-        for (qsizetype at = 0; at < page.size(); at += piece) {
-            const qsizetype from = arrived.size();
-            arrived += QStringView(page).mid(at, piece);
-            scan.feed(arrived, from);
-        }
-        streamed[0] = arrived;
-        scan.finish(arrived);
+        streamed[0] = arriveInPieces(scan, page, piece);
         const qint16 count = works::countMarkers(page);
         if (count != literal::countMarkers(page) || count != scan.markerCount())
             std::abort();
