@@ -3,10 +3,11 @@
 #include "app/form1ui.h"
 #include "app/services.h"
 #include "app/workspanel.h"
+#include "download/batchend.h"
 #include "download/batchqueue.h"
+#include "works/followsync.h"
 
 #include <QAction>
-#include <QDir>
 #include <QTreeWidget>
 
 namespace {
@@ -45,57 +46,101 @@ void BatchDownloadPanel::downloadAll()
 
 void BatchDownloadPanel::stopBatch()
 {
-    if (m_queue)
-        m_queue->stop();
+    if (m_job && m_stopJob)
+        m_stopJob();
+}
+
+bool BatchDownloadPanel::refuseWhileBusy()
+{
+    if (m_job)
+        setStatus(download::batchBusyText());
+    return m_job;
 }
 
 void BatchDownloadPanel::start(const QList<QStringList> &rows)
 {
-    // One batch at a time; its stop entry is in the same menu.
-    if (m_queue || rows.isEmpty())
+    if (rows.isEmpty() || refuseWhileBusy())
         return;
-
     download::BatchOptions options;
-    // The single-work download's default folder.
-    // Where the download panel puts a single work, portable copy or installed.
+    // Where the download panel puts a single work, portable copy or installed;
+    // made only once a work is saved there.
     options.folder = m_places.downloadFolder;
-    QDir().mkpath(options.folder);
-
-    m_queue = new download::BatchQueue(m_config, options, this);
+    auto *queue = new download::BatchQueue(m_config, options, this);
     for (const QStringList &row : rows)
-        m_queue->addServiceAddress(row.value(kServiceColumn));
-    connect(m_queue, &download::BatchQueue::progressChanged, this,
-            [this](const download::BatchProgress &progress) { setStatus(download::batchStatusText(progress)); });
-    connect(m_queue, &download::BatchQueue::finished, this, &BatchDownloadPanel::batchFinished);
-    if (m_stopEntry)
-        m_stopEntry->setVisible(true);
-    setStatus(download::batchStatusText(m_queue->progress()));
-    m_queue->start();
+        queue->addServiceAddress(row.value(kServiceColumn));
+    run(queue, options.folder, {});
 }
 
-void BatchDownloadPanel::batchFinished()
+void BatchDownloadPanel::runSync(works::FollowSync *sync, const QString &folder, std::function<QStringList()> failures)
 {
-    download::BatchQueue *queue = m_queue;
-    if (!queue)
-        return;
-    m_queue = nullptr;
-    queue->deleteLater();
+    sync->setParent(this);
+    run(sync, folder, std::move(failures));
+}
+
+template <typename Job>
+void BatchDownloadPanel::run(Job *job, const QString &folder, std::function<QStringList()> failures)
+{
+    m_job = job;
+    m_stopJob = [job] { job->stop(); };
+    m_folder = folder;
+    m_currentSource.clear();
+    m_currentTitle.clear();
+    m_stopped = 0;
+    connect(job, &Job::transferProgress, this, [this, job](const QString &source, const QString &title) {
+        m_currentSource = source;
+        m_currentTitle = title;
+        showProgress(job->progress());
+    });
+    connect(job, &Job::workFinished, this, &BatchDownloadPanel::workFinished);
+    connect(job, &Job::progressChanged, this, &BatchDownloadPanel::showProgress);
+    connect(job, &Job::finished, this, [this, job, failures = std::move(failures)] {
+        if (m_job != job)
+            return;
+        m_job = nullptr;
+        m_stopJob = nullptr;
+        job->deleteLater();
+        jobFinished(job->progress(), job->outcomes(), failures ? failures() : QStringList());
+    });
+    if (m_stopEntry)
+        m_stopEntry->setVisible(true);
+    showProgress(job->progress());
+    job->start();
+}
+
+void BatchDownloadPanel::showProgress(const download::BatchProgress &progress)
+{
+    setStatus(download::batchRunningText(progress, m_currentTitle));
+}
+
+void BatchDownloadPanel::workFinished(const download::WorkOutcome &outcome)
+{
+    if (outcome.status == download::WorkOutcome::Status::Stopped)
+        ++m_stopped;
+    if (outcome.source == m_currentSource) {
+        m_currentSource.clear();
+        m_currentTitle.clear();
+    }
+}
+
+void BatchDownloadPanel::jobFinished(const download::BatchProgress &progress,
+                                     const QList<download::WorkOutcome> &outcomes, const QStringList &otherFailures)
+{
     if (m_stopEntry)
         m_stopEntry->setVisible(false);
     if (windowGone())
         return;
-    setStatus(download::batchSummaryText(queue->progress()));
+    const QString summary = download::batchEndText(progress, m_stopped);
+    // The folder is named once the job has put something there.
+    setStatus(progress.done > 0 ? summary + QStringLiteral(", ") + download::savedInText(m_folder) : summary);
 
-    QStringList failures;
-    for (const download::WorkOutcome &outcome : queue->outcomes()) {
+    QStringList failures = otherFailures;
+    for (const download::WorkOutcome &outcome : outcomes) {
         if (outcome.status != download::WorkOutcome::Status::Failed)
             continue;
         const QString name = outcome.title.isEmpty() ? outcome.source : outcome.title;
         failures.append(name + QStringLiteral(": ") + outcome.reason);
     }
     if (!failures.isEmpty())
-        m_messageBox.inform(m_window, boxTitle(),
-                            download::batchSummaryText(queue->progress()) + QStringLiteral("\n\n") +
-                                failures.join(QLatin1Char('\n')),
+        m_messageBox.inform(m_window, boxTitle(), summary + QStringLiteral("\n\n") + failures.join(QLatin1Char('\n')),
                             MessageBoxService::Icon::Warning);
 }

@@ -8,6 +8,7 @@
 #include "config/fileplaces.h"
 #include "page/songlookup.h"
 #include "update/retryschedule.h"
+#include "update/updatecheck.h"
 
 #include <QWidget>
 
@@ -96,8 +97,10 @@ private:
     // retry while the version file cannot be read.
     void gx();
     void retryUpdateCheck();
-    // Reads the version file and acts on it; the warning box only when asked.
+    // Asks for the version file and acts on it once it has come; the warning
+    // box only when asked.
     void checkVersion(bool warnIfUnreadable);
+    void actOnVersion(const update::Verdict &verdict, bool warnIfUnreadable);
     void scheduleUpdateRetry();
     void endProgram();
 

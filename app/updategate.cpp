@@ -1,6 +1,7 @@
 // The update check: only a version file that names this version unlocks the
 // inputs. One that cannot be read is warned about once, then read again in
-// the background, less and less often, until it can be.
+// the background, less and less often, until it can be. The window never
+// waits for the file: whatever the user does meanwhile goes on.
 
 #include "app/form1.h"
 
@@ -24,9 +25,14 @@ void Form1::retryUpdateCheck()
 
 void Form1::checkVersion(bool warnIfUnreadable)
 {
-    const update::Verdict verdict = update::check(*m_fetcher, m_config.versionFileUrl());
-    if (m_life.over())
-        return;
+    m_fetcher->get(m_config.versionFileUrl(), this, [this, warnIfUnreadable](const FetchResult &answer) {
+        if (!m_life.over())
+            actOnVersion(update::judgeAnswer(answer), warnIfUnreadable);
+    });
+}
+
+void Form1::actOnVersion(const update::Verdict &verdict, bool warnIfUnreadable)
+{
     const QString title = QString::fromUtf8(Handlers::kBoxTitle);
     switch (verdict.outcome) {
     case update::Outcome::Unreadable:

@@ -122,7 +122,6 @@ void BatchQueue::start()
     m_running = true;
     m_stopping = false;
     m_clock.start();
-    QDir().mkpath(m_options.folder);
     if (!m_archive.load())
         m_archiveFailure = m_archive.error();
     // Even an empty batch ends through the event loop, as its caller expects.
@@ -308,7 +307,7 @@ bool BatchQueue::claimFile(Work &work)
     else if (claim.path.isEmpty())
         end(work, int(WorkOutcome::Status::Failed),
             statusText(TransferStatus::WriteFailed) + QStringLiteral(" (no free file name)"));
-    else // a template may put the work in a subfolder
+    else // made only now: a singer with nothing new gets no empty folder
         QDir().mkpath(QFileInfo(claim.path).path());
     return !claim.path.isEmpty();
 }

@@ -22,6 +22,10 @@ constexpr int kSyncJobs = 2;
 // $XDG_DATA_HOME/cantora-helper/archive.txt (~/.local/share when unset).
 QString defaultArchivePath();
 
+// Said when the archive at `path` cannot serve (download::Archive::problem
+// tells why) and so nothing is synced.
+QString unusableArchiveText(const QString &path);
+
 struct SingerFailure final
 {
     QString address;
