@@ -72,6 +72,8 @@ signals:
     void programEnded();
     // The window has painted for the first time (queued behind that paint).
     void firstPainted();
+    // A read of the version file has been answered and acted on.
+    void versionChecked();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -58,6 +58,7 @@ void Form1::actOnVersion(const update::Verdict &verdict, bool warnIfUnreadable)
         endProgram();
         break;
     }
+    emit versionChecked();
 }
 
 void Form1::scheduleUpdateRetry()
