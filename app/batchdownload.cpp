@@ -10,6 +10,8 @@
 #include <QAction>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace {
 
 // Column of a listed work that holds its play-address service address.
@@ -59,7 +61,7 @@ bool BatchDownloadPanel::refuseWhileBusy()
 
 void BatchDownloadPanel::start(const QList<QStringList> &rows)
 {
-    if (rows.isEmpty() || refuseWhileBusy())
+    if (refuseWhileBusy() || rows.isEmpty())
         return;
     download::BatchOptions options;
     // Where the download panel puts a single work, portable copy or installed;
@@ -83,13 +85,14 @@ void BatchDownloadPanel::run(Job *job, const QString &folder, std::function<QStr
     m_job = job;
     m_stopJob = [job] { job->stop(); };
     m_folder = folder;
-    m_currentSource.clear();
-    m_currentTitle.clear();
+    m_fetching.clear();
     m_stopped = 0;
     connect(job, &Job::transferProgress, this, [this, job](const QString &source, const QString &title) {
-        m_currentSource = source;
-        m_currentTitle = title;
-        showProgress(job->progress());
+        const auto same = [&source](const Fetching &work) { return work.source == source; };
+        if (std::none_of(m_fetching.cbegin(), m_fetching.cend(), same)) {
+            m_fetching.append({source, title});
+            showProgress(job->progress());
+        }
     });
     connect(job, &Job::workFinished, this, &BatchDownloadPanel::workFinished);
     connect(job, &Job::progressChanged, this, &BatchDownloadPanel::showProgress);
@@ -109,17 +112,14 @@ void BatchDownloadPanel::run(Job *job, const QString &folder, std::function<QStr
 
 void BatchDownloadPanel::showProgress(const download::BatchProgress &progress)
 {
-    setStatus(download::batchRunningText(progress, m_currentTitle));
+    setStatus(download::batchRunningText(progress, m_fetching.isEmpty() ? QString() : m_fetching.last().title));
 }
 
 void BatchDownloadPanel::workFinished(const download::WorkOutcome &outcome)
 {
     if (outcome.status == download::WorkOutcome::Status::Stopped)
         ++m_stopped;
-    if (outcome.source == m_currentSource) {
-        m_currentSource.clear();
-        m_currentTitle.clear();
-    }
+    m_fetching.removeIf([&outcome](const Fetching &work) { return work.source == outcome.source; });
 }
 
 void BatchDownloadPanel::jobFinished(const download::BatchProgress &progress,

@@ -70,6 +70,10 @@ private:
     QPointer<QObject> m_job;
     std::function<void()> m_stopJob;
     QString m_folder;
-    QString m_currentSource, m_currentTitle; // the work that reported last
+    struct Fetching final
+    {
+        QString source, title;
+    };
+    QList<Fetching> m_fetching; // the works whose files are coming, the latest to begin last
     int m_stopped = 0;
 };

@@ -1,5 +1,6 @@
 #include "app/controls.h"
 #include "app/form1.h"
+#include "app/songpanel.h"
 #include "download/id3tags.h"
 #include "page/pagefetcher.h"
 #include "site/httpserver.h"
@@ -64,6 +65,9 @@ private slots:
     void batchFromTheMenuDownloadsEveryRow_data();
     void batchFromTheMenuDownloadsEveryRow();
     void followAndSyncFromTheMenu();
+    void syncIsTheWindowsOneJob_data();
+    void syncIsTheWindowsOneJob();
+    void lookUpEndsWhileAHarvestWaits();
 
 private:
     // Serves, per exact target (path and query), a page; the replica site the rest.
@@ -74,6 +78,8 @@ private:
     std::unique_ptr<Form1> windowWithWorks();
     QString singerAddress() const { return m_server->base() + QStringLiteral("/userPage.php?uid=7"); }
     void doubleClickRow(Form1 &window, int row);
+    // Triggers the works list's menu entry that reads `text`.
+    static void choose(const Form1 &window, const QString &text);
 
     std::unique_ptr<LoopbackServer> m_server;
     std::unique_ptr<QTemporaryDir> m_folder;
@@ -142,6 +148,15 @@ void TestWorks::doubleClickRow(Form1 &window, int row)
     // The first click of a double-click selects the row.
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+}
+
+void TestWorks::choose(const Form1 &window, const QString &text)
+{
+    const QList<QAction *> entries = window.ListView1->actions();
+    for (QAction *entry : entries) {
+        if (entry->text() == text)
+            entry->trigger();
+    }
 }
 
 void TestWorks::addressIsChecked_data()
@@ -660,13 +675,7 @@ void TestWorks::followAndSyncFromTheMenu()
     qputenv("XDG_CONFIG_HOME", m_folder->filePath(QStringLiteral("config")).toUtf8());
     qputenv("XDG_DATA_HOME", m_folder->filePath(QStringLiteral("data")).toUtf8());
     auto window = unlockedWindow();
-    const auto choose = [&window](const QString &text) {
-        const QList<QAction *> entries = window->ListView1->actions();
-        for (QAction *entry : entries) {
-            if (entry->text() == text)
-                entry->trigger();
-        }
-    };
+    const auto choose = [&window](const QString &text) { TestWorks::choose(*window, text); };
     const QString singer = m_server->base() + QStringLiteral("/userPage.php?uid=");
     window->Text2->setText(singer + QStringLiteral("1001"));
     choose(QStringLiteral("关注此歌手"));
@@ -702,6 +711,106 @@ void TestWorks::followAndSyncFromTheMenu()
     for (const QFileInfo &file : singerFolder.entryInfoList(QDir::Files))
         QVERIFY2(file.size() > 0 && (file.suffix() == QLatin1String("mp3") || file.suffix() == QLatin1String("part")),
                  qPrintable(file.fileName()));
+}
+
+void TestWorks::syncIsTheWindowsOneJob_data()
+{
+    QTest::addColumn<QString>("uid");     // of the one singer followed
+    QTest::addColumn<QString>("archive"); // "folder", or what the archive file holds (empty: no file)
+    QTest::addColumn<QString>("end");     // how the status line ends ({archive}: its path)
+    QTest::newRow("archive is a folder") << "1001"
+                                         << "folder"
+                                         << "下载记录文件“{archive}”无法使用,未同步任何作品 ..";
+    QTest::newRow("nothing new") << "1001"
+                                 << "5200109\n5201109\n5202109\n"
+                                 << "批量下载完成: 0 个成功, 0 个失败, 3 个跳过";
+    QTest::newRow("stopped from the menu") << "1005"
+                                           << ""
+                                           << "批量下载已停止: ";
+}
+
+// 同步关注的歌手 is the window's one batch job: it shows where it is, a
+// second job waits its turn, 停止批量下载 stops it, and an archive it cannot
+// use stops it before it starts.
+void TestWorks::syncIsTheWindowsOneJob()
+{
+    QFETCH(QString, uid);
+    QFETCH(QString, archive);
+    QFETCH(QString, end);
+    qputenv("XDG_CONFIG_HOME", m_folder->filePath(QStringLiteral("config")).toUtf8());
+    qputenv("XDG_DATA_HOME", m_folder->filePath(QStringLiteral("data")).toUtf8());
+    const QString archivePath = m_folder->filePath(QStringLiteral("data/cantora-helper/archive.txt"));
+    QVERIFY(QDir().mkpath(archive == QLatin1String("folder") ? archivePath : QFileInfo(archivePath).path()));
+    QFile archiveFile(archivePath);
+    QVERIFY(archive.isEmpty() || archive == QLatin1String("folder") ||
+            (archiveFile.open(QIODevice::WriteOnly) && archiveFile.write(archive.toUtf8()) > 0));
+    archiveFile.close();
+    QVERIFY(QDir().mkpath(m_folder->filePath(QStringLiteral("config/cantora-helper"))));
+    QFile following(m_folder->filePath(QStringLiteral("config/cantora-helper/following")));
+    QVERIFY(following.open(QIODevice::WriteOnly));
+    following.write((m_server->base() + QStringLiteral("/userPage.php?uid=") + uid + QLatin1Char('\n')).toUtf8());
+    following.close();
+    // Files that take their time, so a stop finds the job under way.
+    m_server->setHandler([site = replicaSite(QStringLiteral(CANTORA_SITE_ROOT))](const HttpRequest &request) {
+        HttpResponse answer = site(request);
+        if (request.path.endsWith(QLatin1String(".mp3"))) {
+            answer.trickleBytes = 4096;
+            answer.trickleMs = 100;
+        }
+        return answer;
+    });
+    auto window = unlockedWindow();
+    const int before = m_server->requestCount();
+
+    choose(*window, QStringLiteral("同步关注的歌手"));
+    QAction *stop = nullptr;
+    for (QAction *entry : window->ListView1->actions())
+        stop = entry->text() == QStringLiteral("停止批量下载") ? entry : stop;
+    if (uid == QLatin1String("1005")) {
+        // How far it is and the work it fetches.
+        QTRY_VERIFY_WITH_TIMEOUT(window->status().contains(QStringLiteral(" 练习曲 ")), 10000);
+        QVERIFY2(window->status().startsWith(QStringLiteral("正在批量下载 ")), qPrintable(window->status()));
+        for (const char *other : {"同步关注的歌手", "下载全部作品"}) {
+            choose(*window, QString::fromUtf8(other));
+            QCOMPARE(window->status(), QStringLiteral("批量下载正在进行,请等待完成或先停止批量下载 .."));
+        }
+        QVERIFY(stop->isVisible());
+        stop->trigger();
+    }
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        window->status().startsWith(QString(end).replace(QLatin1String("{archive}"), archivePath)),
+        qPrintable(window->status()), 10000);
+    QVERIFY(!stop->isVisible());
+    if (archive == QLatin1String("folder")) {
+        // Refused before anything was asked, with the cause at hand.
+        QCOMPARE(m_server->requestCount(), before);
+        QCOMPARE(m_fakes.messageBox->shown.size(), 1);
+        QCOMPARE(m_fakes.messageBox->shown[0].text, window->status());
+        QVERIFY(!m_fakes.messageBox->shown[0].detail.isEmpty());
+    }
+    // A singer with nothing new gets no folder.
+    if (!archive.isEmpty())
+        QVERIFY(!QFileInfo::exists(window->places().downloadFolder + QStringLiteral("/林小夏")));
+}
+
+// Nothing waits inside another wait: a lookup whose page comes soon is shown
+// while a harvest started during its wait still waits for a slow page.
+void TestWorks::lookUpEndsWhileAHarvestWaits()
+{
+    auto window = unlockedWindow();
+    HttpResponse slowSinger = HttpResponse::text(200, kThreeWorks);
+    slowSinger.delayMs = 3000;
+    HttpResponse song = HttpResponse::text(200, SongPage().html(m_server->base()), "text/html; charset=utf-8");
+    song.delayMs = 300;
+    serve({{"/userPage.php?uid=7", slowSinger}, {"/s/77", song}});
+    window->Text1->setText(m_server->base() + QStringLiteral("/s/77"));
+    window->Text2->setText(singerAddress());
+    window->songPanel().aicAlphaImage3_Click();
+    QTimer::singleShot(50, window->Command10, &QPushButton::click);
+
+    QTRY_COMPARE_WITH_TIMEOUT(window->Label2->caption(), QStringLiteral("演唱歌曲：晴天"), 2500);
+    QCOMPARE(window->status(), kFetching);
+    QTRY_COMPARE_WITH_TIMEOUT(window->status(), kDone, 10000);
 }
 
 QTEST_MAIN(TestWorks)
