@@ -3,7 +3,6 @@
 #include "cli/options.h"
 #include "cli/outputoptions.h"
 #include "cli/terminal.h"
-#include "download/batchend.h"
 #include "works/followsync.h"
 
 #include <QDir>
@@ -102,6 +101,9 @@ QString BatchReport::outcomeLine(const WorkOutcome &outcome) const
                        QDir::toNativeSeparators(outcome.path);
         if (m_options.verbose)
             line += QStringLiteral(" (%1, %2)").arg(bytesText(double(QFileInfo(outcome.path).size())), outcome.source);
+        // Saved, with something the user should hear of (its tags failed).
+        if (!outcome.reason.isEmpty())
+            line += QStringLiteral(": ") + oneLine(download::outcomeText(outcome));
         return line + QLatin1Char('\n');
     }
     case WorkOutcome::Status::Skipped:
@@ -110,7 +112,7 @@ QString BatchReport::outcomeLine(const WorkOutcome &outcome) const
         return QStringLiteral("跳过 %1 (%2)\n").arg(workName(outcome), outcome.workId);
     case WorkOutcome::Status::Failed: {
         QString line = painted(QStringLiteral("失败"), "\x1b[31m", live) +
-                       QStringLiteral(" %1: %2\n").arg(workName(outcome), oneLine(outcome.reason));
+                       QStringLiteral(" %1: %2\n").arg(workName(outcome), oneLine(download::outcomeText(outcome)));
         const QString hint = otherSiteHint(outcome.source);
         return hint.isEmpty() ? line : line + hint + QLatin1Char('\n');
     }
@@ -125,8 +127,6 @@ QString BatchReport::outcomeLine(const WorkOutcome &outcome) const
 void BatchReport::workFinished(const WorkOutcome &outcome)
 {
     m_view.remove(outcome.source);
-    if (outcome.status == WorkOutcome::Status::Stopped)
-        ++m_stopped;
     if (outcome.status == WorkOutcome::Status::Done)
         print(stdout, QDir::toNativeSeparators(outcome.path) + QLatin1Char('\n'));
     const bool failed = outcome.status == WorkOutcome::Status::Failed;
@@ -139,7 +139,10 @@ void BatchReport::workFinished(const WorkOutcome &outcome)
 
 void BatchReport::singerFailed(const works::SingerFailure &failure)
 {
-    const QString what = QStringLiteral(" %1: %2\n").arg(oneLine(failure.address), oneLine(failure.reason));
+    const QString why = failure.detail.isEmpty()
+                            ? failure.reason
+                            : failure.reason + QStringLiteral(" (") + failure.detail + QLatin1Char(')');
+    const QString what = QStringLiteral(" %1: %2\n").arg(oneLine(failure.address), oneLine(why));
     m_otherFailures << QLatin1Char(' ') + what;
     above(painted(QStringLiteral("失败"), "\x1b[31m", m_options.live) + what);
 }
@@ -150,16 +153,17 @@ void BatchReport::queueFinished()
     if (m_options.live)
         print(stderr, m_view.clear());
     const download::BatchProgress progress = m_progress();
-    const bool allWell = progress.failed == 0 && m_stopped == 0 && m_otherFailures.isEmpty();
+    const bool allWell = progress.failed == 0 && progress.stopped == 0 && !progress.wasStopped;
     if (m_options.quiet && allWell)
         return;
-    QString summary = download::batchEndText(progress, m_stopped) + QLatin1Char('\n');
+    QString summary = download::batchSummaryText(progress) + QLatin1Char('\n');
     // The failures again, together where the run ends: they may have scrolled away.
     if (!m_options.quiet) {
         summary += m_otherFailures.join(QString());
         for (const WorkOutcome &outcome : m_outcomes()) {
             if (outcome.status == WorkOutcome::Status::Failed)
-                summary += QStringLiteral("  %1: %2\n").arg(oneLine(outcome.source), oneLine(outcome.reason));
+                summary +=
+                    QStringLiteral("  %1: %2\n").arg(oneLine(outcome.source), oneLine(download::outcomeText(outcome)));
         }
     }
     print(stderr, summary);

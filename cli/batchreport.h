@@ -63,7 +63,6 @@ private:
     LiveView m_view;
     QTimer m_refresh;
     QElapsedTimer m_clock;
-    int m_stopped = 0;
 };
 
 } // namespace cli

@@ -3,13 +3,13 @@
 #include "cli/batchreport.h"
 #include "cli/manners.h"
 #include "cli/options.h"
-#include "cli/stop.h"
+#include "cli/runjob.h"
 #include "cli/terminal.h"
 #include "download/batchqueue.h"
-#include "page/pagefetcher.h"
+#include "works/followsync.h"
 #include "works/harvest.h"
 
-#include <QEventLoop>
+#include <memory>
 
 namespace cli {
 
@@ -52,49 +52,24 @@ int runDownload(const QStringList &arguments)
             return usage(problem);
     }
 
-    const AppConfig &site = config();
-    download::BatchQueue queue(site, options);
-    for (const QString &source : std::as_const(sources))
-        queue.addSongPage(source);
     if (!singer.isEmpty()) {
         const works::HarvestStatus check = works::checkSingerAddress(singer);
         if (check != works::HarvestStatus::Fetching)
             return usage(works::statusText(check));
-        PageFetcher fetcher;
-        fetcher.setTimeLimit(site.pageTimeoutMs);
-        const FetchResult page = fetcher.GetBody(singer);
-        works::HarvestSlots table;
-        table[0] = page.text;
-        const qint16 markers = page.status == FetchStatus::Ok ? works::countMarkers(table[0]) : 0;
-        if (markers < 2) {
-            print(stderr, works::statusText(page.status == FetchStatus::Ok ? works::HarvestStatus::NoWorks
-                                                                           : works::HarvestStatus::NoPage) +
-                              QLatin1Char('\n'));
-            return 1;
-        }
-        for (const works::WorkRow &row : works::fillRows(table, markers))
-            queue.addServiceAddress(site.playAddressService(row.id));
     }
-
-    BatchReport report(BatchReport::forThisRun());
-    report.attach(queue);
-    QEventLoop loop;
-    QObject::connect(&queue, &download::BatchQueue::finished, &loop, &QEventLoop::quit);
-    // From here a stop ends the transfers and keeps their .part files.
-    const StopScope listening;
-    QObject::connect(StopSignal::instance(), &StopSignal::stopRequested, &queue, &download::BatchQueue::stop);
-    queue.start();
-    if (stopRequested())
-        queue.stop();
-    loop.exec();
-
-    bool allDone = true;
-    for (const download::WorkOutcome &outcome : queue.outcomes())
-        allDone = allDone && (outcome.status == download::WorkOutcome::Status::Done ||
-                              outcome.status == download::WorkOutcome::Status::Skipped);
-    if (!queue.archiveFailure().isEmpty())
-        print(stderr, QStringLiteral("download: %1\n").arg(queue.archiveFailure()));
-    return allDone && queue.outcomes().size() == queue.progress().total && queue.archiveFailure().isEmpty() ? 0 : 1;
+    // A singer's works are the same job as a sync of one singer, in the folder itself.
+    std::unique_ptr<download::BatchQueue> queue;
+    std::unique_ptr<works::FollowSync> sync;
+    if (singer.isEmpty()) {
+        queue = std::make_unique<download::BatchQueue>(config(), options);
+        for (const QString &source : std::as_const(sources))
+            queue->addSongPage(source);
+    } else {
+        sync =
+            std::make_unique<works::FollowSync>(config(), QList<works::FollowedSinger>{{singer, QString()}}, options);
+        sync->setOneSinger(true);
+    }
+    return queue ? runJob(*queue, "download") : runJob(*sync, "download");
 }
 
 } // namespace cli

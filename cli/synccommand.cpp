@@ -3,12 +3,11 @@
 #include "cli/followcommand.h"
 #include "cli/manners.h"
 #include "cli/options.h"
-#include "cli/stop.h"
+#include "cli/runjob.h"
 #include "cli/terminal.h"
 #include "works/followsync.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QSet>
 
 namespace cli {
@@ -54,20 +53,7 @@ int runSync(const QStringList &arguments)
     }
 
     works::FollowSync sync(config(), list.singers(), options);
-    BatchReport report(BatchReport::forThisRun());
-    report.attach(sync);
-    QEventLoop loop;
-    QObject::connect(&sync, &works::FollowSync::finished, &loop, &QEventLoop::quit);
-    // From here a stop ends the transfers and keeps their .part files.
-    const StopScope listening;
-    QObject::connect(StopSignal::instance(), &StopSignal::stopRequested, &sync, &works::FollowSync::stop);
-    sync.start();
-    if (stopRequested())
-        sync.stop();
-    loop.exec();
-
-    if (!sync.archiveFailure().isEmpty())
-        print(stderr, QStringLiteral("sync: %1\n").arg(sync.archiveFailure()));
+    const int status = runJob(sync, "sync");
     works::rememberNames(sync.singers());
     if (notify) {
         QSet<QString> singers;
@@ -78,7 +64,7 @@ int runSync(const QStringList &arguments)
         BusNotifier notifier;
         announceNewWorks(notifier, sync.progress().done, int(singers.size()));
     }
-    return sync.anyFailed() || stopRequested() ? 1 : 0;
+    return status;
 }
 
 } // namespace cli

@@ -1,6 +1,6 @@
 #include "app/controls.h"
 #include "app/form1.h"
-#include "download/id3tags.h"
+#include "app/tagsmodule.h"
 #include "page/pagefetcher.h"
 #include "site/httpserver.h"
 #include "site/replicasite.h"
@@ -577,7 +577,7 @@ void TestWorks::batchFromTheMenuDownloadsEveryRow()
         QFile file(earlier);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(replicaFile(QStringLiteral("audio/5201109.mp3"))) > 0);
         file.close();
-        QCOMPARE(download::writeTags(earlier, {QString(), QString(), QByteArray(), base + QStringLiteral("/s/11")}),
+        QCOMPARE(ModuleTags().write(earlier, {QString(), QString(), QByteArray(), base + QStringLiteral("/s/11")}),
                  QString());
     }
     QHash<QByteArray, HttpResponse> pages;
