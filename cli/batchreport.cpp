@@ -23,7 +23,10 @@ QString painted(const QString &word, const char *colour, bool live)
 
 QString workName(const WorkOutcome &outcome)
 {
-    return oneLine(outcome.title.isEmpty() ? outcome.source : outcome.title + QStringLiteral(" - ") + outcome.singer);
+    if (!outcome.title.isEmpty())
+        return oneLine(outcome.title + QStringLiteral(" - ") + outcome.singer);
+    // Known already here before anything was asked: its file tells which work it is.
+    return oneLine(outcome.path.isEmpty() ? outcome.source : QFileInfo(outcome.path).completeBaseName());
 }
 
 } // namespace
@@ -111,10 +114,9 @@ QString BatchReport::outcomeLine(const WorkOutcome &outcome) const
             return QString();
         return QStringLiteral("跳过 %1 (%2)\n").arg(workName(outcome), outcome.workId);
     case WorkOutcome::Status::Failed: {
-        QString line = painted(QStringLiteral("失败"), "\x1b[31m", live) +
-                       QStringLiteral(" %1: %2\n").arg(workName(outcome), oneLine(download::outcomeText(outcome)));
-        const QString hint = otherSiteHint(outcome.source);
-        return hint.isEmpty() ? line : line + hint + QLatin1Char('\n');
+        // Each work is asked at its own site: no hint at --site here.
+        return painted(QStringLiteral("失败"), "\x1b[31m", live) +
+               QStringLiteral(" %1: %2\n").arg(workName(outcome), oneLine(download::outcomeText(outcome)));
     }
     case WorkOutcome::Status::Stopped:
         if (!m_options.verbose)

@@ -391,8 +391,7 @@ void BatchQueue::transferEnded(Work &work, TransferStatus status)
         break;
     }
     const int code = ended->httpStatus();
-    const QString cause =
-        ended->failure().isEmpty() && code >= 400 ? QStringLiteral("HTTP %1").arg(code) : ended->failure();
+    const QString cause = code >= 400 ? QStringLiteral("HTTP %1").arg(code) : ended->failure();
     const bool network = status == TransferStatus::Incomplete ||
                          (status == TransferStatus::RequestFailed && (code == 0 || code >= 500 || asksToWait(code)));
     const qint64 asked = asksToWait(code) ? retryAfterMs(ended->retryAfter()) : -1;
