@@ -124,6 +124,8 @@ BatchProgress BatchQueue::progress() const
     for (const auto &work : m_works) {
         if (work->ended)
             continue;
+        if (!work->started) // its service answer (when queued so) and its song page
+            now.pacingMs += (work->viaService ? 2 : 1) * qint64(m_options.pacer->pageGapMs());
         if (work->size > 0)
             now.bytesLeft += std::max<qint64>(0, work->size - work->written);
         else

@@ -1,5 +1,6 @@
 #include "download/jobprogress.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace download {
@@ -40,6 +41,7 @@ qint64 etaSeconds(const BatchProgress &progress)
     if (pending <= 0)
         return 0;
     const qint64 wait = (progress.waitMs + 999) / 1000;
+    const qint64 pacing = (progress.pacingMs + 999) / 1000;
     // Every length known: what is left at the speed so far.
     if (progress.lengthsUnknown == 0 && progress.bytesPerSecond > 0)
         return qint64(std::ceil(double(progress.bytesLeft) / progress.bytesPerSecond)) + wait;
@@ -47,7 +49,7 @@ qint64 etaSeconds(const BatchProgress &progress)
     const int worked = progress.done + progress.failed;
     if (worked == 0)
         return -1;
-    return progress.elapsedMs * pending / worked / 1000 + wait;
+    return std::max(progress.elapsedMs * pending / worked / 1000, pacing) + wait;
 }
 
 } // namespace download

@@ -36,7 +36,8 @@ struct BatchProgress final
     int lengthsUnknown = 0;
     qint64 bytesLeft = 0;
     WaitReason waitReason = WaitReason::None;
-    qint64 waitMs = 0; // left of the wait
+    qint64 waitMs = 0;   // left of the wait
+    qint64 pacingMs = 0; // the least time the page requests still to come take, spaced as asked
 
     // The works of this run that are not already here: skipped ones are no work done.
     int newWorks() const { return total - skipped; }

@@ -13,14 +13,16 @@ namespace download {
 
 namespace {
 
-// An HTTP date in one of its three forms, as UTC; invalid when it is none of them.
+// An HTTP date in one of its three forms, as UTC; invalid when it is none of
+// them. The weekday is left out: a two-digit year would not match it.
 QDateTime httpDate(const QByteArray &text)
 {
     const QString simple = QString::fromLatin1(text).simplified();
+    const qsizetype comma = simple.indexOf(QLatin1Char(','));
+    const QString dated = comma >= 0 ? simple.mid(comma + 1).trimmed() : simple.section(QLatin1Char(' '), 1);
     const QLocale c = QLocale::c();
-    for (const char *form :
-         {"ddd, dd MMM yyyy HH:mm:ss 'GMT'", "dddd, dd-MMM-yy HH:mm:ss 'GMT'", "ddd MMM d HH:mm:ss yyyy"}) {
-        QDateTime when = c.toDateTime(simple, QLatin1String(form));
+    for (const char *form : {"dd MMM yyyy HH:mm:ss 'GMT'", "dd-MMM-yy HH:mm:ss 'GMT'", "MMM d HH:mm:ss yyyy"}) {
+        QDateTime when = c.toDateTime(dated, QLatin1String(form));
         if (!when.isValid())
             continue;
         when.setTimeZone(QTimeZone::utc());

@@ -50,6 +50,7 @@ public:
     void whenReady(bool pageRequest, QObject *context, std::function<void()> go);
     // No request starts within the next `ms` milliseconds.
     void holdFor(qint64 ms);
+    int pageGapMs() const { return m_pageGapMs; }
     // What holds requests back now and for how much longer (None, 0 when nothing does).
     WaitReason waiting(qint64 *msLeft = nullptr) const;
 

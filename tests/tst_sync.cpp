@@ -17,6 +17,8 @@
 #include <memory>
 #include <optional>
 
+#include <signal.h>
+
 namespace {
 
 struct Run final
@@ -64,7 +66,8 @@ private slots:
     void everyDoorEndsTruthfully();
 
 private:
-    Run cli(const QStringList &arguments);
+    // With interruptMs, Ctrl-C comes that long after the start.
+    Run cli(const QStringList &arguments, int interruptMs = -1);
     void serve(Fault fault = {});
     QString singer(int uid) const { return m_server->base() + QStringLiteral("/userPage.php?uid=%1").arg(uid); }
     QString home(const QString &name) const { return QDir(m_home->path()).filePath(name); }
@@ -97,7 +100,7 @@ void TestSync::serve(Fault fault)
 }
 
 // Spins the event loop while the program runs: a case's own D-Bus service answers meanwhile.
-Run TestSync::cli(const QStringList &arguments)
+Run TestSync::cli(const QStringList &arguments, int interruptMs)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -111,8 +114,14 @@ Run TestSync::cli(const QStringList &arguments)
     if (!process.waitForStarted())
         return run;
     QDeadlineTimer deadline(60000);
-    while (process.state() != QProcess::NotRunning && !deadline.hasExpired())
+    QDeadlineTimer interrupt(interruptMs < 0 ? QDeadlineTimer::Forever : QDeadlineTimer(interruptMs));
+    while (process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
         QTest::qWait(10);
+        if (interrupt.hasExpired()) {
+            ::kill(pid_t(process.processId()), SIGINT);
+            interrupt = QDeadlineTimer(QDeadlineTimer::Forever);
+        }
+    }
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
@@ -344,7 +353,8 @@ void TestSync::everyDoorEndsTruthfully_data()
     QTest::addColumn<QStringList>("door");
     QTest::addColumn<bool>("siteInEnvironment");
     QTest::addColumn<QString>("faultyPath"); // answered as `fault` says
-    QTest::addColumn<QString>("fault");      // "down": 500; "day", "aeon": a 429 asking that long; "trickle"
+    QTest::addColumn<QString>("fault");      // "down": 500; "pause", "day", "aeon": a 429 asking that long; "trickle"
+    QTest::addColumn<int>("interruptMs");    // Ctrl-C this long after the start; -1: none
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("errHas");
     QTest::addColumn<int>("files");
@@ -353,19 +363,24 @@ void TestSync::everyDoorEndsTruthfully_data()
     const QStringList singer{QStringLiteral("download"), QStringLiteral("--singer"), QStringLiteral("{singer}")};
     const QString page = QStringLiteral("/userPage.php");
     const QString done = QStringLiteral("批量下载完成: 1 个成功, 0 个失败, 0 个跳过");
-    QTest::newRow("sync, no site in the environment") << sync << false << QString() << QString() << 0 << done << 1;
+    QTest::newRow("sync, no site in the environment")
+        << sync << false << QString() << QString() << -1 << 0 << done << 1;
     QTest::newRow("download --singer, no site in the environment")
-        << singer << false << QString() << QString() << 0 << done << 1;
-    QTest::newRow("sync, site down") << sync << true << page << QStringLiteral("down") << 1
+        << singer << false << QString() << QString() << -1 << 0 << done << 1;
+    QTest::newRow("sync, site down") << sync << true << page << QStringLiteral("down") << -1 << 1
                                      << QStringLiteral("批量下载完成: 0 个成功, 1 个失败, 0 个跳过") << 0;
-    QTest::newRow("download --singer, site down") << singer << true << page << QStringLiteral("down") << 1
+    QTest::newRow("download --singer, site down") << singer << true << page << QStringLiteral("down") << -1 << 1
                                                   << QStringLiteral("批量下载完成: 0 个成功, 1 个失败, 0 个跳过") << 0;
     QTest::newRow("download --singer, a day's pause asked on the singer page")
-        << singer << true << page << QStringLiteral("day") << 1 << QStringLiteral("服务器要求 ") << 0;
+        << singer << true << page << QStringLiteral("day") << -1 << 1 << QStringLiteral("服务器要求 ") << 0;
     QTest::newRow("sync, an aeon's pause asked on the MP3")
-        << sync << true << QStringLiteral(".mp3") << QStringLiteral("aeon") << 1 << QStringLiteral("服务器要求 ") << 0;
+        << sync << true << QStringLiteral(".mp3") << QStringLiteral("aeon") << -1 << 1 << QStringLiteral("服务器要求 ")
+        << 0;
     QTest::newRow("sync, a trickling singer page")
-        << sync << true << page << QStringLiteral("trickle") << 1 << QStringLiteral("0 个成功, 1 个失败") << 0;
+        << sync << true << page << QStringLiteral("trickle") << -1 << 1 << QStringLiteral("0 个成功, 1 个失败") << 0;
+    QTest::newRow("sync stopped during a pause the site asked for")
+        << QStringList{QStringLiteral("sync"), QStringLiteral("--retries"), QStringLiteral("3")} << true << page
+        << QStringLiteral("pause") << 1500 << 1 << QStringLiteral("批量下载已停止: 0 个成功, 0 个失败, 0 个跳过") << 0;
 }
 
 // Whichever door a run goes through, each work is asked at its singer's own
@@ -377,6 +392,7 @@ void TestSync::everyDoorEndsTruthfully()
     QFETCH(bool, siteInEnvironment);
     QFETCH(QString, faultyPath);
     QFETCH(QString, fault);
+    QFETCH(int, interruptMs);
     QFETCH(int, exitCode);
     QFETCH(QString, errHas);
     QFETCH(int, files);
@@ -393,7 +409,9 @@ void TestSync::everyDoorEndsTruthfully()
         if (fault == QLatin1String("down"))
             return HttpResponse::text(500, "<html>down</html>", "text/html");
         return HttpResponse::text(429, "slow down")
-            .withHeader("Retry-After", fault == QLatin1String("day") ? "86400" : "1000000000");
+            .withHeader("Retry-After", fault == QLatin1String("pause") ? "30"
+                                       : fault == QLatin1String("day") ? "86400"
+                                                                       : "1000000000");
     });
     QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("add"), singer(1002)}).exitCode, 0);
     if (!siteInEnvironment)
@@ -402,8 +420,9 @@ void TestSync::everyDoorEndsTruthfully()
         word.replace(QLatin1String("{singer}"), singer(1002));
     const QString music = home(QStringLiteral("Music"));
     const int before = m_server->requestCount();
-    const Run run =
-        cli(door + QStringList{QStringLiteral("-o"), music, QStringLiteral("--retries"), QStringLiteral("0")});
+    if (!door.contains(QLatin1String("--retries")))
+        door << QStringLiteral("--retries") << QStringLiteral("0");
+    const Run run = cli(door + QStringList{QStringLiteral("-o"), music}, interruptMs);
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.err.contains(errHas.toUtf8()), run.err.constData());
     int saved = 0;

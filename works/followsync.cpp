@@ -51,6 +51,7 @@ download::BatchProgress FollowSync::progress() const
         now.bytes += running.bytes;
         now.bytesLeft = running.bytesLeft;
         now.lengthsUnknown = running.lengthsUnknown;
+        now.pacingMs = running.pacingMs;
     }
     now.elapsedMs = m_clock.isValid() ? m_clock.elapsed() : 0;
     now.bytesPerSecond = now.elapsedMs > 0 ? now.bytes * 1000.0 / double(now.elapsedMs) : 0.0;
@@ -176,7 +177,7 @@ void FollowSync::queueFinished()
     m_before = progress();
     m_before.failed -= int(m_failures.size()); // counted again from the list
     m_before.waitReason = download::WaitReason::None;
-    m_before.waitMs = m_before.bytesLeft = 0;
+    m_before.waitMs = m_before.bytesLeft = m_before.pacingMs = 0;
     m_before.lengthsUnknown = 0;
     if (m_archiveFailure.isEmpty())
         m_archiveFailure = queue->archiveFailure();
