@@ -28,6 +28,11 @@ FollowSync::FollowSync(AppConfig config, QList<FollowedSinger> singers, download
     if (!m_options.pacer)
         m_options.pacer = std::make_shared<download::RequestPacer>();
     m_pages = new download::PageClient(m_options.pagePolicy(m_config), m_options.pacer, this);
+    m_waitTicker.setInterval(1000);
+    connect(&m_waitTicker, &QTimer::timeout, this, [this] {
+        if (!m_queue && m_options.pacer->waiting() != download::WaitReason::None)
+            emit progressChanged(progress());
+    });
 }
 
 FollowSync::~FollowSync()
@@ -73,6 +78,7 @@ void FollowSync::start()
     m_running = true;
     m_stopping = false;
     m_clock.start();
+    m_waitTicker.start();
     // Even an empty list ends through the event loop, as its caller expects.
     QTimer::singleShot(0, this, &FollowSync::nextSinger);
 }
@@ -95,6 +101,7 @@ void FollowSync::end()
     if (!m_running)
         return;
     m_running = false;
+    m_waitTicker.stop();
     emit progressChanged(progress());
     emit finished();
 }

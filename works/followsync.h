@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 #include <memory>
 
@@ -93,6 +94,7 @@ private:
     QList<SingerFailure> m_failures;
     QString m_archiveFailure;
     QElapsedTimer m_clock;
+    QTimer m_waitTicker; // tells of a wait for a singer's page as its seconds run down
 };
 
 } // namespace works
