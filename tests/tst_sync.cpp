@@ -198,6 +198,8 @@ void TestSync::syncFetchesOnlyNewWorksAndOutlivesAFailingSinger()
 
     // Nothing new: one page per singer, no service question, no MP3, no notification;
     // -v names every work skipped, and the summary the singer that failed.
+    // A singer with nothing new gets no folder made again.
+    QVERIFY(QDir(music + QStringLiteral("/夏木")).removeRecursively());
     const int before = m_server->requestCount();
     run = cli(QStringList{QStringLiteral("-v")} + sync);
     QCOMPARE(run.exitCode, 1);
@@ -209,6 +211,7 @@ void TestSync::syncFetchesOnlyNewWorksAndOutlivesAFailingSinger()
         asked.append(request.path);
     QCOMPARE(asked, QStringList(3, QStringLiteral("/userPage.php")));
     QCOMPARE(notifications.bodies.size(), 1);
+    QVERIFY(!QDir(music + QStringLiteral("/夏木")).exists());
     daemon.kill();
     daemon.waitForFinished();
 }
