@@ -133,7 +133,7 @@ void TestSync::followAddListRemove()
     run = cli({QStringLiteral("follow"), QStringLiteral("add"), singer(1404)});
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.contains("歌手主页不存在 (服务器返回 HTTP 404)"), run.err.constData());
-    // Other spellings of a followed singer are that singer.
+    // Other spellings of a followed singer, typed or in the file, are that singer.
     const QString loud = singer(1001).replace(QStringLiteral("http://"), QStringLiteral("HTTP://"));
     run = cli({QStringLiteral("follow"), QStringLiteral("add"), loud + QStringLiteral("&x=1#works")});
     QCOMPARE(run.exitCode, 0);
@@ -142,6 +142,7 @@ void TestSync::followAddListRemove()
         QFile file(list);
         QVERIFY(file.open(QIODevice::Append));
         file.write("我的备注: 周五更新\n\xff\xfe note \x1b[2J\n");
+        file.write(QString(loud).replace(QStringLiteral("1001"), QStringLiteral("1002")).toUtf8() + "&a=b#c\n");
     }
     run = cli({QStringLiteral("follow"), QStringLiteral("list")});
     QCOMPARE(run.exitCode, 0);
