@@ -141,14 +141,14 @@ void TestSync::followAddListRemove()
     {
         QFile file(list);
         QVERIFY(file.open(QIODevice::Append));
-        file.write("我的备注: 周五更新\n\xff\xfe note \x1b[2J\n");
         file.write(QString(loud).replace(QStringLiteral("1001"), QStringLiteral("1002")).toUtf8() + "&a=b#c\n");
+        file.write("我的备注: 周五更新\n\xff\xfe note \x1b[2J\n");
     }
     run = cli({QStringLiteral("follow"), QStringLiteral("list")});
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(QString::fromUtf8(run.out),
              singer(1001) + QStringLiteral("\t林小夏\n") + singer(1002) + QStringLiteral("\t夏木\n"));
-    QVERIFY2(run.err.contains("following:3:"), run.err.constData());
+    QVERIFY2(run.err.contains("following:4:"), run.err.constData());
     QVERIFY2(run.err.contains(" note \\x1b[2J\n") && !run.err.contains('\x1b'), run.err.constData());
 
     QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("remove"), loud + QStringLiteral("#top")}).exitCode, 0);

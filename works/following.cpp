@@ -96,8 +96,9 @@ QString FollowList::load()
     QList<QByteArray> lines = text.split('\n');
     if (!lines.isEmpty() && lines.constLast().isEmpty())
         lines.removeLast();
-    for (const QByteArray &raw : std::as_const(lines)) {
-        Line line = parse(raw);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        Line line = parse(lines[i]);
+        line.number = int(i + 1);
         // Another spelling of a singer already listed adds nothing but maybe a name.
         if (line.singer && contains(line.entry.address)) {
             nameIfUnnamed(line.entry.address, line.entry.name);
@@ -136,10 +137,10 @@ QList<FollowedSinger> FollowList::singers() const
 QList<StrayLine> FollowList::strayLines() const
 {
     QList<StrayLine> stray;
-    for (qsizetype i = 0; i < m_lines.size(); ++i) {
-        const QByteArray trimmed = m_lines[i].raw.trimmed();
-        if (!m_lines[i].singer && !trimmed.isEmpty() && !trimmed.startsWith('#'))
-            stray.append({int(i + 1), QString::fromUtf8(m_lines[i].raw)});
+    for (const Line &line : m_lines) {
+        const QByteArray trimmed = line.raw.trimmed();
+        if (!line.singer && !trimmed.isEmpty() && !trimmed.startsWith('#'))
+            stray.append({line.number, QString::fromUtf8(line.raw)});
     }
     return stray;
 }

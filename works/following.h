@@ -52,6 +52,7 @@ private:
     struct Line final
     {
         QByteArray raw; // as read, for a line that is no singer's
+        int number = 0; // in the file as read; 0 for a line added since
         bool singer = false;
         FollowedSinger entry;
     };
