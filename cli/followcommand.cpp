@@ -105,11 +105,11 @@ int runFollow(const QStringList &arguments)
     for (const QString &address : addresses) {
         if (action == QLatin1String("remove")) {
             if (!list.remove(address)) {
-                err << "follow: not followed: " << address << '\n';
+                err << "follow: not followed: " << address << '\n' << Qt::flush;
                 status = 1;
             }
         } else if (list.contains(address)) {
-            err << "follow: already followed: " << works::followedAddress(address) << '\n';
+            err << "follow: already followed: " << works::followedAddress(address) << '\n' << Qt::flush;
         } else {
             const QString canonical = works::followedAddress(address);
             const SingerPage page = readSingerPage(canonical);
@@ -118,8 +118,7 @@ int runFollow(const QStringList &arguments)
                 continue;
             }
             list.add(canonical, page.name);
-            added << (page.name.isEmpty() ? QString() : page.name + QLatin1Char(' ')) + QLatin1Char('(') + canonical +
-                         QLatin1Char(')');
+            added << (page.name.isEmpty() ? canonical : QStringLiteral("%1 (%2)").arg(page.name, canonical));
         }
     }
     if (const QString problem = list.save(); !problem.isEmpty()) {
