@@ -34,7 +34,7 @@ QString followedAddress(const QString &address)
     url.setQuery(QStringLiteral("uid=") + uid, QUrl::StrictMode);
     if (url.port() == (url.scheme() == QLatin1String("https") ? 443 : 80))
         url.setPort(-1);
-    return url.toString(QUrl::FullyEncoded);
+    return url.toString(QUrl::FullyEncoded | QUrl::NormalizePathSegments);
 }
 
 QString singerNameOn(const QString &singerPage)

@@ -70,7 +70,8 @@ void rememberNames(const QList<FollowedSinger> &singers, const QString &path = F
 // `address` as the list keeps it, or an empty text when it is no singer's home
 // page on the web. Every spelling of one singer's page gives the same text:
 // what pasting put around it removed, scheme and host in lower case, no
-// fragment, user or default port, and of the query only the singer's uid.
+// fragment, user, default port or "." and ".." in the path, and of the query
+// only the singer's uid.
 QString followedAddress(const QString &address);
 
 // The singer's name on their home page (the text of its "nickname" heading);
