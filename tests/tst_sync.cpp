@@ -407,7 +407,8 @@ void TestSync::aSilentBusHoldsNothingUp()
     if (terminate)
         process.terminate();
     QVERIFY(process.waitForFinished(15000));
-    QVERIFY2(clock.elapsed() < (terminate ? 2000 : 8000), QByteArray::number(clock.elapsed()).constData());
+    // A signal does not wait out the notification's limit of 4 s; without one the limit holds.
+    QVERIFY2(clock.elapsed() < (terminate ? 3500 : 8000), QByteArray::number(clock.elapsed()).constData());
     QCOMPARE(process.exitCode(), terminate ? 143 : 0);
     QVERIFY(QFile::exists(home(QStringLiteral("Music/夏木/平凡之路 - 夏木.mp3"))));
 }
