@@ -9,16 +9,15 @@
 #include "works/followsync.h"
 #include "works/harvest.h"
 
-#include <memory>
-
 namespace cli {
 
 namespace {
 
 int usage(const QString &problem)
 {
-    print(stderr, QStringLiteral("download: %1\nusage: cantora-cli download %2 (URL... | --singer SINGER_URL)\n")
-                      .arg(problem, QLatin1String(kBatchSynopsis)));
+    print(stderr,
+          QStringLiteral("download: %1\nusage: cantora-cli download %2 (URL... | --singer SINGER_URL [--playlist])\n")
+              .arg(problem, QLatin1String(kBatchSynopsis)));
     return 2;
 }
 
@@ -29,6 +28,7 @@ int runDownload(const QStringList &arguments)
     download::BatchOptions options = defaultBatchOptions();
     QStringList sources;
     QString singer;
+    bool playlist = false;
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &word = arguments.at(i);
         const bool hasValue = i + 1 < arguments.size();
@@ -39,6 +39,8 @@ int runDownload(const QStringList &arguments)
             if (!hasValue)
                 return usage(QStringLiteral("--singer needs a singer page address"));
             singer = arguments.at(++i);
+        } else if (word == QLatin1String("--playlist")) {
+            playlist = true;
         } else if (word.startsWith(QLatin1Char('-'))) {
             return usage(QStringLiteral("unknown option %1").arg(word));
         } else {
@@ -47,6 +49,8 @@ int runDownload(const QStringList &arguments)
     }
     if (sources.isEmpty() == singer.isEmpty())
         return usage(QStringLiteral("give song page addresses or --singer, not both or neither"));
+    if (playlist && singer.isEmpty())
+        return usage(QStringLiteral("--playlist goes with --singer"));
     if (!options.archiveFile.isEmpty()) {
         if (const QString problem = download::Archive::problem(options.archiveFile); !problem.isEmpty())
             return usage(problem);
@@ -57,19 +61,19 @@ int runDownload(const QStringList &arguments)
         if (check != works::HarvestStatus::Fetching)
             return usage(works::statusText(check));
     }
-    // A singer's works are the same job as a sync of one singer, in the folder itself.
-    std::unique_ptr<download::BatchQueue> queue;
-    std::unique_ptr<works::FollowSync> sync;
     if (singer.isEmpty()) {
-        queue = std::make_unique<download::BatchQueue>(config(), options);
+        download::BatchQueue queue(config(), options);
         for (const QString &source : std::as_const(sources))
-            queue->addSongPage(source);
-    } else {
-        sync =
-            std::make_unique<works::FollowSync>(config(), QList<works::FollowedSinger>{{singer, QString()}}, options);
-        sync->setOneSinger(true);
+            queue.addSongPage(source);
+        return runJob(queue, "download");
     }
-    return queue ? runJob(*queue, "download") : runJob(*sync, "download");
+    // A singer's works are the same job as a sync of one singer, in the folder itself.
+    works::FollowSync sync(config(), QList<works::FollowedSinger>{{singer, QString()}}, options);
+    sync.setOneSinger(playlist);
+    const int status = runJob(sync, "download");
+    if (!sync.playlistFailure().isEmpty())
+        print(stderr, QStringLiteral("download: %1\n").arg(sync.playlistFailure()));
+    return status;
 }
 
 } // namespace cli

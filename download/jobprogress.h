@@ -16,6 +16,7 @@ struct WorkOutcome final
     QString workId; // may be empty when a song page had none
     QString source; // what was queued: a song-page address, a play-address service address, a singer page
     QString title, singer, path;
+    QString audio;  // the MP3's address, once its song page named it
     QString reason; // Chinese, for Failed (and a Done whose tags failed): what went wrong
     QString detail; // the cause as the network or the file system gave it; may be English
 };

@@ -4,6 +4,7 @@
 #include "download/requestpacer.h"
 #include "page/pagefetcher.h"
 #include "works/harvest.h"
+#include "works/playlist.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -166,8 +167,25 @@ void FollowSync::downloadWorks(const QString &page)
     m_queue = new download::BatchQueue(m_config, batch, this);
     // Each work is asked at the site its singer's page is on.
     const AppConfig site = m_config.aimedAt(singer.address);
-    for (const WorkRow &row : fillRows(table, markers))
-        m_queue->addServiceAddress(site.playAddressService(row.id));
+    QStringList newestFirst;
+    for (const WorkRow &row : fillRows(table, markers)) {
+        newestFirst << site.playAddressService(row.id);
+        m_queue->addServiceAddress(newestFirst.constLast());
+    }
+    // Before queueFinished moves on: the singer's playlist, kept up to date
+    // with whatever the folder holds (a followed singer's folder) or with this
+    // singer's works alone (a folder shared with others). Only a folder that
+    // has works gets one.
+    if (m_playlist) {
+        const QString playlist =
+            m_oneSinger ? QDir(batch.folder).filePath(download::safeFileName(folderName, QStringLiteral(".m3u8")))
+                        : QDir(batch.folder).filePath(QDir(batch.folder).dirName() + QStringLiteral(".m3u8"));
+        connect(m_queue, &download::BatchQueue::finished, this, [this, queue = m_queue.data(), newestFirst, playlist] {
+            const QString problem = keepPlaylist(playlist, savedWorks(queue->outcomes(), newestFirst), !m_oneSinger);
+            if (m_playlistFailure.isEmpty())
+                m_playlistFailure = problem;
+        });
+    }
     connect(m_queue, &download::BatchQueue::workFinished, this, [this](const download::WorkOutcome &outcome) {
         m_outcomes.append(outcome);
         emit workFinished(outcome);

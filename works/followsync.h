@@ -44,8 +44,15 @@ public:
     ~FollowSync() override;
 
     // The works of a singer asked for by name (not followed) go into
-    // options.folder itself, and a page without works is a failure.
-    void setOneSinger(bool one) { m_oneSinger = one; }
+    // options.folder itself, a page without works is a failure, and the
+    // singer's playlist (<options.folder>/<singer>.m3u8, this singer's works
+    // alone) is kept only when `playlist`. A sync keeps
+    // <singer folder>/<singer>.m3u8 with every work of the folder.
+    void setOneSinger(bool playlist)
+    {
+        m_oneSinger = true;
+        m_playlist = playlist;
+    }
     void start(); // returns at once
     void stop();  // running transfers keep their .part files
     bool isRunning() const { return m_running; }
@@ -57,6 +64,8 @@ public:
     QList<SingerFailure> singerFailures() const { return m_failures; }
     // The singers, named as their pages showed them where they were read.
     QList<FollowedSinger> singers() const { return m_singers; }
+    // Why a playlist could not be kept; empty when it could.
+    QString playlistFailure() const { return m_playlistFailure; }
     // Why the archive could not be read or written during the sync; empty when it could.
     QString archiveFailure() const { return m_archiveFailure; }
     // Whether a singer or a work failed, or the archive (a stopped work does not count).
@@ -87,12 +96,14 @@ private:
     QPointer<download::BatchQueue> m_queue;
     qsizetype m_current = -1;
     bool m_oneSinger = false;
+    bool m_playlist = true;
     bool m_running = false;
     bool m_stopping = false;
     download::BatchProgress m_before; // of the singers already done
     QList<download::WorkOutcome> m_outcomes;
     QList<SingerFailure> m_failures;
     QString m_archiveFailure;
+    QString m_playlistFailure;
     QElapsedTimer m_clock;
     QTimer m_waitTicker; // tells of a wait for a singer's page as its seconds run down
 };
