@@ -2,9 +2,10 @@
 
 #include "app/form1ui.h"
 #include "app/services.h"
+#include "app/tagsmodule.h"
 #include "app/workspanel.h"
-#include "download/batchend.h"
 #include "download/batchqueue.h"
+#include "download/jobprogress.h"
 #include "works/followsync.h"
 
 #include <QAction>
@@ -67,6 +68,7 @@ void BatchDownloadPanel::start(const QList<QStringList> &rows)
     // Where the download panel puts a single work, portable copy or installed;
     // made only once a work is saved there.
     options.folder = m_places.downloadFolder;
+    options.tags = std::make_shared<ModuleTags>();
     auto *queue = new download::BatchQueue(m_config, options, this);
     for (const QStringList &row : rows)
         queue->addServiceAddress(row.value(kServiceColumn));
@@ -86,7 +88,6 @@ void BatchDownloadPanel::run(Job *job, const QString &folder, std::function<QStr
     m_stopJob = [job] { job->stop(); };
     m_folder = folder;
     m_fetching.clear();
-    m_stopped = 0;
     connect(job, &Job::transferProgress, this, [this, job](const QString &source, const QString &title) {
         const auto same = [&source](const Fetching &work) { return work.source == source; };
         if (std::none_of(m_fetching.cbegin(), m_fetching.cend(), same)) {
@@ -117,8 +118,6 @@ void BatchDownloadPanel::showProgress(const download::BatchProgress &progress)
 
 void BatchDownloadPanel::workFinished(const download::WorkOutcome &outcome)
 {
-    if (outcome.status == download::WorkOutcome::Status::Stopped)
-        ++m_stopped;
     m_fetching.removeIf([&outcome](const Fetching &work) { return work.source == outcome.source; });
 }
 
@@ -129,7 +128,7 @@ void BatchDownloadPanel::jobFinished(const download::BatchProgress &progress,
         m_stopEntry->setVisible(false);
     if (windowGone())
         return;
-    const QString summary = download::batchEndText(progress, m_stopped);
+    const QString summary = download::batchSummaryText(progress);
     // The folder is named once the job has put something there.
     setStatus(progress.done > 0 ? summary + QStringLiteral(", ") + download::savedInText(m_folder) : summary);
 
@@ -138,7 +137,7 @@ void BatchDownloadPanel::jobFinished(const download::BatchProgress &progress,
         if (outcome.status != download::WorkOutcome::Status::Failed)
             continue;
         const QString name = outcome.title.isEmpty() ? outcome.source : outcome.title;
-        failures.append(name + QStringLiteral(": ") + outcome.reason);
+        failures.append(name + QStringLiteral(": ") + download::outcomeText(outcome));
     }
     if (!failures.isEmpty())
         m_messageBox.inform(m_window, boxTitle(), summary + QStringLiteral("\n\n") + failures.join(QLatin1Char('\n')),

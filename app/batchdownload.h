@@ -75,5 +75,4 @@ private:
         QString source, title;
     };
     QList<Fetching> m_fetching; // the works whose files are coming, the latest to begin last
-    int m_stopped = 0;
 };

@@ -3,6 +3,7 @@
 #include "app/batchdownload.h"
 #include "app/form1ui.h"
 #include "app/services.h"
+#include "app/tagsmodule.h"
 #include "page/pagefetcher.h"
 #include "works/followsync.h"
 #include "works/harvest.h"
@@ -108,6 +109,7 @@ void FollowPanel::syncFollowed()
     options.folder = m_places.downloadFolder;
     options.jobs = works::kSyncJobs;
     options.archiveFile = works::defaultArchivePath();
+    options.tags = std::make_shared<ModuleTags>();
     QDir().mkpath(QFileInfo(options.archiveFile).absolutePath());
     // Without its archive a sync would fetch every work again, each time.
     if (const QString problem = download::Archive::problem(options.archiveFile); !problem.isEmpty()) {
@@ -121,7 +123,9 @@ void FollowPanel::syncFollowed()
         works::rememberNames(sync->singers());
         QStringList failures;
         for (const works::SingerFailure &failure : sync->singerFailures())
-            failures.append(failure.address + QStringLiteral(": ") + failure.reason);
+            failures.append(
+                failure.address + QStringLiteral(": ") + failure.reason +
+                (failure.detail.isEmpty() ? QString() : QStringLiteral(" (") + failure.detail + QLatin1Char(')')));
         return failures;
     });
 }

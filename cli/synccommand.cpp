@@ -3,12 +3,11 @@
 #include "cli/followcommand.h"
 #include "cli/manners.h"
 #include "cli/options.h"
-#include "cli/stop.h"
+#include "cli/runjob.h"
 #include "cli/terminal.h"
 #include "works/followsync.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QSet>
 
 namespace cli {
@@ -20,6 +19,35 @@ int usage(const QString &problem)
     print(stderr, QStringLiteral("sync: %1\nusage: cantora-cli sync %2 [--notify]\n")
                       .arg(problem, QLatin1String(kBatchSynopsis)));
     return 2;
+}
+
+// What the desktop is told of `sync`: the new works and the singers they came
+// from, the singers that failed and the first cause.
+SyncNews newsOf(const works::FollowSync &sync)
+{
+    SyncNews news;
+    news.newWorks = sync.progress().done;
+    QSet<QString> withNew, failed;
+    for (const works::SingerFailure &failure : sync.singerFailures()) {
+        failed.insert(failure.address);
+        if (news.firstCause.isEmpty())
+            news.firstCause = QStringLiteral("%1: %2").arg(failure.address, failure.reason);
+    }
+    for (const download::WorkOutcome &outcome : sync.outcomes()) {
+        if (outcome.status == download::WorkOutcome::Status::Done)
+            withNew.insert(outcome.singer);
+        if (outcome.status != download::WorkOutcome::Status::Failed)
+            continue;
+        failed.insert(outcome.singer);
+        if (news.firstCause.isEmpty())
+            news.firstCause = QStringLiteral("%1: %2").arg(outcome.title.isEmpty() ? outcome.source : outcome.title,
+                                                           download::outcomeText(outcome));
+    }
+    if (news.firstCause.isEmpty())
+        news.firstCause = sync.archiveFailure();
+    news.singersWithNew = int(withNew.size());
+    news.singersFailed = int(failed.size());
+    return news;
 }
 
 } // namespace
@@ -54,31 +82,14 @@ int runSync(const QStringList &arguments)
     }
 
     works::FollowSync sync(config(), list.singers(), options);
-    BatchReport report(BatchReport::forThisRun());
-    report.attach(sync);
-    QEventLoop loop;
-    QObject::connect(&sync, &works::FollowSync::finished, &loop, &QEventLoop::quit);
-    // From here a stop ends the transfers and keeps their .part files.
-    const StopScope listening;
-    QObject::connect(StopSignal::instance(), &StopSignal::stopRequested, &sync, &works::FollowSync::stop);
-    sync.start();
-    if (stopRequested())
-        sync.stop();
-    loop.exec();
-
-    if (!sync.archiveFailure().isEmpty())
-        print(stderr, QStringLiteral("sync: %1\n").arg(sync.archiveFailure()));
+    const int status = runJob(sync, "sync");
     works::rememberNames(sync.singers());
-    if (notify) {
-        QSet<QString> singers;
-        for (const download::WorkOutcome &outcome : sync.outcomes()) {
-            if (outcome.status == download::WorkOutcome::Status::Done)
-                singers.insert(outcome.singer);
-        }
+    // A stopped sync is not told about: whoever stopped it is there.
+    if (notify && !stopRequested()) {
         BusNotifier notifier;
-        announceNewWorks(notifier, sync.progress().done, int(singers.size()));
+        announceSync(notifier, newsOf(sync));
     }
-    return sync.anyFailed() || stopRequested() ? 1 : 0;
+    return status;
 }
 
 } // namespace cli
