@@ -4,6 +4,7 @@
 #include "cli/manners.h"
 #include "cli/options.h"
 #include "cli/runjob.h"
+#include "cli/stop.h"
 #include "cli/terminal.h"
 #include "works/followsync.h"
 
@@ -82,6 +83,8 @@ int runSync(const QStringList &arguments)
     }
 
     works::FollowSync sync(config(), list.singers(), options);
+    // Through the notification too: a stop while the desktop is asked ends it tidily.
+    const StopScope listening;
     const int status = runJob(sync, "sync");
     works::rememberNames(sync.singers());
     // A stopped sync is not told about: whoever stopped it is there.
