@@ -830,24 +830,32 @@ void TestWorks::syncIsTheWindowsOneJob()
         QVERIFY(!QFileInfo::exists(window->places().downloadFolder + QStringLiteral("/林小夏")));
 }
 
-// Nothing waits inside another wait: a lookup whose page comes soon is shown
-// while a harvest started during its wait still waits for a slow page.
+// Nothing waits inside another wait, and the latest lookup wins: a lookup
+// whose page comes soon is shown while a harvest started during its wait still
+// waits for a slow page, and the slower page of the lookup it replaced never shows.
 void TestWorks::lookUpEndsWhileAHarvestWaits()
 {
     auto window = unlockedWindow();
     HttpResponse slowSinger = HttpResponse::text(200, kThreeWorks);
     slowSinger.delayMs = 3000;
+    SongPage replaced;
+    replaced.title = QStringLiteral("被取代");
+    HttpResponse old = HttpResponse::text(200, replaced.html(m_server->base()), "text/html; charset=utf-8");
+    old.delayMs = 1500;
     HttpResponse song = HttpResponse::text(200, SongPage().html(m_server->base()), "text/html; charset=utf-8");
     song.delayMs = 300;
-    serve({{"/userPage.php?uid=7", slowSinger}, {"/s/77", song}});
-    window->Text1->setText(m_server->base() + QStringLiteral("/s/77"));
+    serve({{"/userPage.php?uid=7", slowSinger}, {"/s/76", old}, {"/s/77", song}});
     window->Text2->setText(singerAddress());
-    window->songPanel().aicAlphaImage3_Click();
+    for (const char *code : {"76", "77"}) {
+        window->Text1->setText(m_server->base() + QStringLiteral("/s/") + QLatin1String(code));
+        window->songPanel().aicAlphaImage3_Click();
+    }
     QTimer::singleShot(50, window->Command10, &QPushButton::click);
 
     QTRY_COMPARE_WITH_TIMEOUT(window->Label2->caption(), QStringLiteral("演唱歌曲：晴天"), 2500);
     QCOMPARE(window->status(), kFetching);
     QTRY_COMPARE_WITH_TIMEOUT(window->status(), kDone, 10000);
+    QCOMPARE(window->Label2->caption(), QStringLiteral("演唱歌曲：晴天"));
 }
 
 QTEST_MAIN(TestWorks)
