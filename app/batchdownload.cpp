@@ -75,14 +75,13 @@ void BatchDownloadPanel::start(const QList<QStringList> &rows)
     run(queue, options.folder, {});
 }
 
-void BatchDownloadPanel::runSync(works::FollowSync *sync, const QString &folder, std::function<QStringList()> failures)
+void BatchDownloadPanel::runSync(works::FollowSync *sync, const QString &folder, std::function<Ending()> ending)
 {
     sync->setParent(this);
-    run(sync, folder, std::move(failures));
+    run(sync, folder, std::move(ending));
 }
 
-template <typename Job>
-void BatchDownloadPanel::run(Job *job, const QString &folder, std::function<QStringList()> failures)
+template <typename Job> void BatchDownloadPanel::run(Job *job, const QString &folder, std::function<Ending()> ending)
 {
     m_job = job;
     m_stopJob = [job] { job->stop(); };
@@ -97,13 +96,13 @@ void BatchDownloadPanel::run(Job *job, const QString &folder, std::function<QStr
     });
     connect(job, &Job::workFinished, this, &BatchDownloadPanel::workFinished);
     connect(job, &Job::progressChanged, this, &BatchDownloadPanel::showProgress);
-    connect(job, &Job::finished, this, [this, job, failures = std::move(failures)] {
+    connect(job, &Job::finished, this, [this, job, ending = std::move(ending)] {
         if (m_job != job)
             return;
         m_job = nullptr;
         m_stopJob = nullptr;
         job->deleteLater();
-        jobFinished(job->progress(), job->outcomes(), failures ? failures() : QStringList());
+        jobFinished(job->progress(), job->outcomes(), ending ? ending() : Ending());
     });
     if (m_stopEntry)
         m_stopEntry->setVisible(true);
@@ -122,17 +121,21 @@ void BatchDownloadPanel::workFinished(const download::WorkOutcome &outcome)
 }
 
 void BatchDownloadPanel::jobFinished(const download::BatchProgress &progress,
-                                     const QList<download::WorkOutcome> &outcomes, const QStringList &otherFailures)
+                                     const QList<download::WorkOutcome> &outcomes, const Ending &ending)
 {
     if (m_stopEntry)
         m_stopEntry->setVisible(false);
     if (windowGone())
         return;
+    if (!ending.instead.isEmpty()) {
+        setStatus(ending.instead);
+        return;
+    }
     const QString summary = download::batchSummaryText(progress);
     // The folder is named once the job has put something there.
     setStatus(progress.done > 0 ? summary + QStringLiteral(", ") + download::savedInText(m_folder) : summary);
 
-    QStringList failures = otherFailures;
+    QStringList failures = ending.failures;
     for (const download::WorkOutcome &outcome : outcomes) {
         if (outcome.status != download::WorkOutcome::Status::Failed)
             continue;

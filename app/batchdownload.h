@@ -43,9 +43,16 @@ public:
 
     // True when a job runs, and the status line then says so.
     bool refuseWhileBusy();
+    // What a job tells of itself once it has ended: what failed besides its
+    // works, and a text that stands instead of its summary when it did nothing.
+    struct Ending final
+    {
+        QStringList failures;
+        QString instead;
+    };
     // Runs `sync`, which files its works under `folder`, as the window's job;
-    // `failures` names what failed besides the works when it has ended.
-    void runSync(works::FollowSync *sync, const QString &folder, std::function<QStringList()> failures);
+    // `ending` is asked once it has ended.
+    void runSync(works::FollowSync *sync, const QString &folder, std::function<Ending()> ending);
 
     // The menu entry that stops a job; shown only while one runs.
     void setStopEntry(QAction *entry);
@@ -53,11 +60,11 @@ public:
 
 private:
     void start(const QList<QStringList> &rows);
-    template <typename Job> void run(Job *job, const QString &folder, std::function<QStringList()> failures);
+    template <typename Job> void run(Job *job, const QString &folder, std::function<Ending()> ending);
     void showProgress(const download::BatchProgress &progress);
     void workFinished(const download::WorkOutcome &outcome);
     void jobFinished(const download::BatchProgress &progress, const QList<download::WorkOutcome> &outcomes,
-                     const QStringList &otherFailures);
+                     const Ending &ending);
 
     QTreeWidget *const ListView1;
     MessageBoxService &m_messageBox;

@@ -121,11 +121,11 @@ void FollowPanel::syncFollowed()
     auto *sync = new works::FollowSync(m_config, list.singers(), options);
     m_jobs.runSync(sync, options.folder, [sync] {
         works::rememberNames(sync->singers());
-        QStringList failures;
+        BatchDownloadPanel::Ending ending;
         for (const works::SingerFailure &failure : sync->singerFailures())
-            failures.append(
+            ending.failures.append(
                 failure.address + QStringLiteral(": ") + failure.reason +
                 (failure.detail.isEmpty() ? QString() : QStringLiteral(" (") + failure.detail + QLatin1Char(')')));
-        return failures;
+        return ending;
     });
 }
