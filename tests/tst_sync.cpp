@@ -410,6 +410,9 @@ void TestSync::everyDoorEndsTruthfully_data()
         << QStringList{QStringLiteral("sync"), QStringLiteral("--retries"), QStringLiteral("3")} << true << page
         << QStringLiteral("pause") << 1500 << 130 << QStringLiteral("批量下载已停止: 0 个成功, 0 个失败, 0 个跳过")
         << 0;
+    QTest::newRow("sync waiting out a pause says so")
+        << QStringList{QStringLiteral("sync"), QStringLiteral("--retries"), QStringLiteral("3")} << true << page
+        << QStringLiteral("pause") << 6000 << 130 << QStringLiteral("秒 (服务器要求稍后再试)") << 0;
 }
 
 // Whichever door a run goes through, each work is asked at its singer's own
