@@ -370,10 +370,11 @@ void BatchQueue::transfer(Work &work)
 // now is in place with it at once, or not at all.
 void BatchQueue::beforePlacing(Work &work, const QString &partPath)
 {
-    noteWork(partPath, work.outcome.path, {work.outcome.workId, work.pageAddress}, m_options.sourceIndex);
     if (m_options.tag && m_options.tags)
         work.tagFailure =
             m_options.tags->write(partPath, {work.facts.title, work.facts.singerName, work.cover, work.pageAddress});
+    // Last: where the index stands in for notes, it keeps the size the file is placed with.
+    noteWork(partPath, work.outcome.path, {work.outcome.workId, work.pageAddress}, m_options.sourceIndex);
 }
 
 void BatchQueue::transferEnded(Work &work, TransferStatus status)
