@@ -7,8 +7,10 @@
 #include "support/fakes.h"
 #include "support/songpages.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -61,6 +63,8 @@ private slots:
     void listClearedDuringLookUpKeepsWorkId();
     void exportWritesTheListFromTheMenu_data();
     void exportWritesTheListFromTheMenu();
+    void menuOpensAtTheCurrentRow_data();
+    void menuOpensAtTheCurrentRow();
     void batchFromTheMenuDownloadsEveryRow_data();
     void batchFromTheMenuDownloadsEveryRow();
     void followAndSyncFromTheMenu();
@@ -535,6 +539,54 @@ void TestWorks::exportWritesTheListFromTheMenu()
     QCOMPARE(m_fakes.messageBox->shown.size(), warned ? 1 : 0);
     if (warned)
         QVERIFY(m_fakes.messageBox->shown[0].text.startsWith(QStringLiteral("列表导出失败")));
+}
+
+void TestWorks::menuOpensAtTheCurrentRow_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Menu key") << "menu";
+    QTest::newRow("Shift+F10") << "f10";
+    QTest::newRow("right click") << "click";
+}
+
+// Each time, the one menu opens at the current row (or under the pointer)
+// with the entries shown and nothing else, each one named for a screen reader.
+void TestWorks::menuOpensAtTheCurrentRow()
+{
+    QFETCH(QString, how);
+    auto window = unlockedWindow();
+    harvest(*window, kThreeWorks);
+    QTreeWidget *list = window->ListView1;
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    list->setFocus();
+    list->setCurrentItem(list->topLevelItem(1));
+    const QRect row = list->visualItemRect(list->topLevelItem(1));
+    const QPoint at = list->viewport()->mapToGlobal(row.center());
+    auto *menu = list->findChild<QMenu *>(QStringLiteral("worksMenu"));
+    QVERIFY(menu);
+    const QStringList shown{"下载选中作品", "下载全部作品", "导出列表…", "关注此歌手", "取消关注", "同步关注的歌手"};
+    for (int opening = 0; opening < 3; ++opening) {
+        if (how == QLatin1String("menu")) {
+            QTest::keyClick(list, Qt::Key_Menu);
+        } else if (how == QLatin1String("f10")) {
+            QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+        } else {
+            QContextMenuEvent click(QContextMenuEvent::Mouse, row.center(), at);
+            QApplication::sendEvent(list->viewport(), &click);
+        }
+        QTRY_VERIFY(menu->isVisible());
+        // Below the point, or above it where the screen ends.
+        const QRect box = menu->geometry();
+        QVERIFY2(qAbs(box.top() - at.y()) <= 1 || qAbs(box.bottom() - at.y()) <= 1,
+                 qPrintable(QString::number(box.top())));
+        QAccessibleInterface *face = QAccessible::queryAccessibleInterface(menu);
+        QVERIFY(face);
+        QStringList names;
+        for (int i = 0; i < face->childCount(); ++i)
+            names << face->child(i)->text(QAccessible::Name);
+        QCOMPARE(names, shown);
+        menu->hide();
+    }
 }
 
 void TestWorks::batchFromTheMenuDownloadsEveryRow_data()
