@@ -77,6 +77,8 @@ void Form1::scheduleUpdateRetry(const QString &failure)
     if (!m_updateRetry) {
         m_updateRetry = new QTimer(this);
         m_updateRetry->setSingleShot(true);
+        // On time, as the countdown says: a coarse timer may come a second late.
+        m_updateRetry->setTimerType(Qt::PreciseTimer);
         connect(m_updateRetry, &QTimer::timeout, this, &Form1::retryUpdateCheck);
         m_retrySchedule.emplace(m_config.updateRetryFirstMs, m_config.updateRetryLongestMs);
         m_retryTick = new QTimer(this);
@@ -87,9 +89,10 @@ void Form1::scheduleUpdateRetry(const QString &failure)
         now->setContext(Qt::WindowShortcut);
         connect(now, &QShortcut::activated, this, &Form1::retryUpdateNow);
     }
-    m_updateRetry->start(m_retrySchedule->nextWaitMs());
+    const int wait = m_retrySchedule->nextWaitMs();
+    m_updateRetry->start(wait);
     m_gateCause = failure + QLatin1Char('\n') + update::retryNowHint();
-    sayFromGate(update::retryText(m_updateRetry->remainingTime()), m_gateCause, true);
+    sayFromGate(update::retryText(wait), m_gateCause, true);
     m_retryTick->start();
 }
 

@@ -8,9 +8,7 @@
 WorksMenu::WorksMenu(QTreeWidget *list)
     : QObject(list)
     , m_list(list)
-    , m_menu(new QMenu(list))
 {
-    m_menu->setObjectName(QStringLiteral("worksMenu"));
     m_list->setContextMenuPolicy(Qt::DefaultContextMenu);
     m_list->installEventFilter(this);
     m_list->viewport()->installEventFilter(this);
@@ -51,6 +49,10 @@ void WorksMenu::popUpAtCurrentRow()
 
 void WorksMenu::popUp(const QPoint &globalPos)
 {
+    if (!m_menu) {
+        m_menu = new QMenu(m_list);
+        m_menu->setObjectName(QStringLiteral("worksMenu"));
+    }
     // The window system may also turn the Menu key into a request of its own.
     if (m_menu->isVisible())
         return;

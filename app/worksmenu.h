@@ -16,6 +16,7 @@ class WorksMenu final : public QObject
 public:
     explicit WorksMenu(QTreeWidget *list);
 
+    // The menu, once it has been opened; none before.
     QMenu *menu() const { return m_menu; }
     // Opens at the current row, or at the list's top-left without one.
     void popUpAtCurrentRow();
@@ -29,5 +30,5 @@ private:
     void takeEntries();
 
     QTreeWidget *const m_list;
-    QMenu *const m_menu;
+    QMenu *m_menu = nullptr; // made on first use: a window that never opens it pays nothing
 };
