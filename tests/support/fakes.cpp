@@ -51,14 +51,7 @@ int RecordingMci::sendString(const QString &command)
 FakeMediaDevice::FakeMediaDevice(FakeSound &sound)
     : m_sound(sound)
     , m_reports(std::make_unique<QObject>())
-{
-    ++m_sound.devices;
-}
-
-FakeMediaDevice::~FakeMediaDevice()
-{
-    --m_sound.devices;
-}
+{}
 
 void FakeMediaDevice::play()
 {
@@ -75,11 +68,7 @@ qint64 FakeMediaDevice::position() const
 Platform FakePlatform::make(FakeSound &sound)
 {
     Platform platform = make();
-    auto interpreter = std::make_unique<MciInterpreter>([&sound]() -> std::unique_ptr<MediaDevice> {
-        if (!sound.moduleLoads)
-            return nullptr;
-        return std::make_unique<FakeMediaDevice>(sound);
-    });
+    auto interpreter = std::make_unique<MciInterpreter>([&sound] { return std::make_unique<FakeMediaDevice>(sound); });
     mci = nullptr;
     player = interpreter.get();
     platform.mci = std::move(interpreter);

@@ -78,10 +78,8 @@ public:
 // How the fake sound system behaves for every device made on it.
 struct FakeSound final
 {
-    bool moduleLoads = true;                 // false: no device can be made
     bool advances = true;                    // a playing stream's position moves on
     std::optional<StreamFailure> failOnPlay; // reported from the event loop after play
-    int devices = 0;                         // alive now
 };
 
 // A device of the fake sound system: plays nothing, and its position moves
@@ -90,7 +88,6 @@ class FakeMediaDevice final : public MediaDevice
 {
 public:
     explicit FakeMediaDevice(FakeSound &sound);
-    ~FakeMediaDevice() override;
     bool open(const QUrl &source) override { return source.isValid(); }
     void play() override;
     void setVolume(int) override {}
