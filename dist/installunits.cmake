@@ -21,12 +21,15 @@ function(cantora_install_units source_dir bindir unit_dir)
     endif()
 
     # The program's path as one word of ExecStart, whatever the prefix holds:
-    # systemd reads "%" as a specifier, splits at blanks and unquotes C-style.
+    # systemd reads "%" as a specifier and splits at blanks; it runs no
+    # program whose path has a quote, a backslash, a tab or a line break.
     set(program "${CMAKE_INSTALL_PREFIX}/${bindir}/cantora-cli")
+    if(program MATCHES "[\"'\\\\\t\n\r]")
+        message(WARNING "No systemd units for the daily sync: systemd cannot run ${program}")
+        return()
+    endif()
     string(REPLACE "%" "%%" program "${program}")
-    if(program MATCHES "[ \t\"'\\\\]")
-        string(REPLACE "\\" "\\\\" program "${program}")
-        string(REPLACE "\"" "\\\"" program "${program}")
+    if(program MATCHES " ")
         set(program "\"${program}\"")
     endif()
 

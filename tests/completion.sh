@@ -5,8 +5,8 @@
 # installed, through its own.
 #   completion.sh CANTORA_CLI COMPLETIONS_DIR
 set -euo pipefail
-cli=$1
-dir=$2
+cli="$(realpath "$1")"
+dir="$(realpath "$2")"
 failed=0
 
 # shellcheck disable=SC1091
@@ -32,12 +32,12 @@ help_lists() {
 
 expect() { # what, expected, offered
     if [ "$2" != "$3" ]; then
-        printf '%s:\n  help lists: %s\n  offered:    %s\n' "$1" "$(echo $2)" "$(echo $3)" >&2
+        printf '%s:\n  expected: %s\n  offered:  %s\n' "$1" "$(echo $2)" "$(echo $3)" >&2
         failed=1
     fi
 }
 
-commands="$({ "$cli" --help | sed -n 's/^  cantora-cli \([a-z]*\) .*/\1/p'; echo help; } | sort -u)"
+commands="$({ "$cli" --help | sed -n 's/^  cantora-cli \([a-z]*\).*/\1/p'; echo help; } | sort -u)"
 expect "commands" "$commands" "$(bash_offers "")"
 expect "options before the command" "$(help_lists --help)" "$(bash_offers -)"
 expect "help's command names" "$(grep -vx help <<<"$commands")" "$(bash_offers help "")"
