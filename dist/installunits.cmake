@@ -38,5 +38,6 @@ function(cantora_install_units source_dir bindir unit_dir)
     set(target "$ENV{DESTDIR}${unit_dir}")
     message(STATUS "Installing: ${target}/cantora-helper-sync.service")
     file(WRITE "${target}/cantora-helper-sync.service" "${unit}")
-    file(INSTALL "${source_dir}/cantora-helper-sync.timer" DESTINATION "${target}")
+    # file(INSTALL) puts DESTDIR in front itself.
+    file(INSTALL "${source_dir}/cantora-helper-sync.timer" DESTINATION "${unit_dir}")
 endfunction()
