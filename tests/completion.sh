@@ -32,7 +32,7 @@ help_lists() {
 
 expect() { # what, expected, offered
     if [ "$2" != "$3" ]; then
-        printf '%s:\n  expected: %s\n  offered:  %s\n' "$1" "$(echo $2)" "$(echo $3)" >&2
+        printf '%s:\n  expected: %s\n  offered:  %s\n' "$1" "$(tr '\n' ' ' <<<"$2")" "$(tr '\n' ' ' <<<"$3")" >&2
         failed=1
     fi
 }

@@ -36,7 +36,7 @@ _cantora_cli()
             ;;
         --output)
             # Blank-free examples: a reply is put on the line as it stands.
-            COMPREPLY=($(compgen -W '{singer}/{title}.mp3 {singer}/{id}.mp3 {title}.mp3' -- "$cur"))
+            mapfile -t COMPREPLY < <(compgen -W '{singer}/{title}.mp3 {singer}/{id}.mp3 {title}.mp3' -- "$cur")
             return
             ;;
         --site | -j | --jobs | --retries | --limit-rate | --sleep-requests | --singer)
@@ -54,22 +54,24 @@ _cantora_cli()
         *) return ;;
     esac
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+        mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
         return
     fi
 
     case $command in
-        "") COMPREPLY=($(compgen -W "$commands" -- "$cur")) ;;
+        "") mapfile -t COMPREPLY < <(compgen -W "$commands" -- "$cur") ;;
         help)
-            [[ $prev == help ]] && COMPREPLY=($(compgen -W "${commands% help}" -- "$cur"))
+            [[ $prev == help ]] && mapfile -t COMPREPLY < <(compgen -W "${commands% help}" -- "$cur")
             ;;
         follow)
             if [[ $prev == follow ]]; then
-                COMPREPLY=($(compgen -W "add remove list" -- "$cur"))
+                mapfile -t COMPREPLY < <(compgen -W "add remove list" -- "$cur")
             elif [[ " ${words[*]:1:cword-1} " == *" remove "* ]]; then
-                local followed
-                followed=$("${words[0]}" follow list 2>/dev/null | cut -f1)
-                COMPREPLY=($(compgen -W "$followed" -- "$cur"))
+                # Matched here rather than by compgen, which would expand a "$" in them.
+                local address
+                while IFS= read -r address; do
+                    [[ $address == "$cur"* ]] && COMPREPLY+=("$address")
+                done < <("${words[0]}" follow list 2>/dev/null | cut -f1)
                 __ltrim_colon_completions "$cur"
             fi
             ;;
