@@ -49,7 +49,7 @@ _cantora_cli()
         "" | check | follow | help) options=$global ;;
         lookup) options="--json $global" ;;
         harvest) options="--json --csv $global" ;;
-        download) options="$batch --singer $global" ;;
+        download) options="$batch --singer --playlist $global" ;;
         sync) options="$batch --notify $global" ;;
         *) return ;;
     esac

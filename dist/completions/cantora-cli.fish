@@ -38,6 +38,7 @@ complete -c cantora-cli -n $batch -l retries -x -d 'Tries after a failure'
 complete -c cantora-cli -n $batch -l limit-rate -x -d 'Most bytes a second, e.g. 500K'
 complete -c cantora-cli -n $batch -l sleep-requests -x -d 'Seconds between page requests'
 complete -c cantora-cli -n '__fish_seen_subcommand_from download' -l singer -x -d 'Every work of a singer page'
+complete -c cantora-cli -n '__fish_seen_subcommand_from download' -l playlist -d "With --singer: the singer's playlist"
 complete -c cantora-cli -n '__fish_seen_subcommand_from sync' -l notify -d 'A desktop notification'
 
 complete -c cantora-cli -n '__fish_seen_subcommand_from follow; and not __fish_seen_subcommand_from add remove list' \
