@@ -193,7 +193,7 @@ void TestCliDownload::batchDownloadsTagsArchivesAndListsFailures()
     QCOMPARE(run(arguments), 1);
     QVERIFY2(m_output.contains("批量下载完成: 3 个成功, 1 个失败, 0 个跳过"), m_output.constData());
     // The failure names its work and the window's words for it.
-    QVERIFY2(m_output.contains("/s/w3: 抱歉!发送请求失败.. (HTTP 404)"), m_output.constData());
+    QVERIFY2(m_output.contains("/s/w3: 作品不存在或已被删除.. (HTTP 404)"), m_output.constData());
     // A slash in a title cannot lead out of the folder.
     const QStringList names{QStringLiteral("晴天 - 林小夏.mp3"), QStringLiteral("夜曲 - 林小夏.mp3"),
                             QStringLiteral("稻香_新版 - 林小夏.mp3")};
@@ -337,7 +337,7 @@ void TestCliDownload::reports_data()
     const QString w3 = QStringLiteral("{site}/s/w3"), dir = QStringLiteral("{dir}");
     QTest::newRow("quiet: failures and the summary only")
         << QStringList{"-q", "-o", dir, w0, w3} << QByteArray() << false << 1 << QStringList{"晴天 - 林小夏.mp3"}
-        << QStringList{"失败 失踪 - 林小夏: 抱歉!发送请求失败.. (HTTP 404)", "批量下载完成: 1 个成功, 1 个失败"}
+        << QStringList{"失败 失踪 - 林小夏: 作品不存在或已被删除.. (HTTP 404)", "批量下载完成: 1 个成功, 1 个失败"}
         << QStringList{"完成 {dir}", "\n  {site}/s/w3"};
     QTest::newRow("quiet and all well: not a word")
         << QStringList{"-o", dir, w0, "--quiet"} << QByteArray() << false << 0 << QStringList{"晴天 - 林小夏.mp3"}
