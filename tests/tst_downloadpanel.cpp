@@ -529,7 +529,7 @@ void TestDownloadPanel::onlyModulesOfThisBuildAreCalled_data()
     QTest::addColumn<QString>("cause"); // empty: it loads
     QTest::newRow("this build's tags") << "cantora-tags.so" << QString();
     QTest::newRow("another version") << "cantora-stale.so"
-                                     << "interface 0; Qt 6.0.0";
+                                     << "interface 0, Qt 6.0.0";
     QTest::newRow("no version at all") << "cantora-unversioned.so"
                                        << "names no version";
 }
