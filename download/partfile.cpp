@@ -81,6 +81,7 @@ bool PartFile::open(const QString &target, qint64 from, const QString &url, cons
     m_lastError = QFileDevice::NoError;
     m_kept = 0;
     m_busy = false;
+    m_synced = false;
     m_file.setFileName(m_path);
     const QByteArray path = nativePath(m_path);
     int fd = -1;
@@ -181,6 +182,16 @@ bool PartFile::flush()
     return false;
 }
 
+bool PartFile::markSynced(int error)
+{
+    m_synced = error == 0;
+    if (!m_synced) {
+        m_error = QString::fromLocal8Bit(std::strerror(error));
+        m_lastError = error == ENOSPC || error == EDQUOT ? QFileDevice::ResourceError : QFileDevice::WriteError;
+    }
+    return m_synced;
+}
+
 bool PartFile::close()
 {
     if (!m_file.isOpen())
@@ -197,7 +208,7 @@ bool PartFile::place()
     const int fd = m_file.handle();
     // On disk before it has the target's name: a crash leaves the earlier
     // file or the whole new one, never an empty or half one.
-    if (::fsync(fd) != 0) {
+    if (!m_synced && ::fsync(fd) != 0) {
         m_error = QString::fromLocal8Bit(std::strerror(errno));
         m_lastError = QFileDevice::WriteError;
         return false;
@@ -215,14 +226,10 @@ bool PartFile::place()
         return false;
     }
     ::fremovexattr(fd, kSourceNote);
+    // The folder is not synced after the rename: that doubled the cost of
+    // placing a file, and a crash before the folder reaches the disk leaves
+    // the part under its own name, never a wrong file under the target's.
     close();
-    // The new name itself is on disk too (cheap: one folder).
-    const int folder =
-        ::open(nativePath(QFileInfo(m_target).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
     return true;
 }
 

@@ -53,6 +53,9 @@ public:
 
     // Writes what is buffered; false when it could not be written.
     bool flush();
+    // Takes the outcome of syncing the open part to disk elsewhere (0 or an
+    // errno), so that place() need not sync it again; false when it failed.
+    bool markSynced(int error);
     // Writes what is buffered and closes (and unlocks); false when the buffered bytes could not be written.
     bool close();
     // Puts the open part, synced to disk, in the target's place and closes
@@ -72,7 +75,8 @@ private:
     QFileDevice::FileError m_lastError = QFileDevice::NoError; // of the failed flush on closing
     qint64 m_kept = 0;
     bool m_busy = false;
-    qint64 m_device = -1; // what identifies the written file, to check before placing it
+    bool m_synced = false; // on disk as it is now
+    qint64 m_device = -1;  // what identifies the written file, to check before placing it
     qint64 m_inode = -1;
 };
 

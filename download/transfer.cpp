@@ -9,12 +9,15 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPromise>
+#include <QThreadPool>
 #include <QTime>
 #include <QUrl>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unistd.h>
 
 namespace download {
 
@@ -127,6 +130,7 @@ Transfer::Transfer(QNetworkAccessManager *network, QObject *parent)
 {
     m_wake.setSingleShot(true);
     connect(&m_wake, &QTimer::timeout, this, &Transfer::onWake);
+    connect(&m_syncing, &QFutureWatcherBase::finished, this, &Transfer::synced);
 }
 
 Transfer::~Transfer() = default;
@@ -162,7 +166,8 @@ void Transfer::start(const QString &url, const QString &target, int stallMs)
 
 void Transfer::stop()
 {
-    if (!m_running)
+    // A complete body being synced to disk is placed all the same.
+    if (!m_running || m_phase == Phase::Syncing)
         return;
     m_stopRequested = true;
     // Blocks being read see the request after the current one.
@@ -595,6 +600,8 @@ void Transfer::keepWhatCame()
 void Transfer::finish(Status end)
 {
     m_wake.stop();
+    if (end == Status::DataComplete && m_phase != Phase::Syncing && syncInBackground())
+        return; // finishes once the part is on disk
     if (end == Status::Stopped && m_fill == Fill::AsReceived && m_phase == Phase::Receiving)
         keepWhatCame();
     const QFileDevice::FileError fileError = m_part.error();
@@ -606,6 +613,39 @@ void Transfer::finish(Status end)
     m_running = false;
     m_stopRequested = false;
     emit finished(end);
+}
+
+// Syncs the complete part to disk on a worker thread: a sync takes a while
+// on a real disk, and the other transfers of a batch go on meanwhile (and
+// several syncs at once cost the disk little more than one). False when it
+// cannot be started; the part is then synced as it is placed.
+bool Transfer::syncInBackground()
+{
+    if (!m_part.isOpen() || !m_part.flush())
+        return false;
+    // Its own descriptor: the transfer, and the part with it, may go first.
+    const int fd = ::dup(m_part.file().handle());
+    if (fd < 0)
+        return false;
+    m_reply.reset();
+    m_phase = Phase::Syncing;
+    auto promise = std::make_shared<QPromise<int>>();
+    m_syncing.setFuture(promise->future());
+    QThreadPool::globalInstance()->start([promise, fd] {
+        promise->start();
+        promise->addResult(::fsync(fd) == 0 ? 0 : errno);
+        ::close(fd);
+        promise->finish();
+    });
+    return true;
+}
+
+void Transfer::synced()
+{
+    if (m_phase != Phase::Syncing)
+        return;
+    const int error = m_syncing.future().result();
+    finish(m_part.markSynced(error) ? Status::DataComplete : writeFailure(m_part.error()));
 }
 
 // Closes the partial file and, for a complete body, puts it in the target's

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QFileDevice>
+#include <QFutureWatcher>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -148,7 +149,7 @@ signals:
     void finished(download::TransferStatus end);
 
 private:
-    enum class Phase { Idle, Asking, Receiving };
+    enum class Phase { Idle, Asking, Receiving, Syncing };
     enum class Answer { Usable, Refused, Retry, StartOver };
     struct ReplyDisposer
     {
@@ -170,6 +171,8 @@ private:
     void keepWhatCame();
     void resumeNext();
     void finish(Status end);
+    bool syncInBackground();
+    void synced();
     Status settle(Status end);
     bool tooSlow();
     void nudge();
@@ -206,8 +209,9 @@ private:
     QByteArray m_contentType;
     QString m_refusal; // why a body was taken for a web page
     QTimer m_wake;
-    bool m_judging = false; // the wake timer runs to judge the speed, not the stall
-    qint64 m_asked = 0;     // where the request being answered starts
+    QFutureWatcher<int> m_syncing; // the complete part's sync to disk, before it is placed
+    bool m_judging = false;        // the wake timer runs to judge the speed, not the stall
+    qint64 m_asked = 0;            // where the request being answered starts
     bool m_bodyBegun = false;
     qint64 m_partFrom = 0; // bytes of an earlier partial file being continued
     qint64 m_carriedOn = 0;
