@@ -107,19 +107,25 @@ void TestCliDownload::init()
     m_trickle->storeRelaxed(0);
     m_onAudio = nullptr;
     SongSite site;
-    // w3 has no MP3; w4 is another 晴天; w5 and w6 are equal once cut to fit a file name; w7 holds escapes.
+    // w3 has no MP3; w4 is another 晴天; w5 and w6 are equal once cut to fit a file name; w7 holds escapes;
+    // w8's MP3 is an empty answer.
     const QString longTitle = QString(100, QChar(0x957f));
-    const QStringList titles{QStringLiteral("晴天"),           QStringLiteral("夜曲"),
-                             QStringLiteral("稻香/新版"),      QStringLiteral("失踪"),
-                             QStringLiteral("晴天"),           longTitle + QStringLiteral("甲"),
-                             longTitle + QStringLiteral("乙"), QStringLiteral("\x1b[2J坏\x1b]0;x\a")};
+    const QStringList titles{QStringLiteral("晴天"),
+                             QStringLiteral("夜曲"),
+                             QStringLiteral("稻香/新版"),
+                             QStringLiteral("失踪"),
+                             QStringLiteral("晴天"),
+                             longTitle + QStringLiteral("甲"),
+                             longTitle + QStringLiteral("乙"),
+                             QStringLiteral("\x1b[2J坏\x1b]0;x\a"),
+                             QStringLiteral("空白")};
     for (int i = 0; i < titles.size(); ++i) {
         SongPage page;
         page.title = titles[i];
         page.audioPath = QStringLiteral("/userdata/userwork/a109/52%1.mp3").arg(i);
         site.page(QStringLiteral("w%1").arg(i), page);
         if (i != 3)
-            m_songs.insert(page.audioPath, mp3(char('a' + i)));
+            m_songs.insert(page.audioPath, i == 8 ? QByteArray() : mp3(char('a' + i)));
     }
     site.file(QStringLiteral("/img/avatar/1001.gif"), replicaFile(QStringLiteral("img/avatar/1002.gif")), "image/gif");
     const HttpHandler pages = site.handler(m_server->base());
@@ -379,6 +385,9 @@ void TestCliDownload::reports_data()
     QTest::newRow("song page of another site: a hint at --site")
         << QStringList{"-o", dir, "http://127.0.0.2:9/s/w0"} << QByteArray() << false << 1 << QStringList{}
         << QStringList{"地址错误,请您检查 ..", "--site http://127.0.0.2:9"} << QStringList{};
+    QTest::newRow("an empty answer is no song, and not archived")
+        << QStringList{"-o", dir, "--archive", "{dir}/done.txt", "{site}/s/w8"} << QByteArray("520\n") << false << 1
+        << QStringList{} << QStringList{"失败 空白 - 林小夏: 抱歉!服务器返回的内容是空的.."} << QStringList{};
     QTest::newRow("Ctrl-C: stopped works counted")
         << QStringList{"-j", "1", "-o", dir, w0, w1} << QByteArray() << true << 1 << QStringList{}
         << QStringList{"批量下载已停止: 0 个成功, 0 个失败, 0 个跳过, 2 个停止"} << QStringList{"批量下载完成"};
@@ -421,6 +430,8 @@ void TestCliDownload::reports()
         QVERIFY2(err.contains(filled(text)), qPrintable(err));
     for (const QString &text : std::as_const(errLacks))
         QVERIFY2(!err.contains(filled(text)), qPrintable(err));
+    if (!archive.isEmpty() && exitCode != 2) // only what was saved is recorded, and only once
+        QCOMPARE(fileContent(path(QStringLiteral("done.txt"))).count('\n'), archive.count('\n') + paths.size());
 }
 
 void TestCliDownload::liveLinesFitTheTerminal_data()
