@@ -274,6 +274,7 @@ void BatchQueue::afterPage(Work &work, const Fetched &answer)
     WorkOutcome &outcome = work.outcome;
     outcome.title = work.facts.title;
     outcome.singer = work.facts.singerName;
+    outcome.audio = work.facts.audioAddress;
     // A page names the file to fetch: only a web address is fetched, never a local file.
     if (!isWebAddress(QUrl(work.facts.audioAddress, QUrl::TolerantMode))) {
         end(work, int(WorkOutcome::Status::Failed), lookup::notParsedText() + QStringLiteral(" (no audio address)"));
