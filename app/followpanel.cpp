@@ -122,6 +122,9 @@ void FollowPanel::syncFollowed()
     m_jobs.runSync(sync, options.folder, [sync] {
         works::rememberNames(sync->singers());
         BatchDownloadPanel::Ending ending;
+        // Another sync of this user (the timer's, a terminal's) holds the works: this one did nothing.
+        if (sync->foundAnotherRunning())
+            ending.instead = works::FollowSync::anotherRunningText();
         for (const works::SingerFailure &failure : sync->singerFailures())
             ending.failures.append(
                 failure.address + QStringLiteral(": ") + failure.reason +

@@ -103,7 +103,13 @@ private:
     // box only when asked.
     void checkVersion(bool warnIfUnreadable);
     void actOnVersion(const update::Verdict &verdict, bool warnIfUnreadable);
-    void scheduleUpdateRetry();
+    void scheduleUpdateRetry(const QString &failure);
+    // F5: reads the version file now instead of at the end of the wait.
+    void retryUpdateNow();
+    void showRetryCountdown();
+    // Shows what the gate has to say; unless `always`, only over its own
+    // last message.
+    void sayFromGate(const QString &text, const QString &cause, bool always);
     void endProgram();
 
     // Draws the title-bar buttons given a cell in those cells at once, leaving
@@ -140,4 +146,8 @@ private:
     // The next read of a version file that could not be read, once one failed.
     QTimer *m_updateRetry = nullptr;
     std::optional<update::RetrySchedule> m_retrySchedule;
+    // Ticks the countdown to that read on the status line, every second.
+    QTimer *m_retryTick = nullptr;
+    QString m_gateText; // what the gate last put on the status line
+    QString m_gateCause;
 };

@@ -105,6 +105,7 @@ bool SongPanel::show(const lookup::Result &found)
         m_song.pageText.clear();
         return false;
     case lookup::Status::FetchFailed:
+    case lookup::Status::Gone:
         // No song page arrived: the panels keep showing the work looked up before.
         setFailureStatus(lookup::statusText(found.status), found.failure);
         return false;

@@ -115,15 +115,17 @@ QString BatchReport::outcomeLine(const WorkOutcome &outcome) const
             line += QStringLiteral(" (%1, %2)")
                         .arg(bytesText(double(QFileInfo(outcome.path).size())),
                              oneLine(outcome.audio.isEmpty() ? outcome.source : outcome.audio));
-        // Saved, with something the user should hear of (its tags failed).
-        if (!outcome.reason.isEmpty())
+        // A note with its cause (its tags failed) is always said; one alone (a part started over) with -v.
+        if (!outcome.reason.isEmpty() && (m_options.verbose || !outcome.detail.isEmpty()))
             line += QStringLiteral(": ") + oneLine(download::outcomeText(outcome));
         return line + QLatin1Char('\n');
     }
     case WorkOutcome::Status::Skipped:
         if (!m_options.verbose)
             return QString();
-        return QStringLiteral("跳过 %1 (%2)\n").arg(workName(outcome), outcome.workId);
+        return QStringLiteral("跳过 %1 (%2)%3\n")
+            .arg(workName(outcome), outcome.workId,
+                 outcome.reason.isEmpty() ? QString() : QStringLiteral(": ") + oneLine(outcome.reason));
     case WorkOutcome::Status::Failed: {
         // Each work is asked at its own site: no hint at --site here.
         return painted(QStringLiteral("失败"), "\x1b[31m", coloured) +

@@ -86,6 +86,10 @@ int runSync(const QStringList &arguments)
     // Through the notification too: a stop while the desktop is asked ends it tidily.
     const StopScope listening;
     const int status = runJob(sync, "sync");
+    if (sync.foundAnotherRunning()) {
+        print(stderr, QStringLiteral("sync: %1\n").arg(works::FollowSync::anotherRunningText()));
+        return 0;
+    }
     works::rememberNames(sync.singers());
     // A stopped sync is not told about: whoever stopped it is there.
     if (notify && !stopRequested()) {

@@ -28,10 +28,12 @@ WorkSource fromNote(const QByteArray &note)
     return {QString::fromUtf8(note.left(cut)), QString::fromUtf8(note.mid(cut + 1))};
 }
 
-// One line of the index: "PATH\tID\tPAGE ADDRESS"; tabs and line ends cannot occur in any of them.
-QByteArray indexLine(const QString &path, const WorkSource &source)
+// One line of the index: "PATH\tID\tPAGE ADDRESS\tSIZE"; tabs and line ends
+// cannot occur in any of them. The size tells a file put there since apart.
+QByteArray indexLine(const QString &path, const WorkSource &source, qint64 size)
 {
-    return path.toUtf8() + '\t' + source.workId.toUtf8() + '\t' + source.pageAddress.toUtf8() + '\n';
+    return path.toUtf8() + '\t' + source.workId.toUtf8() + '\t' + source.pageAddress.toUtf8() + '\t' +
+           QByteArray::number(size) + '\n';
 }
 
 bool fitsIndex(const QString &text)
@@ -68,7 +70,7 @@ void noteWork(const QString &partPath, const QString &finalPath, const WorkSourc
     QFile index(indexPath);
     // One write of a whole line in append mode: lines of two runs never mix.
     if (index.open(QIODevice::Append | QIODevice::Unbuffered))
-        index.write(indexLine(path, source));
+        index.write(indexLine(path, source, QFileInfo(partPath).size()));
 }
 
 WorkSource Holdings::noted(const QString &path)
@@ -77,7 +79,9 @@ WorkSource Holdings::noted(const QString &path)
     const ssize_t length = ::lgetxattr(QFile::encodeName(path).constData(), kWorkNote, note, sizeof note);
     if (length > 0)
         return fromNote(QByteArray(note, length));
-    return m_indexed.value(QFileInfo(path).absoluteFilePath());
+    const QFileInfo info(path);
+    const auto indexed = m_indexed.constFind(info.absoluteFilePath());
+    return indexed != m_indexed.cend() && indexed->size == info.size() ? indexed->work : WorkSource();
 }
 
 void Holdings::scan()
@@ -89,11 +93,12 @@ void Holdings::scan()
         const QString under = root + QLatin1Char('/');
         while (!index.atEnd()) {
             const QList<QByteArray> cells = index.readLine().trimmed().split('\t');
-            if (cells.size() != 3)
+            if (cells.size() != 4)
                 continue;
             const QString path = QString::fromUtf8(cells[0]);
             if (path.startsWith(under))
-                m_indexed.insert(path, {QString::fromUtf8(cells[1]), QString::fromUtf8(cells[2])});
+                m_indexed.insert(path,
+                                 {{QString::fromUtf8(cells[1]), QString::fromUtf8(cells[2])}, cells[3].toLongLong()});
         }
     }
     QDirIterator files(root, {QStringLiteral("*.mp3")}, QDir::Files | QDir::NoSymLinks,

@@ -21,7 +21,8 @@ QString defaultSourceIndexPath();
 
 // Notes on the finished part at `partPath` which work it holds; the note goes
 // with it when it takes `finalPath`'s place. Where the file system keeps no
-// note, the index at `indexPath` records `finalPath` instead (no index: nothing).
+// note, the index at `indexPath` records `finalPath` and its size instead (no
+// index: nothing); a file of another size there later is not taken for it.
 void noteWork(const QString &partPath, const QString &finalPath, const WorkSource &source, const QString &indexPath);
 
 // What the files under one folder (and up to `depth` levels of subfolders)
@@ -48,7 +49,12 @@ private:
     int m_depth;
     QString m_indexPath;
     bool m_scanned = false;
-    QHash<QString, WorkSource> m_indexed; // from the index: path -> work
+    struct Indexed final
+    {
+        WorkSource work;
+        qint64 size = -1;
+    };
+    QHash<QString, Indexed> m_indexed; // from the index: path -> work, and the size it had then
     QHash<QString, QString> m_byId, m_byPage;
 };
 

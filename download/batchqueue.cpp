@@ -5,6 +5,8 @@
 #include "download/ratelimit.h"
 #include "download/requestpacer.h"
 #include "download/tagwriter.h"
+#include "download/transfer.h"
+#include "page/netcause.h"
 #include "page/pagefetcher.h"
 #include "page/songlookup.h"
 #include "page/songparser.h"
@@ -216,8 +218,8 @@ void BatchQueue::begin(Work &work)
 
 void BatchQueue::pageFailed(Work &work, const PageAnswer &answer)
 {
-    end(work, WorkOutcome::Status::Failed, answer.failureText(lookup::statusText(lookup::Status::FetchFailed)),
-        answer.cause);
+    const auto why = netcause::meansGone(answer.httpStatus) ? lookup::Status::Gone : lookup::Status::FetchFailed;
+    end(work, WorkOutcome::Status::Failed, answer.failureText(lookup::statusText(why)), answer.cause);
 }
 
 void BatchQueue::afterService(Work &work, const PageAnswer &answer)
@@ -370,10 +372,11 @@ void BatchQueue::transfer(Work &work)
 // now is in place with it at once, or not at all.
 void BatchQueue::beforePlacing(Work &work, const QString &partPath)
 {
-    noteWork(partPath, work.outcome.path, {work.outcome.workId, work.pageAddress}, m_options.sourceIndex);
     if (m_options.tag && m_options.tags)
         work.tagFailure =
             m_options.tags->write(partPath, {work.facts.title, work.facts.singerName, work.cover, work.pageAddress});
+    // Last: where the index stands in for notes, it keeps the size the file is placed with.
+    noteWork(partPath, work.outcome.path, {work.outcome.workId, work.pageAddress}, m_options.sourceIndex);
 }
 
 void BatchQueue::transferEnded(Work &work, TransferStatus status)
@@ -385,10 +388,15 @@ void BatchQueue::transferEnded(Work &work, TransferStatus status)
     work.counted = 0;
     switch (status) {
     case TransferStatus::DataComplete:
+        work.outcome.reason = ended->note();
         finishDone(work);
         return;
     case TransferStatus::Stopped:
         end(work, WorkOutcome::Status::Stopped);
+        return;
+    case TransferStatus::Busy:
+        // Another run is fetching it into the same file: that one saves it.
+        end(work, WorkOutcome::Status::Skipped, statusText(status), ended->failure());
         return;
     default:
         break;
@@ -403,7 +411,7 @@ void BatchQueue::transferEnded(Work &work, TransferStatus status)
         return;
     }
     if (!network || m_stopping || work.attempt > m_options.retries) {
-        end(work, WorkOutcome::Status::Failed, statusText(status), cause);
+        end(work, WorkOutcome::Status::Failed, failureText(status, code), cause);
         return;
     }
     // A site that names its pause gets it, from every work of the run.
@@ -441,8 +449,11 @@ void BatchQueue::end(Work &work, WorkOutcome::Status status, const QString &reas
         work.retry = nullptr;
     }
     work.outcome.status = status;
-    work.outcome.reason = reason;
-    work.outcome.detail = detail;
+    // A work done may carry what happened on the way (a part started over) from before.
+    if (!reason.isEmpty() || status != WorkOutcome::Status::Done) {
+        work.outcome.reason = reason;
+        work.outcome.detail = detail;
+    }
     switch (status) {
     case WorkOutcome::Status::Done:
         ++m_progress.done;

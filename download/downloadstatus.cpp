@@ -1,6 +1,7 @@
 #include "download/downloadstatus.h"
 
 #include "download/filename.h"
+#include "page/netcause.h"
 
 namespace download {
 
@@ -32,10 +33,21 @@ QString statusText(Cls_DownLoad::Status status)
         return QStringLiteral("无法写入目标文件,请检查下载路径..");
     case S::NotAudio:
         return QStringLiteral("抱歉!服务器返回的不是音乐文件..");
+    case S::EmptyBody:
+        return QStringLiteral("抱歉!服务器返回的内容是空的..");
+    case S::Busy:
+        return QStringLiteral("另一个程序正在下载这首歌..");
     case S::Incomplete:
         break;
     }
     return QStringLiteral("下载被中止..");
+}
+
+QString failureText(Cls_DownLoad::Status status, int httpStatus)
+{
+    if (status == Cls_DownLoad::Status::RequestFailed && netcause::meansGone(httpStatus))
+        return netcause::workGoneText();
+    return statusText(status);
 }
 
 QString finishedText()

@@ -17,7 +17,8 @@ struct WorkOutcome final
     QString source; // what was queued: a song-page address, a play-address service address, a singer page
     QString title, singer, path;
     QString audio;  // the MP3's address, once its song page named it
-    QString reason; // Chinese, for Failed (and a Done whose tags failed): what went wrong
+    QString reason; // Chinese: for Failed, what went wrong; for Skipped and Done, why, or what happened on
+                    // the way (its tags failed, a part started over), when there is more to say
     QString detail; // the cause as the network or the file system gave it; may be English
 };
 

@@ -2,6 +2,7 @@
 
 #include "config/appconfig.h"
 #include "page/firstmarkers.h"
+#include "page/netcause.h"
 #include "page/pagefetcher.h"
 #include "page/webaddress.h"
 
@@ -19,6 +20,8 @@ QString statusText(Status status)
         return QStringLiteral("地址错误,请您检查 ..");
     case Status::FetchFailed:
         return QStringLiteral("网页获取失败,请您检查网络后再试..");
+    case Status::Gone:
+        return netcause::workGoneText();
     case Status::Found:
     case Status::EmptyPage:
     case Status::Cancelled:
@@ -100,7 +103,7 @@ Result settle(const FetchResult &page, const Asked &asked, songpage::WorkingText
         return result;
     case FetchStatus::Failed:
     case FetchStatus::ErrorPage:
-        result.status = Status::FetchFailed;
+        result.status = netcause::meansGone(page.httpStatus) ? Status::Gone : Status::FetchFailed;
         result.failure = page.cause();
         return result;
     case FetchStatus::Ok:

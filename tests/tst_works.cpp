@@ -2,14 +2,18 @@
 #include "app/form1.h"
 #include "app/songpanel.h"
 #include "app/tagsmodule.h"
+#include "download/filelock.h"
 #include "page/pagefetcher.h"
 #include "site/httpserver.h"
 #include "site/replicasite.h"
 #include "support/fakes.h"
 #include "support/songpages.h"
+#include "works/followsync.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -17,6 +21,7 @@
 #include <QtTest>
 
 #include <atomic>
+#include <optional>
 
 namespace {
 
@@ -64,6 +69,8 @@ private slots:
     void listClearedDuringLookUpKeepsWorkId();
     void exportWritesTheListFromTheMenu_data();
     void exportWritesTheListFromTheMenu();
+    void menuOpensAtTheCurrentRow_data();
+    void menuOpensAtTheCurrentRow();
     void batchFromTheMenuDownloadsEveryRow_data();
     void batchFromTheMenuDownloadsEveryRow();
     void followAndSyncFromTheMenu();
@@ -569,11 +576,55 @@ void TestWorks::exportWritesTheListFromTheMenu()
         QVERIFY(m_fakes.messageBox->shown[0].text.startsWith(QStringLiteral("列表导出失败")));
 }
 
+void TestWorks::menuOpensAtTheCurrentRow_data()
+{
+    QTest::addColumn<int>("key"); // 0: a right click on the row
+    QTest::addColumn<int>("modifiers");
+    QTest::newRow("Menu key") << int(Qt::Key_Menu) << int(Qt::NoModifier);
+    QTest::newRow("Shift+F10") << int(Qt::Key_F10) << int(Qt::ShiftModifier);
+    QTest::newRow("right click") << 0 << 0;
+}
+
+// Each time, the one menu opens at the current row (or under the pointer)
+// with the entries shown and nothing else, each one named for a screen reader.
+void TestWorks::menuOpensAtTheCurrentRow()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    auto window = unlockedWindow();
+    harvest(*window, kThreeWorks);
+    QTreeWidget *list = window->ListView1;
+    list->setCurrentItem(list->topLevelItem(1));
+    const QRect row = list->visualItemRect(list->topLevelItem(1));
+    const QPoint at = list->viewport()->mapToGlobal(row.center());
+    const QStringList shown{"下载选中作品", "下载全部作品", "导出列表…", "关注此歌手", "取消关注", "同步关注的歌手"};
+    QMenu *menu = nullptr;
+    for (int opening = 0; opening < 3; ++opening) {
+        QContextMenuEvent click(QContextMenuEvent::Mouse, row.center(), at);
+        if (key)
+            QTest::keyClick(list, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        else
+            QApplication::sendEvent(list->viewport(), &click);
+        QTRY_VERIFY((menu = list->findChild<QMenu *>(QStringLiteral("worksMenu"))) && menu->isVisible());
+        // Below the point, or above it where the screen ends.
+        const QRect box = menu->geometry();
+        QVERIFY2(qAbs(box.top() - at.y()) <= 1 || qAbs(box.bottom() - at.y()) <= 1,
+                 qPrintable(QString::number(box.top())));
+        QAccessibleInterface *face = QAccessible::queryAccessibleInterface(menu);
+        QStringList names;
+        for (int i = 0; i < face->childCount(); ++i)
+            names << face->child(i)->text(QAccessible::Name);
+        QCOMPARE(names, shown);
+        menu->hide();
+    }
+}
+
 void TestWorks::batchFromTheMenuDownloadsEveryRow_data()
 {
     QTest::addColumn<QStringList>("titles"); // of works 11 and 22
     QTest::addColumn<bool>("secondHasAudio");
-    QTest::addColumn<bool>("closeMidway"); // the window closes while 11's MP3 trickles in
+    // While the MP3s trickle in: "close" closes the window, "stop" chooses 停止批量下载.
+    QTest::addColumn<QString>("midway");
     QTest::addColumn<QString>("summary");
     QTest::addColumn<int>("files"); // MP3 files in the download folder
     // 11's file is already there, tagged by an earlier run with 11's page: it
@@ -581,14 +632,17 @@ void TestWorks::batchFromTheMenuDownloadsEveryRow_data()
     QTest::addColumn<bool>("taggedBefore");
     QTest::addColumn<QString>("again"); // the summary of the same batch run once more; empty: not run
 
-    QTest::newRow("one reported") << QStringList{"作品11", "作品22"} << false << false
+    QTest::newRow("one reported") << QStringList{"作品11", "作品22"} << false << QString()
                                   << "批量下载完成: 1 个成功, 1 个失败, 0 个跳过" << 1 << false << QString();
-    QTest::newRow("same title twice") << QStringList{"同名歌", "同名歌"} << true << false
+    QTest::newRow("same title twice") << QStringList{"同名歌", "同名歌"} << true << QString()
                                       << "批量下载完成: 2 个成功, 0 个失败, 0 个跳过" << 2 << false
                                       << "批量下载完成: 0 个成功, 0 个失败, 2 个跳过";
-    QTest::newRow("closed midway") << QStringList{"作品11", "作品22"} << true << true << QString() << 0 << false
-                                   << QString();
-    QTest::newRow("tagged before") << QStringList{"作品11", "作品22"} << true << false
+    QTest::newRow("closed midway") << QStringList{"作品11", "作品22"} << true << QStringLiteral("close") << QString()
+                                   << 0 << false << QString();
+    QTest::newRow("stopped midway: not called finished")
+        << QStringList{"作品11", "作品22"} << true << QStringLiteral("stop")
+        << "批量下载已停止: 0 个成功, 0 个失败, 0 个跳过, 2 个停止" << 0 << false << QString();
+    QTest::newRow("tagged before") << QStringList{"作品11", "作品22"} << true << QString()
                                    << "批量下载完成: 2 个成功, 0 个失败, 0 个跳过" << 2 << true
                                    << "批量下载完成: 0 个成功, 0 个失败, 2 个跳过";
 }
@@ -600,7 +654,8 @@ void TestWorks::batchFromTheMenuDownloadsEveryRow()
 {
     QFETCH(QStringList, titles);
     QFETCH(bool, secondHasAudio);
-    QFETCH(bool, closeMidway);
+    QFETCH(QString, midway);
+    const bool closeMidway = midway == QLatin1String("close");
     QFETCH(QString, summary);
     QFETCH(int, files);
     QFETCH(bool, taggedBefore);
@@ -630,8 +685,8 @@ void TestWorks::batchFromTheMenuDownloadsEveryRow()
         HttpResponse audio = HttpResponse::text(
             200, replicaFile(i == 0 ? QStringLiteral("audio/5200109.mp3") : QStringLiteral("audio/5201109.mp3")),
             "audio/mpeg");
-        audio.trickleBytes = closeMidway ? 100 : 0;
-        audio.trickleMs = closeMidway ? 1000 : 0;
+        audio.trickleBytes = midway.isEmpty() ? 0 : 100;
+        audio.trickleMs = midway.isEmpty() ? 0 : 1000;
         if (i == 0 || secondHasAudio)
             pages.insert(song.audioPath.toUtf8(), audio);
     }
@@ -644,16 +699,22 @@ void TestWorks::batchFromTheMenuDownloadsEveryRow()
     QVERIFY(entry != entries.cend());
     (*entry)->trigger();
     const QDir folder(window->places().downloadFolder);
-    if (closeMidway) {
+    if (!midway.isEmpty()) {
         const auto asked = [this] {
             const QList<HttpRequest> requests = m_server->requests();
             return std::any_of(requests.cbegin(), requests.cend(),
                                [](const HttpRequest &r) { return r.path.endsWith(QLatin1String(".mp3")); });
         };
         QTRY_VERIFY_WITH_TIMEOUT(asked(), 10000);
-        window->close();
-        window.reset(); // the batch's transfers end with it, their clients after them
-        return;
+        if (closeMidway) {
+            window->close();
+            window.reset(); // the batch's transfers end with it, their clients after them
+            return;
+        }
+        for (QAction *action : entries) {
+            if (action->text() == QStringLiteral("停止批量下载"))
+                action->trigger();
+        }
     }
     // The end names where the files went.
     QTRY_COMPARE_WITH_TIMEOUT(window->status(), summary + QStringLiteral(", 文件保存在 ") + folder.path(), 10000);
@@ -740,19 +801,28 @@ void TestWorks::syncIsTheWindowsOneJob_data()
     QTest::addColumn<QString>("uid");     // of the one singer followed
     QTest::addColumn<QString>("archive"); // "folder", or what the archive file holds (empty: no file)
     QTest::addColumn<QString>("end");     // how the status line ends ({archive}: its path)
-    QTest::addColumn<bool>("pause");      // the singer's page first asks for a pause of 2 s
+    // "pause": the singer's page first asks for a pause of 2 s; "locked": another sync of the user runs
+    QTest::addColumn<QString>("meanwhile");
     QTest::newRow("archive is a folder") << "1001"
                                          << "folder"
-                                         << "下载记录文件“{archive}”无法使用,未同步任何作品 .." << false;
+                                         << "下载记录文件“{archive}”无法使用,未同步任何作品 .."
+                                         << "";
     QTest::newRow("nothing new") << "1001"
                                  << "5200109\n5201109\n5202109\n"
-                                 << "批量下载完成: 0 个成功, 0 个失败, 3 个跳过" << false;
+                                 << "批量下载完成: 0 个成功, 0 个失败, 3 个跳过"
+                                 << "";
     QTest::newRow("stopped from the menu") << "1005"
                                            << ""
-                                           << "批量下载已停止: " << false;
+                                           << "批量下载已停止: "
+                                           << "";
     QTest::newRow("site asks for a pause") << "1001"
                                            << ""
-                                           << "批量下载完成: 3 个成功, 0 个失败, 0 个跳过" << true;
+                                           << "批量下载完成: 3 个成功, 0 个失败, 0 个跳过"
+                                           << "pause";
+    QTest::newRow("another sync runs") << "1001"
+                                       << ""
+                                       << "已有同步正在进行.."
+                                       << "locked";
 }
 
 // 同步关注的歌手 is the window's one batch job: it shows where it is, a
@@ -763,7 +833,8 @@ void TestWorks::syncIsTheWindowsOneJob()
     QFETCH(QString, uid);
     QFETCH(QString, archive);
     QFETCH(QString, end);
-    QFETCH(bool, pause);
+    QFETCH(QString, meanwhile);
+    const bool pause = meanwhile == QLatin1String("pause");
     qputenv("XDG_CONFIG_HOME", m_folder->filePath(QStringLiteral("config")).toUtf8());
     qputenv("XDG_DATA_HOME", m_folder->filePath(QStringLiteral("data")).toUtf8());
     const QString archivePath = m_folder->filePath(QStringLiteral("data/cantora-helper/archive.txt"));
@@ -794,6 +865,9 @@ void TestWorks::syncIsTheWindowsOneJob()
     });
     auto window = unlockedWindow();
     const int before = m_server->requestCount();
+    std::optional<download::FileLock> otherSync;
+    if (meanwhile == QLatin1String("locked"))
+        otherSync.emplace(works::syncLockPath(), download::FileLock::Wait::No);
 
     choose(*window, QStringLiteral("同步关注的歌手"));
     QAction *stop = nullptr;
@@ -818,9 +892,11 @@ void TestWorks::syncIsTheWindowsOneJob()
         window->status().startsWith(QString(end).replace(QLatin1String("{archive}"), archivePath)),
         qPrintable(window->status()), 10000);
     QVERIFY(!stop->isVisible());
-    if (archive == QLatin1String("folder")) {
-        // Refused before anything was asked, with the cause at hand.
+    // Nothing synced: no page asked for.
+    if (archive == QLatin1String("folder") || otherSync)
         QCOMPARE(m_server->requestCount(), before);
+    if (archive == QLatin1String("folder")) {
+        // Refused with the cause at hand.
         QCOMPARE(m_fakes.messageBox->shown.size(), 1);
         QCOMPARE(m_fakes.messageBox->shown[0].text, window->status());
         QVERIFY(!m_fakes.messageBox->shown[0].detail.isEmpty());

@@ -1,5 +1,6 @@
 #include "works/followsync.h"
 
+#include "download/filelock.h"
 #include "download/filename.h"
 #include "download/requestpacer.h"
 #include "page/pagefetcher.h"
@@ -22,6 +23,17 @@ QString defaultArchivePath()
 QString unusableArchiveText(const QString &path)
 {
     return QStringLiteral("下载记录文件“%1”无法使用,未同步任何作品 ..").arg(QDir::toNativeSeparators(path));
+}
+
+QString syncLockPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/cantora-helper/sync.lock");
+}
+
+QString FollowSync::anotherRunningText()
+{
+    return QStringLiteral("已有同步正在进行..");
 }
 
 FollowSync::FollowSync(AppConfig config, QList<FollowedSinger> singers, download::BatchOptions options, QObject *parent)
@@ -85,8 +97,14 @@ void FollowSync::start()
     m_stopping = false;
     m_clock.start();
     m_waitTicker.start();
+    // One sync of a user at a time; a singer's own download is no sync. A lock
+    // that cannot be made (a read-only home) stops no sync; only one held elsewhere does.
+    if (!m_oneSinger) {
+        m_lock = std::make_unique<download::FileLock>(syncLockPath(), download::FileLock::Wait::No);
+        m_anotherRunning = m_lock->isTaken();
+    }
     // Even an empty list ends through the event loop, as its caller expects.
-    QTimer::singleShot(0, this, &FollowSync::nextSinger);
+    QTimer::singleShot(0, this, m_anotherRunning ? &FollowSync::end : &FollowSync::nextSinger);
 }
 
 void FollowSync::stop()
@@ -107,6 +125,7 @@ void FollowSync::end()
     if (!m_running)
         return;
     m_running = false;
+    m_lock.reset();
     m_waitTicker.stop();
     emit progressChanged(progress());
     emit finished();

@@ -12,6 +12,10 @@
 
 #include <memory>
 
+namespace download {
+class FileLock;
+}
+
 namespace works {
 
 // Works a sync fetches at once unless told otherwise: it runs unattended,
@@ -24,6 +28,9 @@ QString defaultArchivePath();
 // Said when the archive at `path` cannot serve (download::Archive::problem
 // tells why) and so nothing is synced.
 QString unusableArchiveText(const QString &path);
+
+// $XDG_DATA_HOME/cantora-helper/sync.lock: held by the one sync of this user that runs.
+QString syncLockPath();
 
 struct SingerFailure final
 {
@@ -38,7 +45,9 @@ struct SingerFailure final
 // A singer whose page fails counts as a failure and the next one goes on.
 // Each singer's batch runs with `options`, in <options.folder>/<singer name>/
 // for a sync, or in options.folder itself (setOneSinger). Runs on the
-// caller's event loop.
+// caller's event loop. One sync of a user runs at a time (the timer's, the
+// window's, a terminal's): a sync started meanwhile ends at once, having done
+// nothing, and says so.
 class FollowSync final : public QObject
 {
     Q_OBJECT
@@ -74,6 +83,10 @@ public:
     QString archiveFailure() const { return m_archiveFailure; }
     // Whether a singer or a work failed, or the archive (a stopped work does not count).
     bool anyFailed() const;
+    // Whether start() found another sync of this user running, so this one did nothing.
+    bool foundAnotherRunning() const { return m_anotherRunning; }
+    // What every front end says then.
+    static QString anotherRunningText();
 
 signals:
     void singerFailed(const works::SingerFailure &failure);
@@ -109,7 +122,9 @@ private:
     QString m_archiveFailure;
     QString m_playlistFailure;
     QElapsedTimer m_clock;
-    QTimer m_waitTicker; // tells of a wait for a singer's page as its seconds run down
+    QTimer m_waitTicker;                        // tells of a wait for a singer's page as its seconds run down
+    std::unique_ptr<download::FileLock> m_lock; // while it runs
+    bool m_anotherRunning = false;
 };
 
 } // namespace works
