@@ -716,8 +716,9 @@ void TestWorks::batchFromTheMenuDownloadsEveryRow()
                 action->trigger();
         }
     }
-    // The end names where the files went.
-    QTRY_COMPARE_WITH_TIMEOUT(window->status(), summary + QStringLiteral(", 文件保存在 ") + folder.path(), 10000);
+    // The end names where the files went, once any did.
+    QTRY_COMPARE_WITH_TIMEOUT(window->status(),
+                              files > 0 ? summary + QStringLiteral(", 文件保存在 ") + folder.path() : summary, 10000);
     // As many files as the summary says, each holding its own work.
     const QStringList saved = folder.entryList({QStringLiteral("*.mp3")}, QDir::Files);
     QCOMPARE(saved.size(), files);
