@@ -485,142 +485,144 @@ void TestSync::everyDoorEndsTruthfully()
             asked += request.path.endsWith(faultyPath) ? 1 : 0;
         QCOMPARE(asked, 1);
     }
-    // The timer's sync, a terminal's sync and a terminal's batch over one folder,
-    // archive and list, after two follows at once.
-    void TestSync::runsAtOnceLoseNothing()
-    {
-        auto songs = std::make_shared<QHash<QString, QByteArray>>();
-        auto lock = std::make_shared<QMutex>();
-        serve([songs, lock, site = replicaSite(QStringLiteral(CANTORA_SITE_ROOT))](
-                  const HttpRequest &request) -> std::optional<HttpResponse> {
-            HttpResponse answer = site(request);
-            if (request.path == QLatin1String("/userPage.php"))
-                answer.delayMs = 500; // both follows have read the list before either writes it
-            if (!request.path.endsWith(QLatin1String(".mp3")))
-                return answer;
-            answer.trickleBytes = 4096; // long enough for the runs to meet
-            answer.trickleMs = 40;
-            HttpRequest whole = request;
-            whole.headers.clear();
-            const QMutexLocker locked(lock.get());
-            songs->insert(request.path, site(whole).body);
+}
+
+// The timer's sync, a terminal's sync and a terminal's batch over one folder,
+// archive and list, after two follows at once.
+void TestSync::runsAtOnceLoseNothing()
+{
+    auto songs = std::make_shared<QHash<QString, QByteArray>>();
+    auto lock = std::make_shared<QMutex>();
+    serve([songs, lock, site = replicaSite(QStringLiteral(CANTORA_SITE_ROOT))](
+              const HttpRequest &request) -> std::optional<HttpResponse> {
+        HttpResponse answer = site(request);
+        if (request.path == QLatin1String("/userPage.php"))
+            answer.delayMs = 500; // both follows have read the list before either writes it
+        if (!request.path.endsWith(QLatin1String(".mp3")))
             return answer;
-        });
-        auto first = start({QStringLiteral("follow"), QStringLiteral("add"), singer(1001)});
-        auto second = start({QStringLiteral("follow"), QStringLiteral("add"), singer(1002)});
-        QCOMPARE(finish(*first).exitCode, 0);
-        QCOMPARE(finish(*second).exitCode, 0);
-        QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("list")}).out.count('\n'), 2);
-
-        const QString music = home(QStringLiteral("Music"));
-        auto sync = start({QStringLiteral("sync"), QStringLiteral("-o"), music});
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                const QMutexLocker locked(lock.get());
-                return !songs->isEmpty();
-            },
-            30000));
-        auto again = start({QStringLiteral("sync"), QStringLiteral("-o"), music});
-        auto batch =
-            start({QStringLiteral("download"), QStringLiteral("-v"), QStringLiteral("-o"),
-                   music + QStringLiteral("/林小夏"), QStringLiteral("--archive"),
-                   home(QStringLiteral("data/cantora-helper/archive.txt")), QStringLiteral("--singer"), singer(1001)});
-        const Run refused = finish(*again);
-        QCOMPARE(refused.exitCode, 0);
-        QVERIFY2(refused.err.contains("已有同步正在进行"), refused.err.constData());
-        const Run batchRun = finish(*batch);
-        QVERIFY2(batchRun.exitCode == 0, batchRun.err.constData());
-        qInfo().noquote() << "the batch beside the sync:" << batchRun.err; // which works met, and how
-        const Run syncRun = finish(*sync);
-        QVERIFY2(syncRun.exitCode == 0, syncRun.err.constData());
-
-        // Every work once, whole, under its own name; the archive names each once.
+        answer.trickleBytes = 4096; // long enough for the runs to meet
+        answer.trickleMs = 40;
+        HttpRequest whole = request;
+        whole.headers.clear();
         const QMutexLocker locked(lock.get());
-        QStringList saved;
-        QDirIterator files(music, {QStringLiteral("*.mp3*")}, QDir::Files, QDirIterator::Subdirectories);
-        while (files.hasNext()) {
-            QFile file(files.next());
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            const QByteArray bytes = file.readAll();
-            QVERIFY2(std::find(songs->cbegin(), songs->cend(), bytes) != songs->cend(), qPrintable(file.fileName()));
-            saved.append(QDir(music).relativeFilePath(file.fileName()));
-        }
-        saved.sort();
-        QCOMPARE(saved, (QStringList{
-                            QStringLiteral("夏木/平凡之路 - 夏木.mp3"), QStringLiteral("林小夏/后来 - 林小夏.mp3"),
-                            QStringLiteral("林小夏/小幸运 - 林小夏.mp3"), QStringLiteral("林小夏/晴天 - 林小夏.mp3")}));
-        QFile archive(home(QStringLiteral("data/cantora-helper/archive.txt")));
-        QVERIFY(archive.open(QIODevice::ReadOnly));
-        QStringList ids = QString::fromUtf8(archive.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(ids.size(), 4);
-        ids.removeDuplicates();
-        QCOMPARE(ids.size(), 4);
-    }
+        songs->insert(request.path, site(whole).body);
+        return answer;
+    });
+    auto first = start({QStringLiteral("follow"), QStringLiteral("add"), singer(1001)});
+    auto second = start({QStringLiteral("follow"), QStringLiteral("add"), singer(1002)});
+    QCOMPARE(finish(*first).exitCode, 0);
+    QCOMPARE(finish(*second).exitCode, 0);
+    QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("list")}).out.count('\n'), 2);
 
-    void TestSync::keepsAPlaylistPerSinger_data()
-    {
-        QTest::addColumn<QStringList>("arguments"); // then -o {music} --archive {music}/a.txt
-        QTest::addColumn<QString>("playlist");      // under {music}
-        QTest::newRow("sync") << QStringList{"sync"} << QStringLiteral("林小夏/林小夏.m3u8");
-        QTest::newRow("download --singer --playlist")
-            << QStringList{"download", "--playlist", "--singer", "{singer}"} << QStringLiteral("林小夏.m3u8");
-    }
+    const QString music = home(QStringLiteral("Music"));
+    auto sync = start({QStringLiteral("sync"), QStringLiteral("-o"), music});
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            const QMutexLocker locked(lock.get());
+            return !songs->isEmpty();
+        },
+        30000));
+    auto again = start({QStringLiteral("sync"), QStringLiteral("-o"), music});
+    auto batch =
+        start({QStringLiteral("download"), QStringLiteral("-v"), QStringLiteral("-o"),
+               music + QStringLiteral("/林小夏"), QStringLiteral("--archive"),
+               home(QStringLiteral("data/cantora-helper/archive.txt")), QStringLiteral("--singer"), singer(1001)});
+    const Run refused = finish(*again);
+    QCOMPARE(refused.exitCode, 0);
+    QVERIFY2(refused.err.contains("已有同步正在进行"), refused.err.constData());
+    const Run batchRun = finish(*batch);
+    QVERIFY2(batchRun.exitCode == 0, batchRun.err.constData());
+    qInfo().noquote() << "the batch beside the sync:" << batchRun.err; // which works met, and how
+    const Run syncRun = finish(*sync);
+    QVERIFY2(syncRun.exitCode == 0, syncRun.err.constData());
 
-    // Newest first as the page lists them, paths relative to the playlist; a rerun changes nothing.
-    void TestSync::keepsAPlaylistPerSinger()
-    {
-        QFETCH(QStringList, arguments);
-        QFETCH(QString, playlist);
-        const QString music = home(QStringLiteral("Music"));
-        arguments.replaceInStrings(QStringLiteral("{singer}"), singer(1001));
-        arguments << QStringLiteral("-o") << music << QStringLiteral("--archive") << home(QStringLiteral("a.txt"));
-        QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("add"), singer(1001)}).exitCode, 0);
-        const QString expected = QStringLiteral("#EXTM3U\n#EXTINF:-1,林小夏 - 晴天\n晴天 - 林小夏.mp3\n"
-                                                "#EXTINF:-1,林小夏 - 小幸运\n小幸运 - 林小夏.mp3\n"
-                                                "#EXTINF:-1,林小夏 - 后来\n后来 - 林小夏.mp3\n");
-        for (int run = 0; run < 2; ++run) {
-            QCOMPARE(cli(arguments).exitCode, 0);
-            QFile file(QDir(music).filePath(playlist));
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QCOMPARE(QString::fromUtf8(file.readAll()), expected);
-        }
+    // Every work once, whole, under its own name; the archive names each once.
+    const QMutexLocker locked(lock.get());
+    QStringList saved;
+    QDirIterator files(music, {QStringLiteral("*.mp3*")}, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QFile file(files.next());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY2(std::find(songs->cbegin(), songs->cend(), bytes) != songs->cend(), qPrintable(file.fileName()));
+        saved.append(QDir(music).relativeFilePath(file.fileName()));
     }
+    saved.sort();
+    QCOMPARE(saved,
+             (QStringList{QStringLiteral("夏木/平凡之路 - 夏木.mp3"), QStringLiteral("林小夏/后来 - 林小夏.mp3"),
+                          QStringLiteral("林小夏/小幸运 - 林小夏.mp3"), QStringLiteral("林小夏/晴天 - 林小夏.mp3")}));
+    QFile archive(home(QStringLiteral("data/cantora-helper/archive.txt")));
+    QVERIFY(archive.open(QIODevice::ReadOnly));
+    QStringList ids = QString::fromUtf8(archive.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(ids.size(), 4);
+    ids.removeDuplicates();
+    QCOMPARE(ids.size(), 4);
+}
 
-    void TestSync::aSilentBusHoldsNothingUp_data()
-    {
-        QTest::addColumn<bool>("terminate"); // SIGTERM once the bus is being connected to
-        QTest::newRow("waits a few seconds at most") << false;
-        QTest::newRow("a signal ends it at once") << true;
+void TestSync::keepsAPlaylistPerSinger_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // then -o {music} --archive {music}/a.txt
+    QTest::addColumn<QString>("playlist");      // under {music}
+    QTest::newRow("sync") << QStringList{"sync"} << QStringLiteral("林小夏/林小夏.m3u8");
+    QTest::newRow("download --singer --playlist")
+        << QStringList{"download", "--playlist", "--singer", "{singer}"} << QStringLiteral("林小夏.m3u8");
+}
+
+// Newest first as the page lists them, paths relative to the playlist; a rerun changes nothing.
+void TestSync::keepsAPlaylistPerSinger()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, playlist);
+    const QString music = home(QStringLiteral("Music"));
+    arguments.replaceInStrings(QStringLiteral("{singer}"), singer(1001));
+    arguments << QStringLiteral("-o") << music << QStringLiteral("--archive") << home(QStringLiteral("a.txt"));
+    QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("add"), singer(1001)}).exitCode, 0);
+    const QString expected = QStringLiteral("#EXTM3U\n#EXTINF:-1,林小夏 - 晴天\n晴天 - 林小夏.mp3\n"
+                                            "#EXTINF:-1,林小夏 - 小幸运\n小幸运 - 林小夏.mp3\n"
+                                            "#EXTINF:-1,林小夏 - 后来\n后来 - 林小夏.mp3\n");
+    for (int run = 0; run < 2; ++run) {
+        QCOMPARE(cli(arguments).exitCode, 0);
+        QFile file(QDir(music).filePath(playlist));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()), expected);
     }
+}
 
-    // A session bus that takes the connection and never speaks.
-    void TestSync::aSilentBusHoldsNothingUp()
-    {
-        QFETCH(bool, terminate);
-        QLocalServer bus;
-        QVERIFY(bus.listen(home(QStringLiteral("bus"))));
-        m_bus = QStringLiteral("unix:path=") + bus.fullServerName();
-        QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("add"), singer(1002)}).exitCode, 0);
-        QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_bus);
-        environment.insert(QStringLiteral("CANTORA_SITE_BASE"), m_server->base());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home(QStringLiteral("config")));
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), home(QStringLiteral("data")));
-        process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(CANTORA_CLI), {QStringLiteral("sync"), QStringLiteral("-o"),
-                                                    home(QStringLiteral("Music")), QStringLiteral("--notify")});
-        QTRY_VERIFY_WITH_TIMEOUT(bus.hasPendingConnections(), 30000);
-        QElapsedTimer clock;
-        clock.start();
-        if (terminate)
-            process.terminate();
-        QVERIFY(process.waitForFinished(15000));
-        // A signal does not wait out the notification's limit of 4 s; without one the limit holds.
-        QVERIFY2(clock.elapsed() < (terminate ? 3500 : 8000), QByteArray::number(clock.elapsed()).constData());
-        QCOMPARE(process.exitCode(), terminate ? 143 : 0);
-        QVERIFY(QFile::exists(home(QStringLiteral("Music/夏木/平凡之路 - 夏木.mp3"))));
-    }
+void TestSync::aSilentBusHoldsNothingUp_data()
+{
+    QTest::addColumn<bool>("terminate"); // SIGTERM once the bus is being connected to
+    QTest::newRow("waits a few seconds at most") << false;
+    QTest::newRow("a signal ends it at once") << true;
+}
 
-    QTEST_GUILESS_MAIN(TestSync)
+// A session bus that takes the connection and never speaks.
+void TestSync::aSilentBusHoldsNothingUp()
+{
+    QFETCH(bool, terminate);
+    QLocalServer bus;
+    QVERIFY(bus.listen(home(QStringLiteral("bus"))));
+    m_bus = QStringLiteral("unix:path=") + bus.fullServerName();
+    QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("add"), singer(1002)}).exitCode, 0);
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_bus);
+    environment.insert(QStringLiteral("CANTORA_SITE_BASE"), m_server->base());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home(QStringLiteral("config")));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home(QStringLiteral("data")));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(CANTORA_CLI), {QStringLiteral("sync"), QStringLiteral("-o"),
+                                                home(QStringLiteral("Music")), QStringLiteral("--notify")});
+    QTRY_VERIFY_WITH_TIMEOUT(bus.hasPendingConnections(), 30000);
+    QElapsedTimer clock;
+    clock.start();
+    if (terminate)
+        process.terminate();
+    QVERIFY(process.waitForFinished(15000));
+    // A signal does not wait out the notification's limit of 4 s; without one the limit holds.
+    QVERIFY2(clock.elapsed() < (terminate ? 3500 : 8000), QByteArray::number(clock.elapsed()).constData());
+    QCOMPARE(process.exitCode(), terminate ? 143 : 0);
+    QVERIFY(QFile::exists(home(QStringLiteral("Music/夏木/平凡之路 - 夏木.mp3"))));
+}
+
+QTEST_GUILESS_MAIN(TestSync)
 #include "tst_sync.moc"
