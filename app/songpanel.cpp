@@ -58,6 +58,8 @@ void SongPanel::aicAlphaImage3_Click()
 void SongPanel::parse(std::function<void()> then)
 {
     const quint64 mine = ++m_parse;
+    if (!then)
+        then = [] {};
     if (m_request)
         m_request->abort();
     // Shown until the parse has ended, however it ends.
@@ -72,8 +74,7 @@ void SongPanel::parse(std::function<void()> then)
             if (!current(mine) || found.status == lookup::Status::Cancelled)
                 return;
             if (!show(found)) {
-                if (then)
-                    then();
+                then();
                 return;
             }
             const songpage::Facts &facts = found.facts;
@@ -82,15 +83,11 @@ void SongPanel::parse(std::function<void()> then)
                     aicAlphaImage2->move(Label2->x() + Label2->width() + kBadgeGap, aicAlphaImage2->y());
                     aicAlphaImage2->show();
                     m_song.videoAddress = video;
-                    if (then)
-                        then();
+                    then();
                 });
             } else {
                 aicAlphaImage2->hide();
-                showAvatar(facts.avatarAddress, mine, [busy, then] {
-                    if (then)
-                        then();
-                });
+                showAvatar(facts.avatarAddress, mine, [busy, then] { then(); });
             }
         });
 }
