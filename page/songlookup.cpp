@@ -81,6 +81,7 @@ std::optional<Result> check(const AppConfig &config, const QString &typed, Asked
 {
     Result refused;
     asked.address = pastedAddress(typed);
+    refused.address = asked.address;
     if (asked.address.isEmpty())
         refused.status = Status::NoAddress;
     else if (!config.hasSongPagePrefix(asked.address))
@@ -97,6 +98,7 @@ std::optional<Result> check(const AppConfig &config, const QString &typed, Asked
 Result settle(const FetchResult &page, const Asked &asked, songpage::WorkingTexts &texts)
 {
     Result result;
+    result.address = asked.address;
     switch (page.status) {
     case FetchStatus::Cancelled:
         result.status = Status::Cancelled;

@@ -39,6 +39,7 @@ enum class Status {
 struct Result final
 {
     Status status = Status::FetchFailed;
+    QString address;  // what was looked up: the address typed, less what pasting put around it
     QString pageText; // the page as fetched (Found and EmptyPage)
     songpage::Facts facts;
     QString failure; // the fetcher's reason for FetchFailed
