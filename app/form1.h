@@ -54,6 +54,13 @@ public:
     // Why the failure on the status line happened (its tool tip); empty for other messages.
     QString statusCause() const { return m_statusLine.cause(); }
 
+    // Brings the window to the front, taking the focus with the desktop's
+    // token when one came with the request.
+    void comeToFront(const QString &activationToken = QString());
+    // Shows `address` in the song-page box and looks it up as soon as the
+    // update check has unlocked the box and no dialog or wait is under way.
+    void lookUpWhenFree(const QString &address);
+
     // True once the program has been told to end.
     bool hasEnded() const { return m_life.ended(); }
 
@@ -71,6 +78,9 @@ signals:
     void programEnded();
     // The window has painted for the first time (queued behind that paint).
     void firstPainted();
+    // A command went to the player or its stream failed; `started` for a
+    // play command.
+    void playerChanged(bool started);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -100,6 +110,9 @@ private:
     void checkVersion(bool warnIfUnreadable);
     void scheduleUpdateRetry();
     void endProgram();
+    // A later start of the program: to the front, and its address looked up.
+    void takeRequest(const StartRequest &request);
+    void lookUpWaitingAddress();
 
     // Draws the title-bar buttons given a cell in those cells at once, leaving
     // the other as it shows. Nothing remembers them: any later repaint of the
@@ -135,4 +148,8 @@ private:
     // The next read of a version file that could not be read, once one failed.
     QTimer *m_updateRetry = nullptr;
     std::optional<update::RetrySchedule> m_retrySchedule;
+    // An address handed to the window while it could not look it up yet, and
+    // the timer that tries again.
+    QString m_waitingAddress;
+    QTimer *m_addressWait = nullptr;
 };

@@ -54,16 +54,19 @@ Platform FakePlatform::make()
     auto clip = std::make_unique<FakeClipboard>();
     auto launch = std::make_unique<FakeLauncher>();
     auto player = std::make_unique<RecordingMci>();
+    auto gate = std::make_unique<FakeInstanceGate>();
     messageBox = box.get();
     saveDialog = dialog.get();
     clipboard = clip.get();
     launcher = launch.get();
     mci = player.get();
+    instanceGate = gate.get();
     platform.messageBox = std::move(box);
     platform.saveDialog = std::move(dialog);
     platform.clipboard = std::move(clip);
     platform.launcher = std::move(launch);
     platform.mci = std::move(player);
+    platform.instanceGate = std::move(gate);
     return platform;
 }
 

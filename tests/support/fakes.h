@@ -71,6 +71,18 @@ public:
     void fail(const QString &reason) { reportFailure(reason); }
 };
 
+// The running window's side of the one-window gate; start() is a later start.
+class FakeInstanceGate final : public InstanceGate
+{
+public:
+    Claim claim(const StartRequest &) override { return Claim::First; }
+    void setRequestHandler(Handler handler) override { m_handler = std::move(handler); }
+    void start(const StartRequest &request) { m_handler(request); }
+
+private:
+    Handler m_handler;
+};
+
 // A platform made of fakes, with the fakes still reachable by the test (the
 // window owns them; they live as long as it does).
 struct FakePlatform final
@@ -80,6 +92,7 @@ struct FakePlatform final
     FakeClipboard *clipboard = nullptr;
     FakeLauncher *launcher = nullptr;
     RecordingMci *mci = nullptr;
+    FakeInstanceGate *instanceGate = nullptr;
 
     Platform make();
 };
