@@ -4,15 +4,15 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
-#include <QDir>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QPointer>
 #include <QStandardPaths>
 #include <QTimer>
+
+#include <utility>
 
 const QString DesktopInstanceGate::kBusName = QStringLiteral("io.github.cantora_helper.CantoraHelper");
 

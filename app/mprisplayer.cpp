@@ -10,6 +10,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusReply>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
@@ -19,7 +20,9 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 const QString MprisPlayer::kObjectPath = QStringLiteral("/org/mpris/MediaPlayer2");
 

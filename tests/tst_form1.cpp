@@ -21,6 +21,8 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <signal.h>
+
 namespace {
 
 const QString kChecking = QStringLiteral("正在检测是否最新版本..");
@@ -538,10 +540,12 @@ void TestForm1::secondProgramHandsOverAndEnds_data()
     QTest::addColumn<bool>("sessionBus"); // else only the socket in the runtime folder
     QTest::addColumn<QStringList>("firstArguments");
     QTest::addColumn<QStringList>("secondArguments"); // none: no second start
+    QTest::addColumn<bool>("frozen");                 // the first window stops answering
     const QStringList address{QStringLiteral("{a}/s/5200109")};
-    QTest::newRow("over the session bus") << true << QStringList() << address;
-    QTest::newRow("over the socket without a bus") << false << QStringList() << address;
-    QTest::newRow("a first start looks up its own address") << false << address << QStringList();
+    QTest::newRow("over the session bus") << true << QStringList() << address << false;
+    QTest::newRow("over the socket without a bus") << false << QStringList() << address << false;
+    QTest::newRow("a first start looks up its own address") << false << address << QStringList() << false;
+    QTest::newRow("a frozen window is not replaced by a second") << true << QStringList() << address << true;
 }
 
 // Two starts of the program as a user makes them: the second ends at once,
@@ -551,6 +555,7 @@ void TestForm1::secondProgramHandsOverAndEnds()
     QFETCH(bool, sessionBus);
     QFETCH(QStringList, firstArguments);
     QFETCH(QStringList, secondArguments);
+    QFETCH(bool, frozen);
     const std::unique_ptr<PrivateBus> bus(sessionBus ? new PrivateBus : nullptr);
     if (bus && bus->address().isEmpty())
         QSKIP("dbus-daemon cannot be started");
@@ -565,12 +570,21 @@ void TestForm1::secondProgramHandsOverAndEnds()
     // The window is made only once the program holds the one-window place.
     QTRY_VERIFY_WITH_TIMEOUT(requestedPaths().contains(QStringLiteral("/version/main.txt")), 15000);
     if (!secondArguments.isEmpty()) {
+        if (frozen)
+            ::kill(pid_t(first.processId()), SIGSTOP);
         QProcess second;
         second.setProcessEnvironment(environment);
         second.start(QStringLiteral(CANTORA_HELPER_BINARY), secondArguments);
         QVERIFY(second.waitForFinished(15000));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(second.exitCode(), frozen ? 1 : 0);
+        if (frozen) {
+            ::kill(pid_t(first.processId()), SIGCONT);
+            QCOMPARE(requestedPaths().count(QStringLiteral("/version/main.txt")), 1);
+            first.kill();
+            first.waitForFinished();
+            return;
+        }
     }
     QTRY_VERIFY_WITH_TIMEOUT(requestedPaths().contains(QStringLiteral("/s/5200109")), 15000);
     QCOMPARE(requestedPaths().count(QStringLiteral("/version/main.txt")), 1);
