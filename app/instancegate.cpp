@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <future>
 #include <utility>
 
 const QString DesktopInstanceGate::kBusName = QStringLiteral("io.github.cantora_helper.CantoraHelper");
@@ -87,11 +88,33 @@ DesktopInstanceGate::DesktopInstanceGate(QString socketPath)
 
 DesktopInstanceGate::~DesktopInstanceGate() = default;
 
+void DesktopInstanceGate::prepare()
+{
+    if (m_busName.valid())
+        return;
+    // The object is there before the name, so a start that finds the name
+    // finds someone to answer it. Calls to it wait for this thread's loop.
+    new ApplicationAdaptor(this);
+    m_busName = std::async(std::launch::async, [this]() -> BusName {
+        BusName name{sessionBusIfAny(), false};
+        if (!name.bus || !name.bus->registerObject(kObjectPath, this))
+            return {};
+        const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply = name.bus->interface()->registerService(
+            kBusName, QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
+        if (!reply.isValid())
+            return {};
+        name.held = reply.value() == QDBusConnectionInterface::ServiceRegistered;
+        return name;
+    });
+}
+
 InstanceGate::Claim DesktopInstanceGate::claim(const StartRequest &request)
 {
+    prepare();
+    BusName name = m_busName.get();
     std::optional<Claim> held;
-    if (std::optional<QDBusConnection> bus = sessionBusIfAny())
-        held = handOverOnBus(*bus, request);
+    if (name.bus && !name.held)
+        held = handOverOnBus(*name.bus, request);
     // A window started where no bus was seen listens on the socket only.
     if (!held)
         held = handOverOnSocket(request);
@@ -101,19 +124,9 @@ InstanceGate::Claim DesktopInstanceGate::claim(const StartRequest &request)
     return Claim::First;
 }
 
-std::optional<InstanceGate::Claim> DesktopInstanceGate::handOverOnBus(QDBusConnection &bus, const StartRequest &request)
+InstanceGate::Claim DesktopInstanceGate::handOverOnBus(QDBusConnection &bus, const StartRequest &request)
 {
-    // The object is there before the name, so a start that finds the name
-    // finds someone to answer it.
-    new ApplicationAdaptor(this);
-    if (!bus.registerObject(kObjectPath, this))
-        return std::nullopt;
-    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply = bus.interface()->registerService(
-        kBusName, QDBusConnectionInterface::DontQueueService, QDBusConnectionInterface::DontAllowReplacement);
-    if (!reply.isValid() || reply.value() == QDBusConnectionInterface::ServiceRegistered)
-        return std::nullopt;
     bus.unregisterObject(kObjectPath);
-
     const bool open = !request.address.isEmpty();
     QDBusMessage call = QDBusMessage::createMethodCall(kBusName, kObjectPath, kInterface,
                                                        open ? QStringLiteral("Open") : QStringLiteral("Activate"));
@@ -143,8 +156,9 @@ std::optional<InstanceGate::Claim> DesktopInstanceGate::handOverOnSocket(const S
 
 void DesktopInstanceGate::listenOnSocket()
 {
+    // The runtime folder is the user's alone (Qt makes its stand-in so too),
+    // which keeps others off the socket.
     m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
     // Nobody answered on it: whatever is there was left by a window that ended.
     QLocalServer::removeServer(m_socketPath);
     if (!m_server->listen(m_socketPath))

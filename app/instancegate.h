@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 
+#include <future>
 #include <optional>
 
 class QLocalServer;
@@ -28,6 +29,9 @@ public:
     explicit DesktopInstanceGate(QString socketPath = QString());
     ~DesktopInstanceGate() override;
 
+    // Starts reaching for the bus name on a thread of its own, so the window
+    // can be made meanwhile; claim() takes the answer.
+    void prepare();
     Claim claim(const StartRequest &request) override;
     void setRequestHandler(Handler handler) override;
 
@@ -35,12 +39,20 @@ public:
     void receive(const StartRequest &request);
 
 private:
-    // Nothing when no window holds the place.
-    std::optional<Claim> handOverOnBus(QDBusConnection &bus, const StartRequest &request);
+    struct BusName final
+    {
+        std::optional<QDBusConnection> bus;
+        bool held = false;
+    };
+
+    // The window that holds the bus name.
+    Claim handOverOnBus(QDBusConnection &bus, const StartRequest &request);
+    // Nothing when no window listens on the socket.
     std::optional<Claim> handOverOnSocket(const StartRequest &request);
     void listenOnSocket();
     void acceptOnSocket();
 
+    std::future<BusName> m_busName;
     QString m_socketPath;
     QLocalServer *m_server = nullptr;
     Handler m_handler;

@@ -42,9 +42,15 @@ int main(int argc, char *argv[])
     const StartRequest request{options.positionalArguments().value(0).trimmed(), activationToken};
 
     // One window: a start while it runs brings that one to the front, with
-    // the address, and ends here.
+    // the address, and ends here. The bus is reached while the window is made.
+    auto gate = std::make_unique<DesktopInstanceGate>();
+    gate->prepare();
+    DesktopInstanceGate &instance = *gate;
     Platform platform = Platform::desktop();
-    switch (platform.instanceGate->claim(request)) {
+    platform.instanceGate = std::move(gate);
+    // Aimed where the command line would be: the CANTORA_* variables, else the build's addresses.
+    Form1 window(runconfig::fromEnvironment(), std::move(platform));
+    switch (instance.claim(request)) {
     case InstanceGate::Claim::HandedOver:
         return 0;
     case InstanceGate::Claim::Unanswered:
@@ -53,9 +59,6 @@ int main(int argc, char *argv[])
     case InstanceGate::Claim::First:
         break;
     }
-
-    // Aimed where the command line would be: the CANTORA_* variables, else the build's addresses.
-    Form1 window(runconfig::fromEnvironment(), std::move(platform));
     QObject::connect(&window, &Form1::programEnded, &app, [] { QCoreApplication::exit(0); });
     QTimer::singleShot(0, &window, &Form1::load);
     if (!request.address.isEmpty())

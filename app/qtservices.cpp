@@ -1,6 +1,5 @@
 #include "app/qtservices.h"
 
-#include "app/instancegate.h"
 #include "app/mediamodule.h"
 #include "player/mciinterpreter.h"
 
@@ -183,6 +182,5 @@ Platform Platform::desktop()
     platform.clipboard = std::make_unique<QtClipboardService>();
     platform.launcher = std::make_unique<DesktopLauncher>();
     platform.mci = std::make_unique<MciInterpreter>(&newModuleMediaDevice);
-    platform.instanceGate = std::make_unique<DesktopInstanceGate>();
     return platform;
 }

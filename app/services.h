@@ -100,7 +100,7 @@ struct Platform final
     ~Platform();
 
     // The desktop's own: Qt dialogs and clipboard, xdg-open and the file
-    // manager's D-Bus interface, Qt Multimedia for sound, the session bus
-    // (else a socket in the runtime folder) for the one window.
+    // manager's D-Bus interface, Qt Multimedia for sound. The one-window gate
+    // is the program's to add: only its own start claims the place.
     static Platform desktop();
 };
