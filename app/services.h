@@ -76,7 +76,7 @@ public:
     enum class Claim { First, HandedOver, Unanswered };
     using Handler = std::function<void(const StartRequest &)>;
     virtual ~InstanceGate() = default;
-    // Once, before the window is made. Unanswered: another window holds the
+    // Once, before the window shows. Unanswered: another window holds the
     // place but did not take the request.
     virtual Claim claim(const StartRequest &request) = 0;
     // Later starts' requests reach `handler` from the event loop, those that
