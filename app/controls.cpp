@@ -16,6 +16,19 @@ Label::Label(const QString &caption, Sizing sizing, QWidget *parent)
     setCaption(caption);
 }
 
+namespace {
+
+// Space is a button's own key; Enter presses it as well, as on a dialog.
+bool pressedByEnter(QAbstractButton &button, const QKeyEvent &event)
+{
+    if ((event.key() != Qt::Key_Return && event.key() != Qt::Key_Enter) || event.isAutoRepeat())
+        return false;
+    button.click();
+    return true;
+}
+
+} // namespace
+
 QString shownPart(const QString &text)
 {
     if (text.size() <= kShownTextMax)
@@ -83,12 +96,18 @@ void ImageButton::paintEvent(QPaintEvent *)
 
 void ImageButton::keyPressEvent(QKeyEvent *event)
 {
-    // Space is the base class's; Enter presses it as well, as on a dialog.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !event->isAutoRepeat()) {
-        click();
-        return;
-    }
-    QAbstractButton::keyPressEvent(event);
+    if (!pressedByEnter(*this, *event))
+        QAbstractButton::keyPressEvent(event);
+}
+
+PushButton::PushButton(const QString &caption, QWidget *parent)
+    : QPushButton(caption, parent)
+{}
+
+void PushButton::keyPressEvent(QKeyEvent *event)
+{
+    if (!pressedByEnter(*this, *event))
+        QPushButton::keyPressEvent(event);
 }
 
 ImageBox::ImageBox(const QPixmap &picture, bool stretch, QWidget *parent)

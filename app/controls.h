@@ -4,6 +4,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPixmap>
+#include <QPushButton>
 #include <QWidget>
 
 // The few control kinds the windows need beyond Qt's own.
@@ -56,6 +57,18 @@ protected:
 
 private:
     QPixmap m_picture;
+};
+
+// A push button that Enter presses as well as Space, as a dialog's buttons
+// are; on the main window no button is a default that would take Enter.
+class PushButton final : public QPushButton
+{
+    Q_OBJECT
+public:
+    PushButton(const QString &caption, QWidget *parent);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
 };
 
 // A picture holder. A stretched one scales its picture to its own size.

@@ -11,6 +11,7 @@
 #include "app/songpanel.h"
 #include "app/videopanel.h"
 #include "app/watchedmci.h"
+#include "app/worksmenu.h"
 #include "app/workspanel.h"
 #include "download/cls_download.h"
 #include "page/pagefetcher.h"
@@ -141,8 +142,8 @@ void Form1::connectHandlers()
     connect(Timer3, &QTimer::timeout, m_worksPanel, &WorksPanel::Timer3_Timer);
     connect(Timer4, &QTimer::timeout, m_worksPanel, &WorksPanel::Timer4_Timer);
     watchDoubleClicks(ListView1->viewport(), [panel = m_worksPanel] { panel->ListView1_DblClick(); });
-    // The works list's context menu.
-    ListView1->setContextMenuPolicy(Qt::ActionsContextMenu);
+    // The works list's context menu: its entries are the list's actions.
+    new WorksMenu(ListView1);
     connect(addMenuEntry(ListView1, QStringLiteral("下载选中作品")), &QAction::triggered, m_batchPanel,
             &BatchDownloadPanel::downloadSelected);
     connect(addMenuEntry(ListView1, QStringLiteral("下载全部作品")), &QAction::triggered, m_batchPanel,

@@ -108,7 +108,13 @@ private:
     void retryUpdateCheck();
     // Reads the version file and acts on it; the warning box only when asked.
     void checkVersion(bool warnIfUnreadable);
-    void scheduleUpdateRetry();
+    void scheduleUpdateRetry(const QString &failure);
+    // F5: reads the version file now instead of at the end of the wait.
+    void retryUpdateNow();
+    void showRetryCountdown();
+    // Shows what the gate has to say; unless `always`, only over its own
+    // last message.
+    void sayFromGate(const QString &text, const QString &cause, bool always);
     void endProgram();
     // A later start of the program: to the front, and its address looked up.
     void takeRequest(const StartRequest &request);
@@ -148,6 +154,10 @@ private:
     // The next read of a version file that could not be read, once one failed.
     QTimer *m_updateRetry = nullptr;
     std::optional<update::RetrySchedule> m_retrySchedule;
+    // Ticks the countdown to that read on the status line, every second.
+    QTimer *m_retryTick = nullptr;
+    QString m_gateText; // what the gate last put on the status line
+    QString m_gateCause;
     // An address handed to the window while it could not look it up yet, and
     // the timer that tries again.
     QString m_waitingAddress;

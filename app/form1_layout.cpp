@@ -4,6 +4,7 @@
 #include "app/controls.h"
 #include "app/form1.h"
 #include "app/layout.h"
+#include "update/updatecheck.h"
 
 #include <QCursor>
 #include <QHeaderView>
@@ -80,7 +81,7 @@ void Form1::createControls()
 
     Label8[0] = autoLabel(this, "Label8(0)", QStringLiteral("运行提示："), {32, 549});
     Line1 = named(new LineControl({112, 544}, {112, 564}, kWhite, this), "Line1");
-    Label8[1] = autoLabel(this, "Label8(1)", QStringLiteral("正在检测是否最新版本.."), {128, 549});
+    Label8[1] = autoLabel(this, "Label8(1)", update::checkingText(), {128, 549});
     Line2 = named(new LineControl({928, 544}, {928, 564}, kWhite, this), "Line2");
     Label8[2] = autoLabel(this, "Label8(2)", QStringLiteral("Orvandel出品"), {968, 549});
     for (Label *label : Label8) {

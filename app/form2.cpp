@@ -115,12 +115,12 @@ void Form2::moveEvent(QMoveEvent *event)
         centreOnScreen();
 }
 
-// The viewer closes only through its title bar: Esc, which would close a
-// dialog, does nothing here.
+// Esc closes the viewer as its title bar's close button does, which unloads it.
 void Form2::keyPressEvent(QKeyEvent *event)
 {
     if (event->matches(QKeySequence::Cancel)) {
         event->accept();
+        close();
         return;
     }
     QDialog::keyPressEvent(event);

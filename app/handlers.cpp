@@ -21,9 +21,14 @@ void StatusLine::set(const QString &message)
 
 void StatusLine::setFailure(const QString &message, const QString &cause)
 {
+    setWithCause(message, cause);
+    reportFailure(message, cause);
+}
+
+void StatusLine::setWithCause(const QString &message, const QString &cause)
+{
     m_label->setCaption(message);
     m_label->setToolTip(cause);
-    reportFailure(message, cause);
 }
 
 QString StatusLine::cause() const

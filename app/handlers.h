@@ -34,6 +34,8 @@ public:
     // both as one line to standard error for whoever started the program from
     // a terminal.
     void setFailure(const QString &message, const QString &cause);
+    // Shows `message` with `cause` in the tool tip, and nothing on the terminal.
+    void setWithCause(const QString &message, const QString &cause);
     QString text() const;
     QString cause() const;
 

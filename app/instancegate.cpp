@@ -112,13 +112,11 @@ InstanceGate::Claim DesktopInstanceGate::claim(const StartRequest &request)
 {
     prepare();
     BusName name = m_busName.get();
-    std::optional<Claim> held;
-    if (name.bus && !name.held)
-        held = handOverOnBus(*name.bus, request);
-    // A window started where no bus was seen listens on the socket only.
-    if (!held)
-        held = handOverOnSocket(request);
-    if (held)
+    // Where there is a bus, the name alone decides: a session of its own (a
+    // test's, a benchmark's) never reaches into the user's window.
+    if (name.bus)
+        return name.held ? Claim::First : handOverOnBus(*name.bus, request);
+    if (const std::optional<Claim> held = handOverOnSocket(request))
         return *held;
     listenOnSocket();
     return Claim::First;

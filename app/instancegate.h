@@ -16,8 +16,8 @@ class QLocalServer;
 std::optional<QDBusConnection> sessionBusIfAny();
 
 // The one window found by its name on the session bus, where the desktop's
-// own activation finds it too, and by a socket in the user's runtime folder,
-// for starts that see no bus.
+// own activation finds it too, or, where there is no bus, by a socket in the
+// user's runtime folder.
 class DesktopInstanceGate final : public QObject, public InstanceGate
 {
     Q_OBJECT

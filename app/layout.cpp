@@ -30,7 +30,7 @@ QPixmap artPicture(const QString &path)
 
 QPushButton *button(QWidget *parent, const char *name, const QString &caption, QRect box)
 {
-    auto *b = named(new QPushButton(caption, parent), name);
+    auto *b = named(new PushButton(caption, parent), name);
     b->setGeometry(box);
     b->setAutoDefault(false);
     return b;

@@ -21,7 +21,8 @@ template <typename T> T *named(T *widget, const char *name)
     return widget;
 }
 
-// A push button that never becomes the default button of its window.
+// A push button that never becomes the default button of its window; Enter
+// and Space both press it while it has the focus.
 QPushButton *button(QWidget *parent, const char *name, const QString &caption, QRect box);
 QLineEdit *textBox(QWidget *parent, const char *name, QRect box);
 Label *autoLabel(QWidget *parent, const char *name, const QString &caption, QPoint at);

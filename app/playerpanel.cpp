@@ -18,13 +18,13 @@ PlayerPanel::PlayerPanel(const Form1Ui &ui, StatusLine &status, const WindowLife
 {
     // The service belongs to the window, as this panel does; it reports from
     // the event loop only, never while either is being torn down.
-    m_mci.setFailureHandler([this](const QString &reason) { playbackFailed(reason); });
+    m_mci.setFailureHandler([this](const StreamFailure &failure) { playbackFailed(failure); });
 }
 
-void PlayerPanel::playbackFailed(const QString &reason)
+void PlayerPanel::playbackFailed(const StreamFailure &failure)
 {
     Command7->setText(QStringLiteral("在线播放"));
-    setFailureStatus(playback::failedText(), reason);
+    setFailureStatus(playback::failureText(failure.trouble), failure.cause);
 }
 
 void PlayerPanel::play(const QString &musicpath)

@@ -3,6 +3,7 @@
 #include "app/handlers.h"
 #include "config/appconfig.h"
 #include "page/songlookup.h"
+#include "player/streamfailure.h"
 
 class MciService;
 class QPushButton;
@@ -24,8 +25,8 @@ public:
     void Command16_Click();
     void Slider1_Scroll();
     // The stream being played failed after all: the button is ready to play
-    // again and the status line says so, with the reason in its tool tip.
-    void playbackFailed(const QString &reason);
+    // again and the status line says why, with the cause in its tool tip.
+    void playbackFailed(const StreamFailure &failure);
 
 private:
     QPushButton *const Command7;

@@ -1,9 +1,12 @@
 #include "app/qtmediadevice.h"
 
+#include <QAudioDevice>
 #include <QAudioOutput>
 #include <QCoreApplication>
+#include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QPointer>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -35,7 +38,13 @@ bool stopsAtOnce(const QMediaPlayer &player)
 
 } // namespace
 
-QtMediaDevice::QtMediaDevice()
+bool QtMediaDevice::systemHasOutput()
+{
+    return !QMediaDevices::audioOutputs().isEmpty();
+}
+
+QtMediaDevice::QtMediaDevice(OutputCheck hasOutput)
+    : m_hasOutput(std::move(hasOutput))
 {
     if (QMediaPlayer *spare = sparePlayer().data()) {
         sparePlayer().clear();
@@ -63,9 +72,22 @@ void QtMediaDevice::watchForFailure()
             if (error == QMediaPlayer::NoError || m_failed)
                 return;
             m_failed = true;
-            reportFailure(text.isEmpty() ? m_player->errorString() : text);
+            // The player tells a missing file, a refused connection and a
+            // web page apart by its words only, which are not for reading.
+            reportFailure({error == QMediaPlayer::FormatError ? StreamTrouble::Unreadable : StreamTrouble::Failed,
+                           text.isEmpty() ? m_player->errorString() : text});
         },
         Qt::QueuedConnection);
+}
+
+void QtMediaDevice::fail(const StreamFailure &failure)
+{
+    QTimer::singleShot(0, m_watch.get(), [this, failure] {
+        if (m_failed)
+            return;
+        m_failed = true;
+        reportFailure(failure);
+    });
 }
 
 QtMediaDevice::~QtMediaDevice()
@@ -95,7 +117,21 @@ bool QtMediaDevice::open(const QUrl &source)
 
 void QtMediaDevice::play()
 {
+    if (m_hasOutput && !m_hasOutput()) {
+        fail({StreamTrouble::NoOutput, QStringLiteral("系统中没有音频输出设备(声音服务可能没有运行)")});
+        return;
+    }
     m_player->play();
+}
+
+qint64 QtMediaDevice::position() const
+{
+    return m_player->position();
+}
+
+bool QtMediaDevice::atEnd() const
+{
+    return m_player->mediaStatus() == QMediaPlayer::EndOfMedia;
 }
 
 void QtMediaDevice::setVolume(int volume)

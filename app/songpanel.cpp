@@ -66,6 +66,7 @@ void SongPanel::aicAlphaImage3_Click()
         m_song.pageText.clear();
         return;
     case lookup::Status::FetchFailed:
+    case lookup::Status::Gone:
         // No song page arrived: the panels keep showing the work looked up before.
         setFailureStatus(lookup::statusText(found.status), found.failure);
         return;

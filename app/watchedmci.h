@@ -19,8 +19,8 @@ public:
         : m_inner(std::move(inner))
         , m_changed(std::move(changed))
     {
-        m_inner->setFailureHandler([this](const QString &reason) {
-            reportFailure(reason);
+        m_inner->setFailureHandler([this](const StreamFailure &failure) {
+            reportFailure(failure);
             m_changed(false);
         });
     }

@@ -17,9 +17,9 @@ namespace {
 
 using download::WorkOutcome;
 
-QString painted(const QString &word, const char *colour, bool live)
+QString painted(const QString &word, const char *colour, bool coloured)
 {
-    return live ? QLatin1String(colour) + word + QStringLiteral("\x1b[0m") : word;
+    return coloured ? QLatin1String(colour) + word + QStringLiteral("\x1b[0m") : word;
 }
 
 QString workName(const WorkOutcome &outcome)
@@ -34,7 +34,9 @@ BatchReport::Options BatchReport::forThisRun()
     Options options;
     options.quiet = output().quiet();
     options.verbose = output().verbose();
-    options.live = probeTerminal(STDERR_FILENO).live;
+    const Terminal terminal = probeTerminal(STDERR_FILENO);
+    options.live = terminal.live;
+    options.colour = terminal.colour;
     return options;
 }
 
@@ -45,6 +47,9 @@ BatchReport::BatchReport(Options options, QObject *parent)
     m_options.live = m_options.live && !m_options.quiet;
     m_refresh.setInterval(kRefreshMs);
     connect(&m_refresh, &QTimer::timeout, this, [this] { above(QString()); });
+    m_plainRefresh.setInterval(kPlainRefreshMs);
+    connect(&m_plainRefresh, &QTimer::timeout, this,
+            [this] { print(stderr, LiveView::totalLine(m_progress(), m_clock.elapsed()) + QLatin1Char('\n')); });
 }
 
 void BatchReport::attach(download::BatchQueue &queue)
@@ -72,6 +77,8 @@ template <class Batch> void BatchReport::follow(Batch &batch)
     connect(&batch, &Batch::finished, this, &BatchReport::queueFinished);
     if (m_options.live)
         m_refresh.start();
+    else if (!m_options.quiet)
+        m_plainRefresh.start();
 }
 
 int BatchReport::columns() const
@@ -79,13 +86,15 @@ int BatchReport::columns() const
     return m_options.columns > 0 ? m_options.columns : terminalColumns(STDERR_FILENO);
 }
 
-void BatchReport::above(const QString &text)
+void BatchReport::above(const QString &text, const QString &result)
 {
-    if (!m_options.live) {
+    if (m_options.live)
+        print(stderr, m_view.clear());
+    print(stdout, result);
+    if (m_options.live)
+        print(stderr, m_view.frame(m_progress(), m_clock.elapsed(), columns(), text));
+    else
         print(stderr, text);
-        return;
-    }
-    print(stderr, m_view.frame(m_progress(), m_clock.elapsed(), columns(), text));
 }
 
 void BatchReport::transferProgress(const QString &source, const QString &title, qint64 received, qint64 total)
@@ -95,13 +104,15 @@ void BatchReport::transferProgress(const QString &source, const QString &title, 
 
 QString BatchReport::outcomeLine(const WorkOutcome &outcome) const
 {
-    const bool live = m_options.live;
+    const bool coloured = m_options.colour;
     switch (outcome.status) {
     case WorkOutcome::Status::Done: {
-        QString line = painted(QStringLiteral("完成"), "\x1b[32m", live) + QLatin1Char(' ') +
+        QString line = painted(QStringLiteral("完成"), "\x1b[32m", coloured) + QLatin1Char(' ') +
                        QDir::toNativeSeparators(outcome.path);
         if (m_options.verbose)
-            line += QStringLiteral(" (%1, %2)").arg(bytesText(double(QFileInfo(outcome.path).size())), outcome.source);
+            line += QStringLiteral(" (%1, %2)")
+                        .arg(bytesText(double(QFileInfo(outcome.path).size())),
+                             oneLine(outcome.audio.isEmpty() ? outcome.source : outcome.audio));
         return line + QLatin1Char('\n');
     }
     case WorkOutcome::Status::Skipped:
@@ -109,7 +120,7 @@ QString BatchReport::outcomeLine(const WorkOutcome &outcome) const
             return QString();
         return QStringLiteral("跳过 %1 (%2)\n").arg(workName(outcome), outcome.workId);
     case WorkOutcome::Status::Failed: {
-        QString line = painted(QStringLiteral("失败"), "\x1b[31m", live) +
+        QString line = painted(QStringLiteral("失败"), "\x1b[31m", coloured) +
                        QStringLiteral(" %1: %2\n").arg(workName(outcome), oneLine(outcome.reason));
         const QString hint = otherSiteHint(outcome.source);
         return hint.isEmpty() ? line : line + hint + QLatin1Char('\n');
@@ -127,26 +138,24 @@ void BatchReport::workFinished(const WorkOutcome &outcome)
     m_view.remove(outcome.source);
     if (outcome.status == WorkOutcome::Status::Stopped)
         ++m_stopped;
-    if (outcome.status == WorkOutcome::Status::Done)
-        print(stdout, QDir::toNativeSeparators(outcome.path) + QLatin1Char('\n'));
+    const QString result = outcome.status == WorkOutcome::Status::Done
+                               ? QDir::toNativeSeparators(outcome.path) + QLatin1Char('\n')
+                               : QString();
     const bool failed = outcome.status == WorkOutcome::Status::Failed;
-    if (m_options.quiet && !failed)
-        return;
-    const QString line = outcomeLine(outcome);
-    if (!line.isEmpty() || m_options.live)
-        above(line);
+    above(m_options.quiet && !failed ? QString() : outcomeLine(outcome), result);
 }
 
 void BatchReport::singerFailed(const works::SingerFailure &failure)
 {
     const QString what = QStringLiteral(" %1: %2\n").arg(oneLine(failure.address), oneLine(failure.reason));
     m_otherFailures << QLatin1Char(' ') + what;
-    above(painted(QStringLiteral("失败"), "\x1b[31m", m_options.live) + what);
+    above(painted(QStringLiteral("失败"), "\x1b[31m", m_options.colour) + what);
 }
 
 void BatchReport::queueFinished()
 {
     m_refresh.stop();
+    m_plainRefresh.stop();
     if (m_options.live)
         print(stderr, m_view.clear());
     const download::BatchProgress progress = m_progress();

@@ -27,13 +27,17 @@ public:
     {
         bool quiet = false;   // only failures, and the summary when not all went well
         bool verbose = false; // a line for each skipped and stopped work too, and sizes
-        bool live = false;    // redraw live lines in place, with colour
+        bool live = false;    // redraw live lines in place
+        bool colour = false;  // colour the words that say how a work ended
         int columns = 0;      // the width to cut live lines to; 0: ask standard error's terminal at each redraw
     };
     // How often live lines are redrawn, however seldom the transfers report.
     static constexpr int kRefreshMs = 250;
+    // How often a batch line is written where nothing is redrawn (a dumb
+    // terminal, a log): seldom enough to read, often enough to show life.
+    static constexpr int kPlainRefreshMs = 5000;
 
-    // The options of this run: -q/-v as main() took them, live when standard error is a live terminal.
+    // The options of this run: -q/-v as main() took them, live and coloured as standard error's terminal allows.
     static Options forThisRun();
 
     explicit BatchReport(Options options, QObject *parent = nullptr);
@@ -51,9 +55,11 @@ private:
     void singerFailed(const works::SingerFailure &failure);
     void queueFinished();
     QString outcomeLine(const download::WorkOutcome &outcome) const;
-    // Writes `text` (whole lines, maybe none) above the live lines and draws
-    // them again; without live lines it only writes `text`.
-    void above(const QString &text);
+    // Writes `result` (whole lines for standard output, maybe none) and
+    // `text` (for standard error) above the live lines and draws them again:
+    // when both streams are one terminal, no redraw overwrites a result.
+    // Without live lines it only writes them.
+    void above(const QString &text, const QString &result = QString());
     int columns() const;
 
     Options m_options;
@@ -62,6 +68,7 @@ private:
     QStringList m_otherFailures; // summary lines of failures no work stands for
     LiveView m_view;
     QTimer m_refresh;
+    QTimer m_plainRefresh;
     QElapsedTimer m_clock;
     int m_stopped = 0;
 };

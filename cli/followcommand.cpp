@@ -1,6 +1,7 @@
 #include "cli/followcommand.h"
 
 #include "cli/options.h"
+#include "cli/terminal.h"
 #include "page/pagefetcher.h"
 #include "works/following.h"
 #include "works/harvest.h"
@@ -20,21 +21,40 @@ int usage(const QString &problem)
     return 2;
 }
 
-// The name the singer's page shows; empty (and said why) when it cannot be read.
-QString nameFromPage(const QString &address)
+// What a singer's page told when it was read before following.
+struct SingerPage final
+{
+    bool refused = false; // the site says there is no such singer
+    QString name;         // empty when the page could not be read or shows none
+};
+
+// Reads the singer's page: an address the site has no page for, or a page that
+// is no singer's, is refused; a page that cannot be read now is followed all
+// the same, for a site down today may be back tomorrow. Says on stderr why.
+SingerPage readSingerPage(const QString &address)
 {
     PageFetcher fetcher;
     fetcher.setTimeLimit(config().pageTimeoutMs);
     const FetchResult page = fetcher.GetBody(address);
-    const QString name = page.status == FetchStatus::Ok ? works::singerNameOn(page.text) : QString();
-    if (name.isEmpty())
-        QTextStream(stderr) << "follow: " << address << ": "
-                            << (page.status == FetchStatus::Ok
-                                    ? QStringLiteral("页面上没有歌手名")
-                                    : works::statusText(works::HarvestStatus::NoPage) + QStringLiteral(" (") +
-                                          page.cause() + QLatin1Char(')'))
-                            << "; followed without a name\n";
-    return name;
+    QTextStream err(stderr);
+    SingerPage singer;
+    if (page.status == FetchStatus::Ok) {
+        singer.name = oneLine(works::singerNameOn(page.text));
+        singer.refused = singer.name.isEmpty() && works::countMarkers(page.text) == 0;
+        if (singer.refused)
+            err << "follow: 无法关注 " << address << ": 这不是歌手主页\n";
+        return singer;
+    }
+    // 408 and 429 say "not now", like a 5xx; any other 4xx says "not here".
+    const int status = page.httpStatus;
+    if (page.status == FetchStatus::ErrorPage && status >= 400 && status < 500 && status != 408 && status != 429) {
+        singer.refused = true;
+        err << "follow: 无法关注 " << address << ": 歌手主页不存在 (" << page.cause() << ")\n";
+        return singer;
+    }
+    err << "follow: 警告: 未能读取歌手名 (" << works::statusText(works::HarvestStatus::NoPage) << ' ' << page.cause()
+        << "), 仍然关注 " << address << '\n';
+    return singer;
 }
 
 } // namespace
@@ -48,7 +68,7 @@ bool loadFollowList(works::FollowList &list)
     }
     for (const works::StrayLine &line : list.strayLines())
         err << QDir::toNativeSeparators(list.path()) << ':' << line.number
-            << ": 不是歌手主页地址, 已保留: " << line.text << '\n';
+            << ": 不是歌手主页地址, 已保留: " << escapedControls(line.text) << '\n';
     return true;
 }
 
@@ -81,22 +101,33 @@ int runFollow(const QStringList &arguments)
         return 0;
     }
     int status = 0;
+    QStringList added;
     for (const QString &address : addresses) {
         if (action == QLatin1String("remove")) {
             if (!list.remove(address)) {
-                err << "follow: not followed: " << address << '\n';
+                err << "follow: not followed: " << address << '\n' << Qt::flush;
                 status = 1;
             }
         } else if (list.contains(address)) {
-            err << "follow: already followed: " << address << '\n';
+            err << "follow: already followed: " << works::followedAddress(address) << '\n' << Qt::flush;
         } else {
-            list.add(address, nameFromPage(works::followedAddress(address)));
+            const QString canonical = works::followedAddress(address);
+            const SingerPage page = readSingerPage(canonical);
+            if (page.refused) {
+                status = 1;
+                continue;
+            }
+            list.add(canonical, page.name);
+            added << (page.name.isEmpty() ? canonical : QStringLiteral("%1 (%2)").arg(page.name, canonical));
         }
     }
     if (const QString problem = list.save(); !problem.isEmpty()) {
         err << problem << '\n';
         return 1;
     }
+    // Said once the list is saved: only then is the singer followed.
+    for (const QString &singer : std::as_const(added))
+        err << "已关注 " << singer << '\n';
     return status;
 }
 

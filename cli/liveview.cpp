@@ -88,16 +88,20 @@ QString LiveView::frame(const download::BatchProgress &progress, qint64 nowMs, i
         out += fitColumns(transferLine(running, nowMs, fit), fit) + QLatin1Char('\n');
         ++m_lines;
     }
+    out += fitColumns(totalLine(progress, nowMs), fit) + QLatin1Char('\n');
+    ++m_lines;
+    return out;
+}
+
+QString LiveView::totalLine(const download::BatchProgress &progress, qint64 nowMs)
+{
     const int finished = progress.done + progress.failed + progress.skipped;
     QString eta = QStringLiteral("--:--");
     if (finished > 0 && finished < progress.total)
         eta = clockText(nowMs * (progress.total - finished) / finished / 1000);
-    const QString total = download::batchStatusText(progress) +
-                          QStringLiteral(" %1  %2/s  ETA %3")
-                              .arg(bytesText(double(progress.bytes)), bytesText(progress.bytesPerSecond), eta);
-    out += fitColumns(total, fit) + QLatin1Char('\n');
-    ++m_lines;
-    return out;
+    return download::batchStatusText(progress) +
+           QStringLiteral(" %1  %2/s  ETA %3")
+               .arg(bytesText(double(progress.bytes)), bytesText(progress.bytesPerSecond), eta);
 }
 
 QString LiveView::clear()

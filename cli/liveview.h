@@ -23,6 +23,8 @@ public:
     QString frame(const download::BatchProgress &progress, qint64 nowMs, int columns, const QString &above);
     // The text that wipes the live lines, leaving the cursor where they began.
     QString clear();
+    // The batch's own line: its count, bytes, speed and time left.
+    static QString totalLine(const download::BatchProgress &progress, qint64 nowMs);
 
 private:
     struct Running

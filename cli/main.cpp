@@ -1,6 +1,7 @@
 // cantora-cli: the site's lookups, harvests, downloads and the version check,
 // without a window.
 
+#include "cli/desktopnotifier.h"
 #include "cli/downloadcommand.h"
 #include "cli/followcommand.h"
 #include "cli/options.h"
@@ -52,9 +53,9 @@ const QList<OptionHelp> &environment()
         QList<OptionHelp> rows;
         for (const runconfig::Variable &variable : runconfig::variables())
             rows << OptionHelp{variable.name, variable.meaning};
-        rows << OptionHelp{"NO_COLOR", "when set and not empty: plain lines on standard error, no colour, nothing "
-                                       "redrawn"}
-             << OptionHelp{"TERM", "\"dumb\": plain lines, as with NO_COLOR"}
+        rows << OptionHelp{"NO_COLOR", "when set and not empty: no colour; the progress lines stay"}
+             << OptionHelp{"TERM", "\"dumb\" (or standard error no terminal): nothing redrawn; a progress line every "
+                                   "5 seconds besides the line per work"}
              << OptionHelp{"COLUMNS", "the width of the live lines when the terminal does not tell it"};
         return rows;
     }();
@@ -104,25 +105,34 @@ const QList<Subcommand> &subcommands()
          cli::runHarvest},
         {"download",
          "download [-o DIR] [--output TEMPLATE] [-j N] [--archive FILE] [--tag] [--retries N] [--limit-rate RATE] "
-         "[--sleep-requests SECONDS] (SONG_PAGE_URL... | --singer SINGER_URL)",
+         "[--sleep-requests SECONDS] (SONG_PAGE_URL... | --singer SINGER_URL [--playlist])",
          "Downloads works, N at a time (default 4), skipping ids in the archive file and resuming .part files. "
          "Standard output gets the path of each file saved, one a line; progress, a line per work, failures and the "
          "summary go to standard error. Ctrl-C stops and keeps the .part files.",
-         batchOptions() + QList<OptionHelp>{{"--singer SINGER_URL", "every work on the singer's home page"}},
+         batchOptions() + QList<OptionHelp>{{"--singer SINGER_URL", "every work on the singer's home page"},
+                                            {"--playlist", "with --singer: keep DIR/<singer>.m3u8, the singer's saved "
+                                                           "works newest first"}},
          cli::runDownload},
         {"follow",
          "follow (add SINGER_URL... | remove SINGER_URL... | list)",
          "Keeps the list of followed singers in $XDG_CONFIG_HOME/cantora-helper/following, one address a line with "
-         "the name as a comment. list prints address TAB name; lines that are no singer address are reported and kept.",
+         "the name as a comment. add reads each singer's page first: an address with no singer's page behind it "
+         "is refused (exit 1); one whose page cannot be read now is followed with a warning. Every spelling of one "
+         "singer's address is one singer. list prints address TAB name; lines that are no singer address are "
+         "reported and kept.",
          {},
          cli::runFollow},
         {"sync",
          "sync [-o DIR] [--output TEMPLATE] [-j N] [--archive FILE] [--tag] [--retries N] [--limit-rate RATE] "
          "[--sleep-requests SECONDS] [--notify]",
          "Downloads the new works of every followed singer to DIR/<singer>/, 2 at a time unless -j says otherwise, "
-         "skipping the ids in the archive (default $XDG_DATA_HOME/cantora-helper/archive.txt). Standard output and "
-         "standard error as for download. Exit 1 when a singer or a work failed.",
-         batchOptions() + QList<OptionHelp>{{"--notify", "one desktop notification when new works came"}},
+         "skipping the ids in the archive (default $XDG_DATA_HOME/cantora-helper/archive.txt), and keeps "
+         "DIR/<singer>/<singer>.m3u8, the singer's works there, newest first. Standard output and standard error as "
+         "for download. Exit 1 when a singer or a work failed.",
+         batchOptions() +
+             QList<OptionHelp>{{"--notify",
+                                "one desktop notification when new works came or something failed (at most a few "
+                                "seconds)"}},
          cli::runSync},
     };
     return all;
@@ -198,8 +208,8 @@ QString usage()
         text += QStringLiteral("  cantora-cli ") + synopsisLines(command.synopsis, 16, 14);
     text += QStringLiteral("\nGlobal options (before or after the command):\n") + table(globalOptions()) +
             QStringLiteral("\nEnvironment:\n") + table(environment()) + QLatin1Char('\n') +
-            wrapped(QStringLiteral("Exit status: 0 ok; 1 a work, page or address failed, or Ctrl-C stopped the "
-                                   "run; 2 usage error; 3 and 4 for check."),
+            wrapped(QStringLiteral("Exit status: 0 ok; 1 a work, page or address failed; 2 usage error; 3 and 4 "
+                                   "for check; 130 stopped by Ctrl-C (SIGINT), 143 by SIGTERM."),
                     0, 0) +
             QStringLiteral("'cantora-cli help COMMAND' describes one command.\n");
     return text;
@@ -249,6 +259,8 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QLatin1String(update::kBuiltInVersion));
 
     QStringList words = QCoreApplication::arguments().mid(1);
+    if (words.size() == 3 && words.first() == QLatin1String(cli::kSendNotificationWord))
+        return cli::sendNotification(words[1], words[2]);
     QString site;
     if (!takeSiteOption(words, site))
         return usageError(QStringLiteral("--site needs a base address"));
@@ -289,5 +301,7 @@ int main(int argc, char *argv[])
     }
 
     cli::installStopHandler(app);
-    return command->run(words);
+    const int status = command->run(words);
+    // A stopped run ends tidily above, and then tells the caller it was stopped.
+    return cli::stopRequested() ? cli::stoppedExitStatus() : status;
 }

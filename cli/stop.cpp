@@ -15,10 +15,13 @@ bool g_stopRequested = false;
 // The signal handler may only write to this pipe and read the flag.
 int g_stopPipe[2] = {-1, -1};
 volatile std::sig_atomic_t g_scopes = 0;
+volatile std::sig_atomic_t g_signal = 0; // the first that asked for a stop
 
 extern "C" void onStopSignal(int signalNumber)
 {
     if (g_scopes > 0 && g_stopPipe[1] >= 0) {
+        if (g_signal == 0)
+            g_signal = signalNumber;
         const char byte = 1;
         [[maybe_unused]] const ssize_t written = ::write(g_stopPipe[1], &byte, 1);
         return;
@@ -74,6 +77,12 @@ void requestStop()
 bool stopRequested()
 {
     return g_stopRequested;
+}
+
+int stoppedExitStatus()
+{
+    // As a shell reports a program the signal ended: 130 for SIGINT, 143 for SIGTERM.
+    return 128 + (g_signal != 0 ? int(g_signal) : SIGINT);
 }
 
 } // namespace cli

@@ -38,5 +38,7 @@ public:
 void requestStop();
 // Whether a stop has been asked for during this run.
 bool stopRequested();
+// The exit status of a run a signal stopped: 128 + the signal's number.
+int stoppedExitStatus();
 
 } // namespace cli

@@ -22,6 +22,35 @@ int usage(const QString &problem)
     return 2;
 }
 
+// What the desktop is told of `sync`: the new works and the singers they came
+// from, the singers that failed and the first cause.
+SyncNews newsOf(const works::FollowSync &sync)
+{
+    SyncNews news;
+    news.newWorks = sync.progress().done;
+    QSet<QString> withNew, failed;
+    for (const works::SingerFailure &failure : sync.singerFailures()) {
+        failed.insert(failure.address);
+        if (news.firstCause.isEmpty())
+            news.firstCause = QStringLiteral("%1: %2").arg(failure.address, failure.reason);
+    }
+    for (const download::WorkOutcome &outcome : sync.outcomes()) {
+        if (outcome.status == download::WorkOutcome::Status::Done)
+            withNew.insert(outcome.singer);
+        if (outcome.status != download::WorkOutcome::Status::Failed)
+            continue;
+        failed.insert(outcome.singer);
+        if (news.firstCause.isEmpty())
+            news.firstCause =
+                QStringLiteral("%1: %2").arg(outcome.title.isEmpty() ? outcome.source : outcome.title, outcome.reason);
+    }
+    if (news.firstCause.isEmpty())
+        news.firstCause = sync.archiveFailure();
+    news.singersWithNew = int(withNew.size());
+    news.singersFailed = int(failed.size());
+    return news;
+}
+
 } // namespace
 
 int runSync(const QStringList &arguments)
@@ -69,16 +98,12 @@ int runSync(const QStringList &arguments)
     if (!sync.archiveFailure().isEmpty())
         print(stderr, QStringLiteral("sync: %1\n").arg(sync.archiveFailure()));
     works::rememberNames(sync.singers());
-    if (notify) {
-        QSet<QString> singers;
-        for (const download::WorkOutcome &outcome : sync.outcomes()) {
-            if (outcome.status == download::WorkOutcome::Status::Done)
-                singers.insert(outcome.singer);
-        }
+    // A stopped sync is not told about: whoever stopped it is there.
+    if (notify && !stopRequested()) {
         BusNotifier notifier;
-        announceNewWorks(notifier, sync.progress().done, int(singers.size()));
+        announceSync(notifier, newsOf(sync));
     }
-    return sync.anyFailed() || stopRequested() ? 1 : 0;
+    return sync.anyFailed() ? 1 : 0;
 }
 
 } // namespace cli

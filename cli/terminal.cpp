@@ -50,8 +50,8 @@ int terminalColumns(int fd)
 Terminal probeTerminal(int fd)
 {
     Terminal terminal;
-    terminal.live = ::isatty(fd) == 1 && qEnvironmentVariable("TERM") != QLatin1String("dumb") &&
-                    qEnvironmentVariable("NO_COLOR").isEmpty();
+    terminal.live = ::isatty(fd) == 1 && qEnvironmentVariable("TERM") != QLatin1String("dumb");
+    terminal.colour = terminal.live && qEnvironmentVariable("NO_COLOR").isEmpty();
     terminal.columns = terminalColumns(fd);
     return terminal;
 }
@@ -84,6 +84,18 @@ QString oneLine(QString text)
             c = QLatin1Char(' ');
     }
     return text;
+}
+
+QString escapedControls(const QString &text)
+{
+    QString shown;
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control)
+            shown += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
 }
 
 void print(FILE *stream, const QString &text)

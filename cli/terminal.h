@@ -9,12 +9,14 @@ namespace cli {
 
 struct Terminal final
 {
-    bool live = false; // lines may be redrawn in place and coloured
-    int columns = 0;   // the width to cut live lines to
+    bool live = false;   // lines may be redrawn in place
+    bool colour = false; // words may be coloured
+    int columns = 0;     // the width to cut live lines to
 };
 
-// The terminal behind `fd`: live when it is a terminal, TERM is not "dumb" and
-// NO_COLOR is unset or empty; its width from the terminal, else COLUMNS, else 80.
+// The terminal behind `fd`: live when it is a terminal and TERM is not "dumb",
+// coloured when live and NO_COLOR is unset or empty; its width from the
+// terminal, else COLUMNS, else 80.
 Terminal probeTerminal(int fd);
 // The width alone, asked again so a resized window is followed.
 int terminalColumns(int fd);
@@ -29,6 +31,10 @@ QString fitColumns(const QString &text, int columns);
 // (line breaks, tabs, escape sequences) become spaces, so a page can neither
 // split a record nor drive the terminal.
 QString oneLine(QString text);
+
+// `text` with each control character written as an escape ("\\x1b"), so a
+// line from a file is shown as it is without driving the terminal.
+QString escapedControls(const QString &text);
 
 // Writes `text` as UTF-8 to `stream` at once, so a pipe reader sees each line as it comes.
 void print(FILE *stream, const QString &text);

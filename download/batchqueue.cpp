@@ -5,6 +5,7 @@
 #include "download/ratelimit.h"
 #include "download/requestpacer.h"
 #include "download/transfer.h"
+#include "page/netcause.h"
 #include "page/pagefetcher.h"
 #include "page/songlookup.h"
 #include "page/songparser.h"
@@ -230,8 +231,9 @@ void BatchQueue::send(Work &work, const QString &url, void (BatchQueue::*then)(W
 void BatchQueue::fetchFailed(Work &work, const Fetched &answer)
 {
     failOrRetry(work, answer.httpStatus == 0 || answer.httpStatus >= 500 || asksToWait(answer.httpStatus),
-                lookup::statusText(lookup::Status::FetchFailed) + QStringLiteral(" (") + answer.error +
-                    QLatin1Char(')'),
+                lookup::statusText(netcause::meansGone(answer.httpStatus) ? lookup::Status::Gone
+                                                                          : lookup::Status::FetchFailed) +
+                    QStringLiteral(" (") + answer.error + QLatin1Char(')'),
                 asksToWait(answer.httpStatus) ? retryAfterMs(answer.retryAfter) : -1);
 }
 
@@ -274,6 +276,7 @@ void BatchQueue::afterPage(Work &work, const Fetched &answer)
     WorkOutcome &outcome = work.outcome;
     outcome.title = work.facts.title;
     outcome.singer = work.facts.singerName;
+    outcome.audio = work.facts.audioAddress;
     // A page names the file to fetch: only a web address is fetched, never a local file.
     if (!isWebAddress(QUrl(work.facts.audioAddress, QUrl::TolerantMode))) {
         end(work, int(WorkOutcome::Status::Failed), lookup::notParsedText() + QStringLiteral(" (no audio address)"));
@@ -381,8 +384,8 @@ void BatchQueue::transferEnded(Work &work, int how)
     default:
         break;
     }
-    QString reason = statusText(status);
     const int code = transfer->httpStatus();
+    QString reason = failureText(status, code);
     if (code >= 400)
         reason += QStringLiteral(" (HTTP %1)").arg(code);
     const bool network = status == TransferStatus::Incomplete ||

@@ -44,6 +44,7 @@ struct WorkOutcome final
     QString workId; // may be empty when a song page had none
     QString source; // what was queued: a song-page address or a play-address service address
     QString title, singer, path;
+    QString audio;  // the MP3's address, once its song page named it
     QString reason; // for Failed: the status text the window shows, plus the cause
 };
 

@@ -69,6 +69,8 @@ public:
     // Why the last transfer failed (no answer, HTTP status, short body, the
     // file); empty after a success or a stop.
     QString lastError() const;
+    // The HTTP status the last transfer was answered with; 0 before any answer.
+    int httpStatus() const { return m_transfer->httpStatus(); }
 
 signals:
     // After each block written: the address, the bytes written so far, the

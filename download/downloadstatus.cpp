@@ -1,6 +1,7 @@
 #include "download/downloadstatus.h"
 
 #include "download/filename.h"
+#include "page/netcause.h"
 
 namespace download {
 
@@ -36,6 +37,13 @@ QString statusText(Cls_DownLoad::Status status)
         break;
     }
     return QStringLiteral("下载被中止..");
+}
+
+QString failureText(Cls_DownLoad::Status status, int httpStatus)
+{
+    if (status == Cls_DownLoad::Status::RequestFailed && netcause::meansGone(httpStatus))
+        return netcause::workGoneText();
+    return statusText(status);
 }
 
 QString finishedText()

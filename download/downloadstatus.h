@@ -13,6 +13,10 @@ namespace download {
 // finishedText().
 QString statusText(Cls_DownLoad::Status status);
 
+// statusText() for a transfer that failed, except that one the server
+// answered with 404 or 410 says the work is gone (netcause::workGoneText).
+QString failureText(Cls_DownLoad::Status status, int httpStatus);
+
 // Said once a transfer whose body came complete has finished.
 QString finishedText();
 

@@ -58,6 +58,11 @@ QString templateProblem(const QString &nameTemplate)
     if (!unknown.isEmpty())
         return QStringLiteral("unknown field %1 (known: {title}, {singer}, {id})")
             .arg(unknown.join(QStringLiteral(", ")));
+    // Names every work gets alike that would lead out of the folder or stand for it.
+    for (const QString &part : nameTemplate.split(QLatin1Char('/'))) {
+        if (part == QLatin1String(".") || part == QLatin1String(".."))
+            return QStringLiteral("\"%1\" cannot be a part of the name: every file stays inside the folder").arg(part);
+    }
     if (!apart)
         return QStringLiteral("the name must hold {title} or {id}, or every work would go to one file");
     return QString();

@@ -12,7 +12,8 @@ struct WorkNames final
 
 // What is wrong with `nameTemplate` as a name for every work of a batch, in a
 // sentence for the user; empty when it can be used. A template must name each
-// work apart ({title} or {id}) and knows only {title}, {singer} and {id}.
+// work apart ({title} or {id}), knows only {title}, {singer} and {id}, and has
+// no part "." or "..".
 QString templateProblem(const QString &nameTemplate);
 
 // Where a work goes under `folder`: `nameTemplate` with its fields filled in,

@@ -50,6 +50,16 @@ QString ofHttpStatus(int status)
     return QStringLiteral("服务器返回 HTTP %1").arg(status);
 }
 
+bool meansGone(int httpStatus)
+{
+    return httpStatus == 404 || httpStatus == 410;
+}
+
+QString workGoneText()
+{
+    return QStringLiteral("作品不存在或已被删除..");
+}
+
 QString timedOut()
 {
     return QStringLiteral("等待服务器超时");

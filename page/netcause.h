@@ -17,4 +17,11 @@ QString ofHttpStatus(int status);
 // The server kept silent past the time limit.
 QString timedOut();
 
+// Whether an HTTP status says that the site no longer has the thing asked for
+// (404 Not Found, 410 Gone): for a work's page or its MP3, the work is gone.
+bool meansGone(int httpStatus);
+
+// Said, in place of a network failure, when a work's page or MP3 is gone.
+QString workGoneText();
+
 } // namespace netcause

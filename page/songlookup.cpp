@@ -2,6 +2,7 @@
 
 #include "config/appconfig.h"
 #include "page/firstmarkers.h"
+#include "page/netcause.h"
 #include "page/pagefetcher.h"
 #include "page/webaddress.h"
 
@@ -16,6 +17,8 @@ QString statusText(Status status)
         return QStringLiteral("地址错误,请您检查 ..");
     case Status::FetchFailed:
         return QStringLiteral("网页获取失败,请您检查网络后再试..");
+    case Status::Gone:
+        return netcause::workGoneText();
     case Status::Found:
     case Status::EmptyPage:
     case Status::Cancelled:
@@ -78,7 +81,7 @@ Result lookUp(PageFetcher &fetcher, const AppConfig &config, const QString &type
         return result;
     case FetchStatus::Failed:
     case FetchStatus::ErrorPage:
-        result.status = Status::FetchFailed;
+        result.status = netcause::meansGone(page.httpStatus) ? Status::Gone : Status::FetchFailed;
         result.failure = page.cause();
         return result;
     case FetchStatus::Ok:

@@ -28,6 +28,7 @@ enum class Status {
     NoAddress,    // nothing was entered
     NotASongPage, // the address does not contain the site's song-page prefix
     FetchFailed,  // no song page arrived (an error page is none)
+    Gone,         // the site answered that the page is not there (404, 410)
     EmptyPage,    // the page arrived with nothing in it
     Cancelled,    // the fetch was ended because the asker is going away
 };
@@ -41,7 +42,7 @@ struct Result final
 };
 
 // What the status line says for `status`; empty for Found, EmptyPage and
-// Cancelled, which say nothing.
+// Cancelled, which say nothing. Gone and FetchFailed come with a cause.
 QString statusText(Status status);
 
 // Said when a command needs a looked-up work and there is none.

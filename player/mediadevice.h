@@ -18,4 +18,9 @@ public:
     virtual void play() = 0;
     // 0 (silent) to 1000 (full).
     virtual void setVolume(int volume) = 0;
+    // How far playback has come, in milliseconds: it stands still while
+    // nothing plays, whether the stream waits for data or has ended.
+    virtual qint64 position() const = 0;
+    // True once the stream has played to its end.
+    virtual bool atEnd() const = 0;
 };

@@ -1,5 +1,7 @@
 #include "player/playback.h"
 
+#include "page/netcause.h"
+
 #include <QStringList>
 
 #include <cmath>
@@ -60,9 +62,33 @@ QString rebuiltAddress(const QString &server, const QString &workId)
            QStringLiteral(".mp3");
 }
 
-QString failedText()
+QString failureText(StreamTrouble trouble)
 {
-    return QStringLiteral("播放失败,请稍后再试..");
+    QString what;
+    switch (trouble) {
+    case StreamTrouble::NoOutput:
+        what = QStringLiteral("没有可用的音频输出..");
+        break;
+    case StreamTrouble::BadAddress:
+        what = QStringLiteral("音频地址无效..");
+        break;
+    case StreamTrouble::Gone:
+        what = netcause::workGoneText();
+        break;
+    case StreamTrouble::Unreachable:
+        what = QStringLiteral("网络连接失败,请您检查网络后再试..");
+        break;
+    case StreamTrouble::Unreadable:
+        what = QStringLiteral("音频数据无法识别..");
+        break;
+    case StreamTrouble::Stalled:
+        what = QStringLiteral("音频数据中断,请稍后再试..");
+        break;
+    case StreamTrouble::Failed:
+        what = QStringLiteral("播放器出错,请稍后再试..");
+        break;
+    }
+    return QStringLiteral("无法播放: ") + what;
 }
 
 QString volumeCommand(int value)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "player/streamfailure.h"
+
 #include <QString>
 
 namespace playback {
@@ -14,8 +16,9 @@ QString serverNumber(const QString &audioAddress);
 // last three characters of the work id + "/" + id + ".mp3".
 QString rebuiltAddress(const QString &server, const QString &workId);
 
-// Said when the stream being played failed after all.
-QString failedText();
+// What the status line says when the stream being played could not start or
+// broke off: "无法播放: " and what went wrong.
+QString failureText(StreamTrouble trouble);
 
 // The volume command for a slider value.
 QString volumeCommand(int value);

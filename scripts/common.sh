@@ -11,7 +11,8 @@ PACKAGES=(
     fonts-wqy-microhei qt6-translations-l10n
     libtag1-dev
     xvfb xauth x11-utils xdotool imagemagick curl
-    desktop-file-utils appstream dpkg-dev
+    desktop-file-utils appstream dpkg-dev lintian
+    bash-completion zsh fish
     dbus at-spi2-core python3-pyatspi systemd
 )
 

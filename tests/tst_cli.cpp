@@ -93,7 +93,7 @@ void TestCli::runs_data()
         << QStringList{"lookup", "{base}/s/missing", "{base}/s/bare"} << QByteArray() << QByteArray() << 1
         << "网页地址：{base}/s/bare\n用户名：某人\n粉丝数：\n个人简介：\n演唱歌曲：无名\n播放次数：次\n收到礼物：个\n"
            "转发次数：次\n评论数量：次\n头像地址：{base}/img\n音乐地址：\n视频地址：\n音乐ID：\n"
-        << "{base}/s/missing: 网页获取失败,请您检查网络后再试.. (服务器返回 HTTP 404)";
+        << "{base}/s/missing: 作品不存在或已被删除.. (服务器返回 HTTP 404)";
     QTest::newRow("lookup: not a song page")
         << QStringList{"lookup", "{base}/S/5200109"} << QByteArray() << QByteArray() << 1 << ""
         << "地址错误,请您检查 ..";
@@ -227,7 +227,7 @@ void TestCli::helpAndManPageNameEveryOption_data()
                                             .split(QLatin1Char(' '));
     const QStringList batch{"-o",        "--output", "{singer}",  "-j",           "--jobs",
                             "--archive", "--tag",    "--retries", "--limit-rate", "--sleep-requests"};
-    QTest::newRow("help download") << QStringList{"help", "download"} << global + batch + QStringList{"--singer"};
+    QTest::newRow("help download") << QStringList{"help", "download"} << global + batch + QStringList{"--singer", "--playlist"};
     QTest::newRow("help sync") << QStringList{"help", "sync"} << global + batch + QStringList{"--notify"};
     QTest::newRow("help follow") << QStringList{"help", "follow"} << QStringList{"add", "remove", "list"};
     QTest::newRow("download --help") << QStringList{"download", "--help"} << QStringList{"--output", "--site"};

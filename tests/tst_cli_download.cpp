@@ -193,7 +193,7 @@ void TestCliDownload::batchDownloadsTagsArchivesAndListsFailures()
     QCOMPARE(run(arguments), 1);
     QVERIFY2(m_output.contains("批量下载完成: 3 个成功, 1 个失败, 0 个跳过"), m_output.constData());
     // The failure names its work and the window's words for it.
-    QVERIFY2(m_output.contains("/s/w3: 抱歉!发送请求失败.. (HTTP 404)"), m_output.constData());
+    QVERIFY2(m_output.contains("/s/w3: 作品不存在或已被删除.. (HTTP 404)"), m_output.constData());
     // A slash in a title cannot lead out of the folder.
     const QStringList names{QStringLiteral("晴天 - 林小夏.mp3"), QStringLiteral("夜曲 - 林小夏.mp3"),
                             QStringLiteral("稻香_新版 - 林小夏.mp3")};
@@ -337,7 +337,7 @@ void TestCliDownload::reports_data()
     const QString w3 = QStringLiteral("{site}/s/w3"), dir = QStringLiteral("{dir}");
     QTest::newRow("quiet: failures and the summary only")
         << QStringList{"-q", "-o", dir, w0, w3} << QByteArray() << false << 1 << QStringList{"晴天 - 林小夏.mp3"}
-        << QStringList{"失败 失踪 - 林小夏: 抱歉!发送请求失败.. (HTTP 404)", "批量下载完成: 1 个成功, 1 个失败"}
+        << QStringList{"失败 失踪 - 林小夏: 作品不存在或已被删除.. (HTTP 404)", "批量下载完成: 1 个成功, 1 个失败"}
         << QStringList{"完成 {dir}", "\n  {site}/s/w3"};
     QTest::newRow("quiet and all well: not a word")
         << QStringList{"-o", dir, w0, "--quiet"} << QByteArray() << false << 0 << QStringList{"晴天 - 林小夏.mp3"}
@@ -347,7 +347,8 @@ void TestCliDownload::reports_data()
         << QStringList{"完成 {dir}/晴天 - 林小夏.mp3\n", "批量下载完成: 1 个成功"} << QStringList{};
     QTest::newRow("verbose: skipped works named")
         << QStringList{"-v", "-o", dir, "--archive", "{dir}/done.txt", w0, w1} << QByteArray("520\n") << false << 0
-        << QStringList{"夜曲 - 林小夏.mp3"} << QStringList{"跳过 晴天 - 林小夏 (520)", "0 个失败, 1 个跳过"}
+        << QStringList{"夜曲 - 林小夏.mp3"}
+        << QStringList{"跳过 晴天 - 林小夏 (520)", "0 个失败, 1 个跳过", "{site}/userdata/userwork/a109/521.mp3)\n"}
         << QStringList{};
     QTest::newRow("template: a folder per singer")
         << QStringList{"-o", dir, "--output", "{singer}/{id} {title}.mp3", w0, w1} << QByteArray() << false << 0
@@ -355,9 +356,15 @@ void TestCliDownload::reports_data()
     QTest::newRow("template: a taken name gets the id, in its subfolder")
         << QStringList{"-j", "1", "-o", dir, "--output", "{singer}/{title}.mp3", w0, "{site}/s/w4"} << QByteArray()
         << false << 0 << QStringList{"林小夏/晴天 (524).mp3", "林小夏/晴天.mp3"} << QStringList{} << QStringList{};
-    QTest::newRow("template: cannot climb out of the folder")
-        << QStringList{"-o", dir, "--output", "/../{title}/./../{id}", w0} << QByteArray() << false << 0
-        << QStringList{"_./晴天/_/_./520.mp3"} << QStringList{} << QStringList{};
+    QTest::newRow("template: an absolute one stays in the folder")
+        << QStringList{"-o", dir, "--output", "/{title}//{id}", w0} << QByteArray() << false << 0
+        << QStringList{"晴天/520.mp3"} << QStringList{} << QStringList{};
+    QTest::newRow("template: a part that climbs out")
+        << QStringList{"-o", dir, "--output", "../../{title}", w0} << QByteArray() << false << 2 << QStringList{}
+        << QStringList{"--output: \"..\" cannot be a part of the name"} << QStringList{};
+    QTest::newRow("template: a part that is the folder")
+        << QStringList{"-o", dir, "--output", "{singer}/./{title}", w0} << QByteArray() << false << 2 << QStringList{}
+        << QStringList{"\".\" cannot"} << QStringList{};
     QTest::newRow("template: a field it does not know")
         << QStringList{"-o", dir, "--output", "{album}/{title}.mp3", w0} << QByteArray() << false << 2 << QStringList{}
         << QStringList{"unknown field {album}"} << QStringList{};
@@ -370,8 +377,8 @@ void TestCliDownload::reports_data()
     QTest::newRow("song page of another site: a hint at --site")
         << QStringList{"-o", dir, "http://127.0.0.2:9/s/w0"} << QByteArray() << false << 1 << QStringList{}
         << QStringList{"地址错误,请您检查 ..", "--site http://127.0.0.2:9"} << QStringList{};
-    QTest::newRow("Ctrl-C: stopped works counted")
-        << QStringList{"-j", "1", "-o", dir, w0, w1} << QByteArray() << true << 1 << QStringList{}
+    QTest::newRow("Ctrl-C: stopped works counted, exit 130")
+        << QStringList{"-j", "1", "-o", dir, w0, w1} << QByteArray() << true << 130 << QStringList{}
         << QStringList{"批量下载已停止: 0 个成功, 0 个失败, 0 个跳过, 2 个停止"} << QStringList{"批量下载完成"};
 }
 
@@ -417,21 +424,85 @@ void TestCliDownload::reports()
 void TestCliDownload::liveLinesFitTheTerminal_data()
 {
     QTest::addColumn<QString>("setting"); // put before the command in the terminal's shell
-    QTest::addColumn<bool>("live");
-    QTest::addColumn<int>("kept"); // bytes of the first work left in its .part by an earlier run
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<bool>("pathsToFile"); // standard output to a file, not the terminal
+    QTest::addColumn<int>("kept");         // bytes of the first work left in its .part by an earlier run
+    QTest::addColumn<int>("trickle");      // bytes each song is sent in, one piece every 100 ms
 
-    QTest::newRow("a terminal 30 columns wide") << QString() << true << 0;
-    QTest::newRow("resumed: only new bytes counted") << QString() << true << 100000;
-    QTest::newRow("NO_COLOR: plain lines") << QStringLiteral("NO_COLOR=1") << false << 0;
-    QTest::newRow("TERM=dumb: plain lines") << QStringLiteral("TERM=dumb") << false << 0;
+    QTest::newRow("30 columns, paths to a file") << QString() << 30 << true << 0 << 32 * 1024;
+    QTest::newRow("resumed: only new bytes counted") << QString() << 30 << true << 100000 << 32 * 1024;
+    QTest::newRow("30 columns, paths on the terminal") << QString() << 30 << false << 0 << 32 * 1024;
+    QTest::newRow("80 columns, paths on the terminal") << QString() << 80 << false << 0 << 32 * 1024;
+    QTest::newRow("NO_COLOR: live, not coloured") << QStringLiteral("NO_COLOR=1") << 30 << false << 0 << 32 * 1024;
+    // Long enough for a plain progress line.
+    QTest::newRow("TERM=dumb: plain lines") << QStringLiteral("TERM=dumb") << 80 << true << 0 << 4 * 1024;
+}
+
+// The lines a terminal `columns` wide shows after `shown`, each joined again
+// where it wrapped: cursor up, erase below, carriage return and colour
+// sequences are followed as a terminal follows them.
+static QStringList screenLines(const QString &shown, int columns)
+{
+    QList<QStringList> rows{QStringList(columns)};
+    QList<bool> wrapped{false};
+    qsizetype row = 0, column = 0;
+    const auto newRow = [&](bool wraps) {
+        if (++row == rows.size()) {
+            rows.append(QStringList(columns));
+            wrapped.append(wraps);
+        }
+    };
+    static const QRegularExpression escape(QStringLiteral("^\\x1b\\[([0-9;]*)([A-Za-z])"));
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        const QChar c = shown.at(i);
+        if (const QRegularExpressionMatch match = escape.match(QStringView(shown).mid(i)); match.hasMatch()) {
+            if (match.captured(2) == QLatin1String("A"))
+                row = std::max<qsizetype>(0, row - std::max(1, match.captured(1).toInt()));
+            if (match.captured(2) == QLatin1String("J")) {
+                for (qsizetype x = column; x < columns; ++x)
+                    rows[row][x].clear();
+                rows.resize(row + 1);
+                wrapped.resize(row + 1);
+            }
+            i += match.capturedLength() - 1;
+        } else if (c == QLatin1Char('\r')) {
+            column = 0;
+        } else if (c == QLatin1Char('\n')) {
+            newRow(false);
+        } else {
+            const int width = c.unicode() >= 0x1100 ? 2 : 1;
+            if (column + width > columns) {
+                newRow(true);
+                column = 0;
+            }
+            rows[row][column] = c;
+            if (width == 2)
+                rows[row][column + 1].clear();
+            column += width;
+        }
+    }
+    QStringList lines;
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        const QString text = rows[r].join(QString());
+        if (wrapped[r] && !lines.isEmpty())
+            lines.last() += text;
+        else
+            lines.append(text);
+    }
+    for (QString &line : lines)
+        line = line.trimmed();
+    return lines;
 }
 
 // Through a pseudo-terminal (script(1)), as a user sees it.
 void TestCliDownload::liveLinesFitTheTerminal()
 {
     QFETCH(QString, setting);
-    QFETCH(bool, live);
+    QFETCH(int, columns);
+    QFETCH(bool, pathsToFile);
     QFETCH(int, kept);
+    QFETCH(int, trickle);
+    const bool live = setting != QLatin1String("TERM=dumb");
     const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
     if (script.isEmpty())
         QSKIP("script(1) is not installed");
@@ -439,39 +510,56 @@ void TestCliDownload::liveLinesFitTheTerminal()
     // transfer lines are drawn and must be cut.
     SongSite site;
     QHash<QString, QByteArray> songs;
+    QStringList paths;
     for (int i = 0; i < 2; ++i) {
         SongPage page;
         page.title = QStringLiteral("很长很长的歌名").repeated(6) + QString::number(i);
         page.audioPath = QStringLiteral("/userdata/userwork/a109/53%1.mp3").arg(i);
         site.page(QStringLiteral("long%1").arg(i), page);
         songs.insert(page.audioPath, mp3(char('p' + i)).repeated(30));
+        paths << path(page.title + QStringLiteral(" - 林小夏.mp3"));
     }
-    QFile part(path(QStringLiteral("%1 - 林小夏.mp3.part").arg(QStringLiteral("很长很长的歌名").repeated(6) + u'0')));
+    QFile part(paths[0] + QStringLiteral(".part"));
     QVERIFY(kept == 0 || (part.open(QIODevice::WriteOnly) && part.write(songs.begin()->left(kept)) == kept));
     part.close();
     const HttpHandler pages = site.handler(m_server->base());
-    m_server->setHandler([pages, songs](const HttpRequest &request) {
+    m_server->setHandler([pages, songs, trickle](const HttpRequest &request) {
         const auto song = songs.constFind(request.path);
         if (song == songs.cend())
             return pages(request);
         HttpResponse answer = rangedBody(request, *song, "audio/mpeg");
-        answer.trickleBytes = 32 * 1024;
+        answer.trickleBytes = trickle;
         answer.trickleMs = 100;
         return answer;
     });
     const QString command =
-        QStringLiteral("stty cols 30; %1 CANTORA_SITE_BASE=%2 %3 download -o %4 %2/s/long0 %2/s/long1 > %4/paths.txt")
-            .arg(setting, m_server->base(), QStringLiteral(CANTORA_CLI), m_folder->path());
+        QStringLiteral("stty cols %5; %1 CANTORA_SITE_BASE=%2 %3 download -o %4 %2/s/long0 %2/s/long1 %6")
+            .arg(setting, m_server->base(), QStringLiteral(CANTORA_CLI), m_folder->path())
+            .arg(columns)
+            .arg(pathsToFile ? QStringLiteral("> %1/paths.txt").arg(m_folder->path()) : QString());
     QProcess terminal;
     terminal.start(script, {QStringLiteral("-qec"), command, QStringLiteral("/dev/null")});
     QVERIFY(terminal.waitForFinished(60000));
     QCOMPARE(terminal.exitCode(), 0);
     const QString shown = QString::fromUtf8(terminal.readAllStandardOutput());
     QCOMPARE(shown.contains(QLatin1Char('\x1b')), live);
-    QCOMPARE(fileContent(path(QStringLiteral("paths.txt"))).count('\n'), 2);
+    QCOMPARE(shown.contains(QStringLiteral("\x1b[32m")), setting.isEmpty()); // colour
+    QVERIFY2(shown.contains(QStringLiteral("正在批量下载")), qPrintable(shown));
+    // The end screen: each path whole on a line of its own when standard
+    // output is the terminal, a 完成 line for each, nothing left of the live lines.
+    const QStringList screen = screenLines(shown, columns);
+    for (const QString &saved : std::as_const(paths)) {
+        QCOMPARE(screen.count(saved), pathsToFile ? 0 : 1);
+        QCOMPARE(screen.count(QStringLiteral("完成 ") + saved), 1);
+    }
+    if (pathsToFile)
+        QCOMPARE(fileContent(path(QStringLiteral("paths.txt"))).count('\n'), 2);
+    for (const QString &line : screen) {
+        const bool stale = line.startsWith(QStringLiteral("正在批量下载")) || line.startsWith(QLatin1String("  "));
+        QVERIFY2(!live || !stale, qPrintable(screen.join(QLatin1Char('\n'))));
+    }
     if (!live)
         return;
-    QVERIFY2(shown.contains(QStringLiteral("正在批量下载")), qPrintable(shown));
     static const QRegularExpression escape(QStringLiteral("\x1b\\[[0-9;]*[A-Za-z]"));
     QString total;
     for (QString line : shown.split(QRegularExpression(QStringLiteral("[\r\n]")))) {
@@ -480,10 +568,10 @@ void TestCliDownload::liveLinesFitTheTerminal()
             total = line;
         if (!line.startsWith(QLatin1String("  ")) && !line.startsWith(QStringLiteral("正在批量下载")))
             continue; // the outcome lines: a path is never cut
-        int columns = 0;
+        int width = 0;
         for (const QChar c : std::as_const(line))
-            columns += c.unicode() >= 0x1100 ? 2 : 1;
-        QVERIFY2(columns < 30, qPrintable(line));
+            width += c.unicode() >= 0x1100 ? 2 : 1;
+        QVERIFY2(width < columns, qPrintable(line));
     }
     // The last total counts what the server sent in this run, not what was on disk before.
     qint64 sent = 0;
@@ -622,9 +710,10 @@ void TestCliDownload::aStopSignalActsAtOnce()
     cli.terminate();
     // Far below the page and stall limits the signal used to wait for.
     QVERIFY(cli.waitForFinished(8000));
-    // A batch ends with its summary; before it, the signal ends the program.
-    QVERIFY(cli.exitStatus() == QProcess::NormalExit ? cli.readAllStandardError().contains("停止")
-                                                     : asked == QLatin1String("/userPage.php"));
+    // A batch ends with its summary and 143; before it, the signal ends the program.
+    QVERIFY(cli.exitStatus() == QProcess::NormalExit
+                ? cli.readAllStandardError().contains("停止") && cli.exitCode() == 128 + SIGTERM
+                : asked == QLatin1String("/userPage.php"));
 }
 
 QTEST_GUILESS_MAIN(TestCliDownload)

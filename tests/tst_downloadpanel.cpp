@@ -343,7 +343,9 @@ void TestDownloadPanel::failureKeepsItsMessage_data()
     QTest::addColumn<bool>("fileShown");
     QTest::addColumn<QString>("cause"); // part of the status line's tool tip
     QTest::newRow("not found") << "404"
-                               << "抱歉!发送请求失败.." << false << "HTTP 404";
+                               << "作品不存在或已被删除.." << false << "HTTP 404";
+    QTest::newRow("gone") << "410"
+                          << "作品不存在或已被删除.." << false << "HTTP 410";
     QTest::newRow("server error") << "500"
                                   << "抱歉!发送请求失败.." << false << "HTTP 500";
     QTest::newRow("never answers") << "silent"
@@ -361,7 +363,7 @@ void TestDownloadPanel::failureKeepsItsMessage()
     QFETCH(bool, fileShown);
     serveAudio([kind](const HttpRequest &) {
         HttpResponse response = HttpResponse::text(200, patterned(4000), "audio/mpeg");
-        if (kind == QLatin1String("404") || kind == QLatin1String("500"))
+        if (kind == QLatin1String("404") || kind == QLatin1String("410") || kind == QLatin1String("500"))
             response = HttpResponse::text(kind.toInt(), "<html>no</html>", "text/html");
         response.neverAnswer = kind == QLatin1String("silent");
         if (kind == QLatin1String("drop"))

@@ -36,6 +36,8 @@ public:
     }
     void play() override { m_log.calls << QStringLiteral("play"); }
     void setVolume(int volume) override { m_log.calls << QStringLiteral("volume %1").arg(volume); }
+    qint64 position() const override { return 0; }
+    bool atEnd() const override { return false; }
 
 private:
     DeviceLog &m_log;

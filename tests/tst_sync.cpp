@@ -5,7 +5,9 @@
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QLocalServer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -58,6 +60,10 @@ private slots:
     void sleepRequestsSpacesEveryPageRequest();
     void aSingersNameNeverLeadsOutOfTheFolder_data();
     void aSingersNameNeverLeadsOutOfTheFolder();
+    void keepsAPlaylistPerSinger_data();
+    void keepsAPlaylistPerSinger();
+    void aSilentBusHoldsNothingUp_data();
+    void aSilentBusHoldsNothingUp();
 
 private:
     Run cli(const QStringList &arguments);
@@ -116,28 +122,41 @@ Run TestSync::cli(const QStringList &arguments)
 void TestSync::followAddListRemove()
 {
     const QString list = home(QStringLiteral("config/cantora-helper/following"));
-    QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("add"), singer(1001), singer(1002)}).exitCode, 0);
+    Run run = cli({QStringLiteral("follow"), QStringLiteral("add"), singer(1001), singer(1002)});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.err.contains("已关注 林小夏 (" + singer(1001).toUtf8() + ")\n"), run.err.constData());
     // A wrong address changes nothing, even beside a right one.
     QCOMPARE(
         cli({QStringLiteral("follow"), QStringLiteral("add"), singer(1005), QStringLiteral("http://h/s/1")}).exitCode,
         2);
+    // The site has no such singer: refused.
+    run = cli({QStringLiteral("follow"), QStringLiteral("add"), singer(1404)});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains("歌手主页不存在 (服务器返回 HTTP 404)"), run.err.constData());
+    // Other spellings of a followed singer, typed or in the file, are that singer.
+    const QString loud = singer(1001).replace(QStringLiteral("http://"), QStringLiteral("HTTP://"));
+    run = cli({QStringLiteral("follow"), QStringLiteral("add"), loud + QStringLiteral("&x=1#works")});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.err.contains("already followed: " + singer(1001).toUtf8() + '\n'), run.err.constData());
     {
         QFile file(list);
         QVERIFY(file.open(QIODevice::Append));
-        file.write("我的备注: 周五更新\n");
+        file.write(QString(loud).replace(QStringLiteral("1001"), QStringLiteral("1002")).toUtf8() + "&a=b#c\n");
+        file.write("我的备注: 周五更新\n\xff\xfe note \x1b[2J\n");
     }
-    Run run = cli({QStringLiteral("follow"), QStringLiteral("list")});
+    run = cli({QStringLiteral("follow"), QStringLiteral("list")});
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(QString::fromUtf8(run.out),
              singer(1001) + QStringLiteral("\t林小夏\n") + singer(1002) + QStringLiteral("\t夏木\n"));
-    QVERIFY2(run.err.contains("following:3:"), run.err.constData());
+    QVERIFY2(run.err.contains("following:4:"), run.err.constData());
+    QVERIFY2(run.err.contains(" note \\x1b[2J\n") && !run.err.contains('\x1b'), run.err.constData());
 
-    QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("remove"), singer(1001)}).exitCode, 0);
+    QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("remove"), loud + QStringLiteral("#top")}).exitCode, 0);
     QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("remove"), singer(1001)}).exitCode, 1);
     QFile file(list);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    // The line that names no singer survives the rewrite.
-    QCOMPARE(QString::fromUtf8(file.readAll()), singer(1002) + QStringLiteral("  # 夏木\n我的备注: 周五更新\n"));
+    // The lines that name no singer survive the rewrite byte for byte.
+    QCOMPARE(file.readAll(), singer(1002).toUtf8() + "  # 夏木\n我的备注: 周五更新\n\xff\xfe note \x1b[2J\n");
 }
 
 void TestSync::syncFetchesOnlyNewWorksAndOutlivesAFailingSinger()
@@ -180,8 +199,9 @@ void TestSync::syncFetchesOnlyNewWorksAndOutlivesAFailingSinger()
         QVERIFY(QFileInfo(path).size() > 1000);
     QTRY_COMPARE(notifications.bodies.size(), 1);
     QVERIFY(notifications.bodies.first().contains(QStringLiteral("4 首")));
+    QVERIFY(notifications.bodies.first().contains(QStringLiteral("\n1 位歌手同步失败 .. ") + singer(1099)));
 
-    // Nothing new: one page per singer, no service question, no MP3, no notification;
+    // Nothing new: one page per singer, no service question, no MP3, only the failure notified;
     // -v names every work skipped, and the summary the singer that failed.
     const int before = m_server->requestCount();
     run = cli(QStringList{QStringLiteral("-v")} + sync);
@@ -193,7 +213,12 @@ void TestSync::syncFetchesOnlyNewWorksAndOutlivesAFailingSinger()
     for (const HttpRequest &request : m_server->requests().mid(before))
         asked.append(request.path);
     QCOMPARE(asked, QStringList(3, QStringLiteral("/userPage.php")));
-    QCOMPARE(notifications.bodies.size(), 1);
+    QTRY_COMPARE(notifications.bodies.size(), 2);
+    QVERIFY(notifications.bodies.last().startsWith(QStringLiteral("1 位歌手同步失败")));
+    // All well and nothing new: not a word.
+    QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("remove"), singer(1099)}).exitCode, 0);
+    QCOMPARE(cli(sync).exitCode, 0);
+    QCOMPARE(notifications.bodies.size(), 2);
     daemon.kill();
     daemon.waitForFinished();
 }
@@ -321,6 +346,71 @@ void TestSync::aSingersNameNeverLeadsOutOfTheFolder()
     const Run run = cli({QStringLiteral("sync"), QStringLiteral("-o"), music});
     QVERIFY2(run.exitCode == 0, run.err.constData());
     QCOMPARE(QString::fromUtf8(run.out), music + QLatin1Char('/') + folder + QStringLiteral("/平凡之路 - 夏木.mp3\n"));
+}
+
+void TestSync::keepsAPlaylistPerSinger_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // then -o {music} --archive {music}/a.txt
+    QTest::addColumn<QString>("playlist");      // under {music}
+    QTest::newRow("sync") << QStringList{"sync"} << QStringLiteral("林小夏/林小夏.m3u8");
+    QTest::newRow("download --singer --playlist")
+        << QStringList{"download", "--playlist", "--singer", "{singer}"} << QStringLiteral("林小夏.m3u8");
+}
+
+// Newest first as the page lists them, paths relative to the playlist; a rerun changes nothing.
+void TestSync::keepsAPlaylistPerSinger()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, playlist);
+    const QString music = home(QStringLiteral("Music"));
+    arguments.replaceInStrings(QStringLiteral("{singer}"), singer(1001));
+    arguments << QStringLiteral("-o") << music << QStringLiteral("--archive") << home(QStringLiteral("a.txt"));
+    QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("add"), singer(1001)}).exitCode, 0);
+    const QString expected = QStringLiteral("#EXTM3U\n#EXTINF:-1,林小夏 - 晴天\n晴天 - 林小夏.mp3\n"
+                                            "#EXTINF:-1,林小夏 - 小幸运\n小幸运 - 林小夏.mp3\n"
+                                            "#EXTINF:-1,林小夏 - 后来\n后来 - 林小夏.mp3\n");
+    for (int run = 0; run < 2; ++run) {
+        QCOMPARE(cli(arguments).exitCode, 0);
+        QFile file(QDir(music).filePath(playlist));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()), expected);
+    }
+}
+
+void TestSync::aSilentBusHoldsNothingUp_data()
+{
+    QTest::addColumn<bool>("terminate"); // SIGTERM once the bus is being connected to
+    QTest::newRow("waits a few seconds at most") << false;
+    QTest::newRow("a signal ends it at once") << true;
+}
+
+// A session bus that takes the connection and never speaks.
+void TestSync::aSilentBusHoldsNothingUp()
+{
+    QFETCH(bool, terminate);
+    QLocalServer bus;
+    QVERIFY(bus.listen(home(QStringLiteral("bus"))));
+    m_bus = QStringLiteral("unix:path=") + bus.fullServerName();
+    QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("add"), singer(1002)}).exitCode, 0);
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_bus);
+    environment.insert(QStringLiteral("CANTORA_SITE_BASE"), m_server->base());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home(QStringLiteral("config")));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), home(QStringLiteral("data")));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(CANTORA_CLI), {QStringLiteral("sync"), QStringLiteral("-o"),
+                                                home(QStringLiteral("Music")), QStringLiteral("--notify")});
+    QTRY_VERIFY_WITH_TIMEOUT(bus.hasPendingConnections(), 30000);
+    QElapsedTimer clock;
+    clock.start();
+    if (terminate)
+        process.terminate();
+    QVERIFY(process.waitForFinished(15000));
+    // A signal does not wait out the notification's limit of 4 s; without one the limit holds.
+    QVERIFY2(clock.elapsed() < (terminate ? 3500 : 8000), QByteArray::number(clock.elapsed()).constData());
+    QCOMPARE(process.exitCode(), terminate ? 143 : 0);
+    QVERIFY(QFile::exists(home(QStringLiteral("Music/夏木/平凡之路 - 夏木.mp3"))));
 }
 
 QTEST_GUILESS_MAIN(TestSync)

@@ -59,13 +59,15 @@ void TestUpdateCheck::retriesWaitLongerUpToTheLongest_data()
     QTest::addColumn<int>("first");
     QTest::addColumn<int>("longest");
     QTest::addColumn<QList<int>>("waits");
+    QTest::addColumn<QStringList>("said"); // the status line at the start of each wait, when given
     const AppConfig shipped;
     QTest::newRow("as shipped: within 30 s, then at most every 10 min")
         << shipped.updateRetryFirstMs << shipped.updateRetryLongestMs
-        << QList<int>{20000, 40000, 80000, 160000, 320000, 600000, 600000};
-    QTest::newRow("first longer than the longest") << 900 << 500 << QList<int>{500, 500};
+        << QList<int>{20000, 40000, 80000, 160000, 320000, 600000, 600000}
+        << QStringList{"20 秒", "40 秒", "1 分 20 秒", "2 分 40 秒", "5 分 20 秒", "10 分钟", "10 分钟"};
+    QTest::newRow("first longer than the longest") << 900 << 500 << QList<int>{500, 500} << QStringList{"1 秒", "1 秒"};
     QTest::newRow("no overflow near the end of int")
-        << 0x50000000 << 0x7fffffff << QList<int>{0x50000000, 0x7fffffff, 0x7fffffff};
+        << 0x50000000 << 0x7fffffff << QList<int>{0x50000000, 0x7fffffff, 0x7fffffff} << QStringList();
 }
 
 void TestUpdateCheck::retriesWaitLongerUpToTheLongest()
@@ -73,11 +75,15 @@ void TestUpdateCheck::retriesWaitLongerUpToTheLongest()
     QFETCH(int, first);
     QFETCH(int, longest);
     QFETCH(QList<int>, waits);
+    QFETCH(QStringList, said);
     update::RetrySchedule schedule(first, longest);
     QList<int> got;
     for (qsizetype i = 0; i < waits.size(); ++i)
         got << schedule.nextWaitMs();
     QCOMPARE(got, waits);
+    for (qsizetype i = 0; i < said.size(); ++i)
+        QCOMPARE(update::retryText(waits[i]),
+                 QStringLiteral("检测更新失败, ") + said[i] + QStringLiteral("后自动重试.."));
 }
 
 QTEST_APPLESS_MAIN(TestUpdateCheck)

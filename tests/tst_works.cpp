@@ -7,8 +7,10 @@
 #include "support/fakes.h"
 #include "support/songpages.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -61,6 +63,8 @@ private slots:
     void listClearedDuringLookUpKeepsWorkId();
     void exportWritesTheListFromTheMenu_data();
     void exportWritesTheListFromTheMenu();
+    void menuOpensAtTheCurrentRow_data();
+    void menuOpensAtTheCurrentRow();
     void batchFromTheMenuDownloadsEveryRow_data();
     void batchFromTheMenuDownloadsEveryRow();
     void followAndSyncFromTheMenu();
@@ -537,6 +541,49 @@ void TestWorks::exportWritesTheListFromTheMenu()
         QVERIFY(m_fakes.messageBox->shown[0].text.startsWith(QStringLiteral("列表导出失败")));
 }
 
+void TestWorks::menuOpensAtTheCurrentRow_data()
+{
+    QTest::addColumn<int>("key"); // 0: a right click on the row
+    QTest::addColumn<int>("modifiers");
+    QTest::newRow("Menu key") << int(Qt::Key_Menu) << int(Qt::NoModifier);
+    QTest::newRow("Shift+F10") << int(Qt::Key_F10) << int(Qt::ShiftModifier);
+    QTest::newRow("right click") << 0 << 0;
+}
+
+// Each time, the one menu opens at the current row (or under the pointer)
+// with the entries shown and nothing else, each one named for a screen reader.
+void TestWorks::menuOpensAtTheCurrentRow()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    auto window = unlockedWindow();
+    harvest(*window, kThreeWorks);
+    QTreeWidget *list = window->ListView1;
+    list->setCurrentItem(list->topLevelItem(1));
+    const QRect row = list->visualItemRect(list->topLevelItem(1));
+    const QPoint at = list->viewport()->mapToGlobal(row.center());
+    const QStringList shown{"下载选中作品", "下载全部作品", "导出列表…", "关注此歌手", "取消关注", "同步关注的歌手"};
+    QMenu *menu = nullptr;
+    for (int opening = 0; opening < 3; ++opening) {
+        QContextMenuEvent click(QContextMenuEvent::Mouse, row.center(), at);
+        if (key)
+            QTest::keyClick(list, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        else
+            QApplication::sendEvent(list->viewport(), &click);
+        QTRY_VERIFY((menu = list->findChild<QMenu *>(QStringLiteral("worksMenu"))) && menu->isVisible());
+        // Below the point, or above it where the screen ends.
+        const QRect box = menu->geometry();
+        QVERIFY2(qAbs(box.top() - at.y()) <= 1 || qAbs(box.bottom() - at.y()) <= 1,
+                 qPrintable(QString::number(box.top())));
+        QAccessibleInterface *face = QAccessible::queryAccessibleInterface(menu);
+        QStringList names;
+        for (int i = 0; i < face->childCount(); ++i)
+            names << face->child(i)->text(QAccessible::Name);
+        QCOMPARE(names, shown);
+        menu->hide();
+    }
+}
+
 void TestWorks::batchFromTheMenuDownloadsEveryRow_data()
 {
     QTest::addColumn<QStringList>("titles"); // of works 11 and 22
@@ -669,7 +716,8 @@ void TestWorks::followAndSyncFromTheMenu()
     QVERIFY(list.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(list.readAll()), singer + QStringLiteral("1001  # 林小夏\n"));
 
-    // Closing the window stops a sync under way and leaves no half file in a work's place.
+    // Closing the window stops a sync under way and leaves no half file in a work's place
+    // (beside the works, the singer's playlist of those complete).
     window->Text2->setText(singer + QStringLiteral("1005"));
     choose(QStringLiteral("关注此歌手"));
     choose(QStringLiteral("同步关注的歌手"));
@@ -679,7 +727,8 @@ void TestWorks::followAndSyncFromTheMenu()
     window.reset();
     QDir singerFolder(m_folder->filePath(QStringLiteral("Music/百曲")));
     for (const QFileInfo &file : singerFolder.entryInfoList(QDir::Files))
-        QVERIFY2(file.size() > 0 && (file.suffix() == QLatin1String("mp3") || file.suffix() == QLatin1String("part")),
+        QVERIFY2(file.size() > 0 && (file.suffix() == QLatin1String("mp3") || file.suffix() == QLatin1String("part") ||
+                                     file.suffix() == QLatin1String("m3u8")),
                  qPrintable(file.fileName()));
 }
 

@@ -3,6 +3,8 @@
 #include "page/pagefetcher.h"
 #include "page/textcut.h"
 
+#include <algorithm>
+
 namespace update {
 
 QString versionIn(const QString &pageText)
@@ -39,6 +41,26 @@ QString unreadableText()
 QString welcomeText()
 {
     return QStringLiteral("欢迎使用Orvandel系列软件 ..");
+}
+
+QString checkingText()
+{
+    return QStringLiteral("正在检测是否最新版本..");
+}
+
+QString retryText(int msLeft)
+{
+    const int seconds = std::max(1, (msLeft + 999) / 1000);
+    QString wait = QStringLiteral("%1 秒").arg(seconds % 60);
+    if (seconds >= 60)
+        wait = seconds % 60 ? QStringLiteral("%1 分 ").arg(seconds / 60) + wait
+                            : QStringLiteral("%1 分钟").arg(seconds / 60);
+    return QStringLiteral("检测更新失败, ") + wait + QStringLiteral("后自动重试..");
+}
+
+QString retryNowHint()
+{
+    return QStringLiteral("按F5立即重试");
 }
 
 Verdict check(PageFetcher &fetcher, const QString &versionFileUrl)

@@ -36,6 +36,13 @@ QString announcement(const QString &version);
 // The warning when the file could not be read, and the greeting when it names us.
 QString unreadableText();
 QString welcomeText();
+// The status line's text while the file is being read.
+QString checkingText();
+// The status line's text while the check waits to read the file again, with
+// the wait left in whole seconds, rounded up: "检测更新失败, 20 秒后自动重试..".
+QString retryText(int msLeft);
+// How to read it again without waiting.
+QString retryNowHint();
 
 // Fetches the version file and judges it. A server error is no version file,
 // whatever page came with it.

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QUrlQuery>
 
 namespace works {
 
@@ -18,9 +19,22 @@ QString followedAddress(const QString &address)
     const QString kept = pastedAddress(address);
     // A blank inside would end the address on the next read.
     if (checkSingerAddress(kept) != HarvestStatus::Fetching || kept.contains(QLatin1Char(' ')) ||
-        kept.contains(QLatin1Char('\t')) || !isWebAddress(QUrl(kept, QUrl::TolerantMode)))
+        kept.contains(QLatin1Char('\t')))
         return QString();
-    return kept;
+    QUrl url(kept, QUrl::TolerantMode);
+    const QString uid = QUrlQuery(url).queryItemValue(QStringLiteral("uid"), QUrl::FullyEncoded);
+    if (!isWebAddress(url) || uid.isEmpty())
+        return QString();
+    // One spelling for every way of writing one singer's page: the page is
+    // told by its host, path and uid alone.
+    url.setScheme(url.scheme().toLower());
+    url.setHost(url.host().toLower());
+    url.setUserInfo(QString());
+    url.setFragment(QString());
+    url.setQuery(QStringLiteral("uid=") + uid, QUrl::StrictMode);
+    if (url.port() == (url.scheme() == QLatin1String("https") ? 443 : 80))
+        url.setPort(-1);
+    return url.toString(QUrl::FullyEncoded | QUrl::NormalizePathSegments);
 }
 
 QString singerNameOn(const QString &singerPage)
@@ -41,11 +55,11 @@ FollowList::FollowList(QString path)
     : m_path(std::move(path))
 {}
 
-FollowList::Line FollowList::parse(const QString &text)
+FollowList::Line FollowList::parse(const QByteArray &raw)
 {
     Line line;
-    line.text = text;
-    const QString trimmed = text.trimmed();
+    line.raw = raw;
+    const QString trimmed = QString::fromUtf8(raw).trimmed();
     if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#')))
         return line;
     qsizetype end = 0;
@@ -75,15 +89,23 @@ QString FollowList::load()
         return QString();
     if (!QFileInfo(m_path).isFile() || !file.open(QIODevice::ReadOnly))
         return QStringLiteral("无法读取 %1").arg(QDir::toNativeSeparators(m_path));
-    QString text = QString::fromUtf8(file.readAll());
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    QStringList lines = text.split(QLatin1Char('\n'));
+    // Read as bytes: a note line goes back exactly as it came, whatever its encoding.
+    QByteArray text = file.readAll();
+    if (text.startsWith("\xef\xbb\xbf"))
+        text.remove(0, 3);
+    QList<QByteArray> lines = text.split('\n');
     if (!lines.isEmpty() && lines.constLast().isEmpty())
         lines.removeLast();
-    for (const QString &line : std::as_const(lines))
-        m_lines.append(parse(line));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        Line line = parse(lines[i]);
+        line.number = int(i + 1);
+        // Another spelling of a singer already listed adds nothing but maybe a name.
+        if (line.singer && contains(line.entry.address)) {
+            nameIfUnnamed(line.entry.address, line.entry.name);
+            continue;
+        }
+        m_lines.append(line);
+    }
     return QString();
 }
 
@@ -95,7 +117,7 @@ QString FollowList::save() const
         return QStringLiteral("无法写入 %1: %2").arg(QDir::toNativeSeparators(m_path), file.errorString());
     QByteArray text;
     for (const Line &line : m_lines)
-        text += (line.singer ? format(line.entry) : line.text).toUtf8() + '\n';
+        text += (line.singer ? format(line.entry).toUtf8() : line.raw) + '\n';
     file.write(text);
     if (!file.commit())
         return QStringLiteral("无法写入 %1: %2").arg(QDir::toNativeSeparators(m_path), file.errorString());
@@ -115,10 +137,10 @@ QList<FollowedSinger> FollowList::singers() const
 QList<StrayLine> FollowList::strayLines() const
 {
     QList<StrayLine> stray;
-    for (qsizetype i = 0; i < m_lines.size(); ++i) {
-        const QString trimmed = m_lines[i].text.trimmed();
-        if (!m_lines[i].singer && !trimmed.isEmpty() && !trimmed.startsWith(QLatin1Char('#')))
-            stray.append({int(i + 1), m_lines[i].text});
+    for (const Line &line : m_lines) {
+        const QByteArray trimmed = line.raw.trimmed();
+        if (!line.singer && !trimmed.isEmpty() && !trimmed.startsWith('#'))
+            stray.append({line.number, QString::fromUtf8(line.raw)});
     }
     return stray;
 }

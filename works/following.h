@@ -9,15 +9,15 @@ namespace works {
 
 struct FollowedSinger final
 {
-    QString address; // a singer's home page, as followed
+    QString address; // a singer's home page, in its one spelling (followedAddress)
     QString name;    // as the singer's page gave it; may be empty
 };
 
-// A line of the file that names no singer: kept as it is, and shown to the user.
+// A line of the file that names no singer: kept byte for byte, and shown to the user.
 struct StrayLine final
 {
     int number = 0; // from 1
-    QString text;
+    QString text;   // decoded as UTF-8 for showing; control characters left in
 };
 
 // The followed-singers file: one singer address a line, the name as a comment
@@ -51,11 +51,12 @@ public:
 private:
     struct Line final
     {
-        QString text;
+        QByteArray raw; // as read, for a line that is no singer's
+        int number = 0; // in the file as read; 0 for a line added since
         bool singer = false;
         FollowedSinger entry;
     };
-    static Line parse(const QString &text);
+    static Line parse(const QByteArray &raw);
     static QString format(const FollowedSinger &singer);
 
     QString m_path;
@@ -66,8 +67,11 @@ private:
 // `path`, for the singers it has no name for; the rest of it stays as it is.
 void rememberNames(const QList<FollowedSinger> &singers, const QString &path = FollowList::defaultPath());
 
-// `address` as the list keeps it (what pasting put around it removed), or an
-// empty text when it is no singer's home page on the web.
+// `address` as the list keeps it, or an empty text when it is no singer's home
+// page on the web. Every spelling of one singer's page gives the same text:
+// what pasting put around it removed, scheme and host in lower case, no
+// fragment, user, default port or "." and ".." in the path, and of the query
+// only the singer's uid.
 QString followedAddress(const QString &address);
 
 // The singer's name on their home page (the text of its "nickname" heading);

@@ -4,6 +4,7 @@
 #include "download/requestpacer.h"
 #include "page/pagefetcher.h"
 #include "works/harvest.h"
+#include "works/playlist.h"
 
 #include <QDir>
 #include <QNetworkAccessManager>
@@ -181,8 +182,18 @@ void FollowSync::downloadWorks(const QString &page)
     batch.folder = QDir(m_options.folder).filePath(download::safeFileName(folderName, QString()));
     batch.pacer = m_pacer;
     m_queue = new download::BatchQueue(m_config, batch, this);
-    for (const WorkRow &row : fillRows(table, markers))
-        m_queue->addServiceAddress(m_config.playAddressService(row.id));
+    QStringList newestFirst;
+    for (const WorkRow &row : fillRows(table, markers)) {
+        newestFirst << m_config.playAddressService(row.id);
+        m_queue->addServiceAddress(newestFirst.constLast());
+    }
+    // Before queueFinished moves on: the singer's playlist, kept up to date
+    // with whatever the folder holds. Only a folder that has works gets one.
+    connect(m_queue, &download::BatchQueue::finished, this,
+            [queue = m_queue.data(), newestFirst, folder = batch.folder] {
+                keepPlaylist(QDir(folder).filePath(QDir(folder).dirName() + QStringLiteral(".m3u8")),
+                             savedWorks(queue->outcomes(), newestFirst), true);
+            });
     connect(m_queue, &download::BatchQueue::workFinished, this, [this](const download::WorkOutcome &outcome) {
         m_outcomes.append(outcome);
         emit workFinished(outcome);

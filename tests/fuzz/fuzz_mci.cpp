@@ -4,6 +4,7 @@
 #include "player/mciinterpreter.h"
 #include "player/mediadevice.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -26,12 +27,19 @@ public:
         if (volume < 0 || volume > 1000)
             std::abort();
     }
+    qint64 position() const override { return 0; }
+    bool atEnd() const override { return false; }
 };
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    // The interpreter watches a playing stream with a timer of the event loop.
+    static int argc = 1;
+    static char name[] = "fuzz_mci";
+    static char *argv[] = {name, nullptr};
+    static const QCoreApplication app(argc, argv);
     const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     {
         MciInterpreter mci([] { return std::make_unique<CountingDevice>(); });

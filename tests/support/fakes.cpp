@@ -1,5 +1,7 @@
 #include "support/fakes.h"
 
+#include <QTimer>
+
 void FakeMessageBox::inform(QWidget *, const QString &title, const QString &text, Icon icon, const QString &detail)
 {
     shown.append({title, text, icon, false, detail});
@@ -46,6 +48,33 @@ int RecordingMci::sendString(const QString &command)
     return 0;
 }
 
+FakeMediaDevice::FakeMediaDevice(FakeSound &sound)
+    : m_sound(sound)
+    , m_reports(std::make_unique<QObject>())
+{}
+
+void FakeMediaDevice::play()
+{
+    m_playing.start();
+    if (const std::optional<StreamFailure> failure = m_sound.failOnPlay)
+        QTimer::singleShot(0, m_reports.get(), [this, failure] { reportFailure(*failure); });
+}
+
+qint64 FakeMediaDevice::position() const
+{
+    return m_playing.isValid() && m_sound.advances ? m_playing.elapsed() : 0;
+}
+
+Platform FakePlatform::make(FakeSound &sound)
+{
+    Platform platform = make();
+    auto interpreter = std::make_unique<MciInterpreter>([&sound] { return std::make_unique<FakeMediaDevice>(sound); });
+    mci = nullptr;
+    player = interpreter.get();
+    platform.mci = std::move(interpreter);
+    return platform;
+}
+
 Platform FakePlatform::make()
 {
     Platform platform;
@@ -53,19 +82,20 @@ Platform FakePlatform::make()
     auto dialog = std::make_unique<FakeSaveDialog>();
     auto clip = std::make_unique<FakeClipboard>();
     auto launch = std::make_unique<FakeLauncher>();
-    auto player = std::make_unique<RecordingMci>();
+    auto recorder = std::make_unique<RecordingMci>();
     auto gate = std::make_unique<FakeInstanceGate>();
     messageBox = box.get();
     saveDialog = dialog.get();
     clipboard = clip.get();
     launcher = launch.get();
-    mci = player.get();
+    mci = recorder.get();
+    player = nullptr;
     instanceGate = gate.get();
     platform.messageBox = std::move(box);
     platform.saveDialog = std::move(dialog);
     platform.clipboard = std::move(clip);
     platform.launcher = std::move(launch);
-    platform.mci = std::move(player);
+    platform.mci = std::move(recorder);
     platform.instanceGate = std::move(gate);
     return platform;
 }

@@ -3,12 +3,16 @@
 #include "app/services.h"
 #include "config/appconfig.h"
 #include "player/mciinterpreter.h"
+#include "player/mediadevice.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <deque>
+#include <memory>
+#include <optional>
 
 // Stand-ins for the desktop services: each records what the window asked of
 // it and answers as the test says.
@@ -68,7 +72,32 @@ public:
     QStringList commands;
     int sendString(const QString &command) override;
     // The open stream failing, as the media layer would report it.
-    void fail(const QString &reason) { reportFailure(reason); }
+    void fail(const StreamFailure &failure) { reportFailure(failure); }
+};
+
+// How the fake sound system behaves for every device made on it.
+struct FakeSound final
+{
+    bool advances = true;                    // a playing stream's position moves on
+    std::optional<StreamFailure> failOnPlay; // reported from the event loop after play
+};
+
+// A device of the fake sound system: plays nothing, and its position moves
+// on with the clock while it plays, unless the sound says otherwise.
+class FakeMediaDevice final : public MediaDevice
+{
+public:
+    explicit FakeMediaDevice(FakeSound &sound);
+    bool open(const QUrl &source) override { return source.isValid(); }
+    void play() override;
+    void setVolume(int) override {}
+    qint64 position() const override;
+    bool atEnd() const override { return false; }
+
+private:
+    FakeSound &m_sound;
+    QElapsedTimer m_playing;
+    std::unique_ptr<QObject> m_reports; // goes with the device, and its reports with it
 };
 
 // The running window's side of the one-window gate; start() is a later start.
@@ -91,10 +120,13 @@ struct FakePlatform final
     FakeSaveDialog *saveDialog = nullptr;
     FakeClipboard *clipboard = nullptr;
     FakeLauncher *launcher = nullptr;
-    RecordingMci *mci = nullptr;
+    RecordingMci *mci = nullptr;      // the recording player, when the window has it
+    MciInterpreter *player = nullptr; // the interpreter over `sound`, when the window has that
     FakeInstanceGate *instanceGate = nullptr;
 
     Platform make();
+    // A platform whose player is the real interpreter over the fake sound system.
+    Platform make(FakeSound &sound);
 };
 
 // Configuration aimed at a loopback server and a scratch program folder.
