@@ -168,6 +168,8 @@ void DownloadPanel::Cdf_entDLFileStatus(int TmpState)
     case S::WriteFailed:
     case S::DiskFull:
     case S::NotAudio:
+    case S::EmptyBody:
+    case S::Busy:
         setFailureStatus(download::failureText(state, Cdf->httpStatus()), Cdf->lastError());
         // The stages read as "aborted" end with a stop request, as any other would.
         if (state == S::Incomplete || state == S::WriteFailed)

@@ -113,12 +113,16 @@ QString BatchReport::outcomeLine(const WorkOutcome &outcome) const
             line += QStringLiteral(" (%1, %2)")
                         .arg(bytesText(double(QFileInfo(outcome.path).size())),
                              oneLine(outcome.audio.isEmpty() ? outcome.source : outcome.audio));
+        if (m_options.verbose && !outcome.reason.isEmpty())
+            line += QStringLiteral(": ") + oneLine(outcome.reason);
         return line + QLatin1Char('\n');
     }
     case WorkOutcome::Status::Skipped:
         if (!m_options.verbose)
             return QString();
-        return QStringLiteral("跳过 %1 (%2)\n").arg(workName(outcome), outcome.workId);
+        return QStringLiteral("跳过 %1 (%2)%3\n")
+            .arg(workName(outcome), outcome.workId,
+                 outcome.reason.isEmpty() ? QString() : QStringLiteral(": ") + oneLine(outcome.reason));
     case WorkOutcome::Status::Failed: {
         QString line = painted(QStringLiteral("失败"), "\x1b[31m", coloured) +
                        QStringLiteral(" %1: %2\n").arg(workName(outcome), oneLine(outcome.reason));

@@ -95,6 +95,10 @@ int runSync(const QStringList &arguments)
         sync.stop();
     loop.exec();
 
+    if (sync.foundAnotherRunning()) {
+        print(stderr, QStringLiteral("sync: %1\n").arg(works::FollowSync::anotherRunningText()));
+        return 0;
+    }
     if (!sync.archiveFailure().isEmpty())
         print(stderr, QStringLiteral("sync: %1\n").arg(sync.archiveFailure()));
     works::rememberNames(sync.singers());

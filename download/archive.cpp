@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -70,6 +71,38 @@ bool writeAll(int fd, const QByteArray &bytes)
     return true;
 }
 
+// Holds an advisory lock (flock) on an open file until it goes out of scope.
+class Locked final
+{
+public:
+    Locked(int fd, int how)
+        : m_fd(fd)
+    {
+        int result = -1;
+        do
+            result = fd >= 0 ? ::flock(fd, how) : -1;
+        while (result != 0 && fd >= 0 && errno == EINTR);
+        m_held = result == 0;
+    }
+    ~Locked()
+    {
+        if (m_held)
+            ::flock(m_fd, LOCK_UN);
+    }
+    Locked(const Locked &) = delete;
+    Locked &operator=(const Locked &) = delete;
+    bool held() const { return m_held; }
+
+private:
+    int m_fd;
+    bool m_held = false;
+};
+
+qint64 changeNs(const struct stat &info)
+{
+    return qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+}
+
 } // namespace
 
 QString Archive::problem(const QString &path)
@@ -101,17 +134,12 @@ bool Archive::fail(const QString &what)
     return false;
 }
 
-bool Archive::load()
+bool Archive::readIds(int fd)
 {
-    m_ids.clear();
-    if (m_path.isEmpty())
-        return true;
-    const Descriptor fd(openRegular(m_path, O_RDONLY));
-    if (fd.get() < 0)
-        return errno == ENOENT || fail(QStringLiteral("cannot be read"));
+    struct stat info = {};
     QFile file;
-    if (!file.open(fd.get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
-        return fail(QStringLiteral("cannot be read"));
+    if (::fstat(fd, &info) != 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        return false;
     QByteArray text = file.readAll();
     if (text.startsWith("\xEF\xBB\xBF"))
         text.remove(0, 3);
@@ -120,7 +148,40 @@ bool Archive::load()
         if (!id.isEmpty())
             m_ids.insert(id);
     }
+    m_readSize = info.st_size;
+    m_readChangeNs = changeNs(info);
     return true;
+}
+
+bool Archive::load()
+{
+    m_ids.clear();
+    m_readSize = m_readChangeNs = -1;
+    if (m_path.isEmpty())
+        return true;
+    const Descriptor fd(openRegular(m_path, O_RDONLY));
+    if (fd.get() < 0)
+        return errno == ENOENT || fail(QStringLiteral("cannot be read"));
+    // Lines are appended under the lock: none is seen half written.
+    const Locked reading(fd.get(), LOCK_SH);
+    if (!readIds(fd.get()))
+        return fail(QStringLiteral("cannot be read"));
+    return true;
+}
+
+bool Archive::contains(const QString &id)
+{
+    if (m_ids.contains(id) || m_path.isEmpty())
+        return m_ids.contains(id);
+    struct stat info = {};
+    if (::stat(QFile::encodeName(m_path).constData(), &info) == 0 &&
+        (info.st_size != m_readSize || changeNs(info) != m_readChangeNs)) {
+        const Descriptor fd(openRegular(m_path, O_RDONLY));
+        const Locked reading(fd.get(), LOCK_SH);
+        if (reading.held())
+            readIds(fd.get());
+    }
+    return m_ids.contains(id);
 }
 
 bool Archive::record(const QString &id)
@@ -131,6 +192,18 @@ bool Archive::record(const QString &id)
     const Descriptor fd(openRegular(m_path, O_RDWR | O_APPEND | O_CREAT));
     if (fd.get() < 0)
         return fail(QStringLiteral("cannot be opened"));
+    const Locked writing(fd.get(), LOCK_EX);
+    if (!writing.held())
+        return fail(QStringLiteral("cannot be locked"));
+    // Read again under the lock: another run may have recorded it meanwhile.
+    QSet<QString> before;
+    before.swap(m_ids);
+    const bool read = readIds(fd.get());
+    const bool there = read && m_ids.contains(id);
+    m_ids.unite(before);
+    m_ids.insert(id);
+    if (there)
+        return true;
     QByteArray line = id.toUtf8() + '\n';
     struct stat info = {};
     char last = '\n';
@@ -139,6 +212,11 @@ bool Archive::record(const QString &id)
         line.prepend('\n');
     if (!writeAll(fd.get(), line))
         return fail(QStringLiteral("cannot be written"));
+    // Still under the lock: the file holds nothing this run has not seen.
+    if (read && ::fstat(fd.get(), &info) == 0) {
+        m_readSize = info.st_size;
+        m_readChangeNs = changeNs(info);
+    }
     return true;
 }
 

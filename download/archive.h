@@ -6,8 +6,10 @@
 namespace download {
 
 // The ids of the works a batch has saved, one a line, kept between runs so
-// that a later run skips them. Without a path it holds nothing and records
-// nothing.
+// that a later run skips them. Several runs may share one: each line is
+// appended whole under a lock (flock), an id already there is not written
+// again, and what other runs add is seen as it comes. Without a path it holds
+// nothing and records nothing.
 class Archive final
 {
 public:
@@ -23,17 +25,24 @@ public:
     // Reads the ids, taking CRLF line ends, blank lines, spaces and a leading
     // byte-order mark in stride. False when the file is there but cannot be read.
     bool load();
-    bool contains(const QString &id) const { return m_ids.contains(id); }
+    // Whether `id` is recorded, by this run or (read again when the file grew) another.
+    bool contains(const QString &id);
     // Appends `id` on a line of its own (after a line end, should the last line
-    // lack one). False when it could not be written; error() tells why.
+    // lack one) unless the file holds it already. False when it could not be
+    // written; error() tells why.
     bool record(const QString &id);
     QString error() const { return m_error; }
 
 private:
     bool fail(const QString &what);
+    // Takes in the ids of the open archive `fd`.
+    bool readIds(int fd);
 
     QString m_path;
     QSet<QString> m_ids;
+    // The size and change time of the file when last read: another run's line changes them.
+    qint64 m_readSize = -1;
+    qint64 m_readChangeNs = -1;
     QString m_error;
 };
 

@@ -10,11 +10,12 @@ enum class BodyKind {
     Audio,   // an ID3 tag or an MPEG frame, or nothing that says otherwise
     WebPage, // labelled as a web page, and not starting like audio
     Markup,  // starts like a web page or an XML document, whatever its label
+    Text,    // readable text (a JSON or plain-text error message), whatever its label
 };
 
-// Tells a web page (an error or login page in place of the song) from audio by
+// Tells a web page or an error message (in place of the song) from audio by
 // the answer's Content-Type and the body's first bytes. Anything that is not
-// plainly a page counts as audio: servers label real MP3s in many ways.
+// plainly a page or text counts as audio: servers label real MP3s in many ways.
 BodyKind sniffBody(const QByteArray &contentType, QByteArrayView firstBytes);
 
 // How many first bytes sniffBody() needs to be sure.

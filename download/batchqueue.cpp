@@ -376,10 +376,16 @@ void BatchQueue::transferEnded(Work &work, int how)
     const auto status = static_cast<TransferStatus>(how);
     switch (status) {
     case TransferStatus::DataComplete:
+        work.outcome.reason = transfer->note();
         tagAndFinish(work);
         return;
     case TransferStatus::Stopped:
         end(work, int(WorkOutcome::Status::Stopped));
+        return;
+    case TransferStatus::Busy:
+        // Another run is fetching it into the same file: that one saves it.
+        end(work, int(WorkOutcome::Status::Skipped),
+            statusText(status) + QStringLiteral(" (") + transfer->failure() + QLatin1Char(')'));
         return;
     default:
         break;
@@ -439,7 +445,8 @@ void BatchQueue::end(Work &work, int status, const QString &reason)
         work.retry = nullptr;
     }
     work.outcome.status = static_cast<WorkOutcome::Status>(status);
-    work.outcome.reason = reason;
+    if (!reason.isEmpty() || work.outcome.status != WorkOutcome::Status::Done)
+        work.outcome.reason = reason;
     switch (work.outcome.status) {
     case WorkOutcome::Status::Done:
         ++m_progress.done;

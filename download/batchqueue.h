@@ -45,7 +45,8 @@ struct WorkOutcome final
     QString source; // what was queued: a song-page address or a play-address service address
     QString title, singer, path;
     QString audio;  // the MP3's address, once its song page named it
-    QString reason; // for Failed: the status text the window shows, plus the cause
+    QString reason; // for Failed: the status text the window shows, plus the cause; for Skipped
+                    // and Done: why, or what happened on the way, when there is more to say
 };
 
 struct BatchProgress final

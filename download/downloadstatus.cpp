@@ -33,6 +33,10 @@ QString statusText(Cls_DownLoad::Status status)
         return QStringLiteral("无法写入目标文件,请检查下载路径..");
     case S::NotAudio:
         return QStringLiteral("抱歉!服务器返回的不是音乐文件..");
+    case S::EmptyBody:
+        return QStringLiteral("抱歉!服务器返回的内容是空的..");
+    case S::Busy:
+        return QStringLiteral("另一个程序正在下载这首歌..");
     case S::Incomplete:
         break;
     }

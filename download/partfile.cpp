@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -79,44 +80,74 @@ bool PartFile::open(const QString &target, qint64 from, const QString &url, cons
     m_error.clear();
     m_lastError = QFileDevice::NoError;
     m_kept = 0;
+    m_busy = false;
+    m_synced = false;
     m_file.setFileName(m_path);
     const QByteArray path = nativePath(m_path);
     int fd = -1;
-    if (from > 0) {
-        fd = ::open(path.constData(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
-        struct stat info = {};
-        if (fd >= 0 && (::fstat(fd, &info) != 0 || !isOwnPlainFile(info) || info.st_size < from ||
-                        ::ftruncate(fd, from) != 0 || ::lseek(fd, from, SEEK_SET) != from)) {
+    // Never truncated before it is locked: another process may be writing it.
+    for (int attempt = 0; fd < 0 && attempt < 3; ++attempt) {
+        fd = ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            // A link is removed (the link itself, not what it points to), never written through.
+            if (errno == ELOOP && ::unlink(path.constData()) == 0)
+                continue;
+            break;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int why = errno;
             ::close(fd);
             fd = -1;
+            m_busy = why == EWOULDBLOCK;
+            errno = why;
+            break;
         }
-        if (fd >= 0)
-            m_kept = from;
-    }
-    // A fresh part: whatever has the name goes first (a link itself, not what
-    // it points to), and only a file made here is written.
-    for (int attempt = 0; fd < 0 && attempt < 3; ++attempt) {
-        if (::unlink(path.constData()) != 0 && errno != ENOENT)
-            break;
-        fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
+        struct stat info = {};
+        // Its owner may have placed or removed it between the open and the lock.
+        if (!isStillNamed(fd)) {
+            ::close(fd);
+            fd = -1;
+            continue;
+        }
+        // A file with another name too (a hard link) or no plain file at all is not written.
+        if (::fstat(fd, &info) != 0 || !isOwnPlainFile(info)) {
+            ::close(fd);
+            fd = -1;
+            if (::unlink(path.constData()) != 0)
+                break;
+        }
     }
     if (fd < 0) {
-        m_error = QString::fromLocal8Bit(std::strerror(errno));
+        m_error =
+            m_busy ? QStringLiteral("%1 正由另一个进程写入").arg(m_path) : QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
     struct stat info = {};
     ::fstat(fd, &info);
+    if (from > 0 && info.st_size >= from && ::ftruncate(fd, from) == 0 && ::lseek(fd, from, SEEK_SET) == from) {
+        m_kept = from;
+    } else if (::ftruncate(fd, 0) != 0 || ::lseek(fd, 0, SEEK_SET) != 0) {
+        m_error = QString::fromLocal8Bit(std::strerror(errno));
+        ::close(fd);
+        return false;
+    }
     m_device = static_cast<qint64>(info.st_dev);
     m_inode = static_cast<qint64>(info.st_ino);
-    if (!m_file.open(fd, m_kept > 0 ? QIODevice::ReadWrite : QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+    if (!m_file.open(fd, QIODevice::ReadWrite, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         m_error = m_file.errorString();
         return false;
     }
     noteSource(url, validator);
     return true;
+}
+
+bool PartFile::isStillNamed(int fd) const
+{
+    struct stat opened = {};
+    struct stat named = {};
+    return ::fstat(fd, &opened) == 0 && ::lstat(nativePath(m_path).constData(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
 
 void PartFile::noteSource(const QString &url, const QByteArray &validator)
@@ -142,45 +173,74 @@ QString PartFile::errorString() const
     return m_file.error() != QFileDevice::NoError ? m_file.errorString() : QString();
 }
 
+bool PartFile::flush()
+{
+    if (!m_file.isOpen() || m_file.flush())
+        return true;
+    m_lastError = m_file.error();
+    m_error = m_file.errorString();
+    return false;
+}
+
+bool PartFile::markSynced(int error)
+{
+    m_synced = error == 0;
+    if (!m_synced) {
+        m_error = QString::fromLocal8Bit(std::strerror(error));
+        m_lastError = error == ENOSPC || error == EDQUOT ? QFileDevice::ResourceError : QFileDevice::WriteError;
+    }
+    return m_synced;
+}
+
 bool PartFile::close()
 {
     if (!m_file.isOpen())
         return true;
-    const bool flushed = m_file.flush();
-    if (!flushed) {
-        m_lastError = m_file.error();
-        m_error = m_file.errorString();
-    }
+    const bool flushed = flush();
     m_file.close();
     return flushed;
 }
 
 bool PartFile::place()
 {
-    close();
-    const QByteArray path = nativePath(m_path);
-    struct stat info = {};
+    if (!m_file.isOpen() || !flush())
+        return false;
+    const int fd = m_file.handle();
+    // On disk before it has the target's name: a crash leaves the earlier
+    // file or the whole new one, never an empty or half one.
+    if (!m_synced && ::fsync(fd) != 0) {
+        m_error = QString::fromLocal8Bit(std::strerror(errno));
+        m_lastError = QFileDevice::WriteError;
+        return false;
+    }
     // Only the file written here, still under the part's name, goes in place.
-    if (::lstat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        static_cast<qint64>(info.st_dev) != m_device || static_cast<qint64>(info.st_ino) != m_inode) {
+    if (!isStillNamed(fd)) {
         m_error = QStringLiteral("%1 changed while it was written").arg(m_path);
         return false;
     }
     // rename() replaces whatever has the target's name, a link included, and
-    // whoever looks sees either the earlier file or the new one.
-    if (::rename(path.constData(), nativePath(m_target).constData()) != 0) {
+    // whoever looks sees either the earlier file or the new one. The lock is
+    // held until the part is gone from its name.
+    if (::rename(nativePath(m_path).constData(), nativePath(m_target).constData()) != 0) {
         m_error = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
-    ::lremovexattr(nativePath(m_target).constData(), kSourceNote);
+    ::fremovexattr(fd, kSourceNote);
+    // The folder is not synced after the rename: that doubled the cost of
+    // placing a file, and a crash before the folder reaches the disk leaves
+    // the part under its own name, never a wrong file under the target's.
+    close();
     return true;
 }
 
 void PartFile::discard()
 {
-    close();
-    if (!m_path.isEmpty())
+    if (!m_file.isOpen())
+        return;
+    // Unlinked while still locked: nobody else can have taken the name over yet.
+    if (isStillNamed(m_file.handle()))
         ::unlink(nativePath(m_path).constData());
+    m_file.close();
 }
 
 } // namespace download

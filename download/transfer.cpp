@@ -9,12 +9,15 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPromise>
+#include <QThreadPool>
 #include <QTime>
 #include <QUrl>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unistd.h>
 
 namespace download {
 
@@ -59,6 +62,27 @@ bool continuesAt(const QNetworkReply *reply, qint64 from, qint64 size, qint64 *w
     if (whole)
         *whole = stated;
     return size < 0 || length == "*" || stated == size;
+}
+
+// What names the version an answer carries: its strong ETag, else its
+// Last-Modified (a weak tag does not vouch for the bytes); empty when neither.
+QByteArray validatorOf(const QNetworkReply *reply)
+{
+    const QByteArray etag = reply->rawHeader("ETag").trimmed();
+    return !etag.isEmpty() && !etag.startsWith("W/") ? etag : reply->rawHeader("Last-Modified").trimmed();
+}
+
+QString shown(const QByteArray &validator)
+{
+    return validator.isEmpty() ? QStringLiteral("无") : QString::fromLatin1(validator);
+}
+
+// The first bytes of a text body, on one line, for a failure's detail.
+QString opening(QByteArrayView bytes)
+{
+    QString text = QString::fromUtf8(bytes.first(std::min<qsizetype>(48, bytes.size()))).simplified();
+    text.removeIf([](QChar c) { return !c.isPrint(); });
+    return text;
 }
 
 int statusOf(const QNetworkReply *reply)
@@ -106,6 +130,7 @@ Transfer::Transfer(QNetworkAccessManager *network, QObject *parent)
 {
     m_wake.setSingleShot(true);
     connect(&m_wake, &QTimer::timeout, this, &Transfer::onWake);
+    connect(&m_syncing, &QFutureWatcherBase::finished, this, &Transfer::synced);
 }
 
 Transfer::~Transfer() = default;
@@ -126,6 +151,7 @@ void Transfer::start(const QString &url, const QString &target, int stallMs)
     m_etag.clear();
     m_lastModified.clear();
     m_refusal.clear();
+    m_note.clear();
     m_partValidator.clear();
     m_partFrom = m_continuePart ? PartFile::resumable(target, url, &m_partValidator) : 0;
     emit stage(Status::Connecting);
@@ -140,7 +166,8 @@ void Transfer::start(const QString &url, const QString &target, int stallMs)
 
 void Transfer::stop()
 {
-    if (!m_running)
+    // A complete body being synced to disk is placed all the same.
+    if (!m_running || m_phase == Phase::Syncing)
         return;
     m_stopRequested = true;
     // Blocks being read see the request after the current one.
@@ -233,16 +260,38 @@ Transfer::Answer Transfer::judgeAnswer()
     if (code == 206 && m_asked == 0)
         return Answer::Refused;
     if (!m_bodyBegun) {
-        // A partial file that no longer fits the resource is started over.
-        if (m_partFrom > 0 && (code == 416 || (code == 206 && !continuesAt(reply, m_partFrom, -1))))
+        // A partial file goes on only with the rest of its own version, from
+        // its own end: a server may send a range of another one (it ignores
+        // If-Range), and the two would make a file that never existed.
+        if (m_partFrom > 0 && code == 416)
             return Answer::Retry;
+        if (m_partFrom > 0 && code == 206) {
+            if (!continuesAt(reply, m_partFrom, -1)) {
+                m_note = QStringLiteral("续传位置不符 (%1, 应从第 %2 字节起), 已重新下载整个文件")
+                             .arg(QString::fromLatin1(reply->rawHeader("Content-Range").trimmed()))
+                             .arg(m_partFrom);
+                return Answer::Retry;
+            }
+            if (validatorOf(reply) != m_partValidator) {
+                m_note = QStringLiteral("已下载的部分属于另一版本 (%1, 服务器现为 %2), 已重新下载整个文件")
+                             .arg(shown(m_partValidator), shown(validatorOf(reply)));
+                return Answer::Retry;
+            }
+        }
         return code == 0 || code >= 400 ? Answer::Refused : Answer::Usable;
     }
     const qint64 from = m_asked;
     if (code == 0 || code >= 400)
         return Answer::Refused;
-    if (code == 206)
-        return continuesAt(reply, from, m_size) ? Answer::Usable : Answer::Refused;
+    if (code == 206) {
+        if (!continuesAt(reply, from, m_size))
+            return Answer::Refused;
+        if (validator().isEmpty() || validatorOf(reply) == validator())
+            return Answer::Usable;
+        m_note = QStringLiteral("续传时文件已变 (%1, 服务器现为 %2), 已重新下载整个文件")
+                     .arg(shown(validator()), shown(validatorOf(reply)));
+        return Answer::StartOver;
+    }
     if (code != 200)
         return Answer::Refused;
     // A server that ignores the range sends the whole body again: when it
@@ -251,21 +300,29 @@ Transfer::Answer Transfer::judgeAnswer()
     const bool same = !m_etag.isEmpty()
                           ? etag == m_etag
                           : !m_lastModified.isEmpty() && reply->rawHeader("Last-Modified").trimmed() == m_lastModified;
-    if (same && announcedLength(reply) == m_size) {
+    if (same && announcedLength(reply) == m_size && from == m_total) {
         m_skip = from;
         return Answer::Usable;
     }
     // Anything else may be another file: splicing it onto the bytes on disk
     // would make a file that never existed, so it starts over.
-    if (!m_part.file().seek(0) || !m_part.file().resize(0))
+    if (!emptyPart())
         return Answer::Refused;
-    m_total = 0;
     m_size = announcedLength(reply);
     m_etag = etag.startsWith("W/") ? QByteArray() : etag;
     m_lastModified = reply->rawHeader("Last-Modified").trimmed();
     m_contentType = reply->rawHeader("Content-Type");
     m_part.noteSource(m_url, validator());
     return Answer::Usable;
+}
+
+// Drops what the part holds, to be written again from its first byte.
+bool Transfer::emptyPart()
+{
+    if (!m_part.file().seek(0) || !m_part.file().resize(0))
+        return false;
+    m_total = 0;
+    return true;
 }
 
 void Transfer::answered(Answer answer)
@@ -276,6 +333,7 @@ void Transfer::answered(Answer answer)
             finish(Status::RequestFailed);
             return;
         case Answer::Retry:
+        case Answer::StartOver:
             m_partFrom = 0;
             ask(0);
             return;
@@ -289,6 +347,17 @@ void Transfer::answered(Answer answer)
             finish(begun);
             return;
         }
+    } else if (answer == Answer::StartOver) {
+        // The rest came of another version: the whole of the new one is asked for.
+        if (m_resumes >= kMaxResumes || !emptyPart()) {
+            finish(Status::Incomplete);
+            return;
+        }
+        ++m_resumes;
+        m_etag.clear();
+        m_lastModified.clear();
+        ask(0);
+        return;
     } else if (answer != Answer::Usable) {
         resumeNext();
         return;
@@ -321,7 +390,7 @@ Transfer::Status Transfer::beginBody()
 
     emit stage(Status::Receiving);
     if (!m_part.open(m_target, continuing ? m_partFrom : 0, m_url, validator()))
-        return Status::WriteFailed;
+        return m_part.isBusy() ? Status::Busy : Status::WriteFailed;
     if (m_part.keptBytes() != (continuing ? m_partFrom : 0)) {
         // The part changed since it was looked at: the rest of it is no use.
         m_part.discard();
@@ -394,12 +463,15 @@ bool Transfer::receive(Status &end)
             continue;
         }
         if (ended) {
-            if (m_total == 0 && sniffBody(m_contentType, {}) != BodyKind::Audio) {
-                m_refusal = QStringLiteral("服务器发来的是网页 (%1)").arg(QString::fromLatin1(m_contentType));
-                end = Status::NotAudio;
+            const bool whole = m_size > 0 ? m_total >= m_size : !m_broken && reply->error() == QNetworkReply::NoError;
+            // Nothing at all is no song, whatever the answer said: an earlier copy must not give way to it.
+            if (whole && m_total == 0) {
+                const bool page = sniffBody(m_contentType, {}) != BodyKind::Audio;
+                m_refusal = page ? QStringLiteral("服务器发来的是空白网页 (%1)").arg(QString::fromLatin1(m_contentType))
+                                 : QStringLiteral("服务器的回答没有内容 (0 字节)");
+                end = page ? Status::NotAudio : Status::EmptyBody;
                 return true;
             }
-            const bool whole = m_size > 0 ? m_total >= m_size : !m_broken && reply->error() == QNetworkReply::NoError;
             end = whole ? Status::DataComplete : Status::Incomplete;
             if (whole || m_size <= 0 || m_resumes >= kMaxResumes)
                 return true;
@@ -490,6 +562,11 @@ bool Transfer::writeBlock(qint64 bytes, Status &end)
             m_refusal = QStringLiteral("服务器发来的内容以网页标记开头");
             end = Status::NotAudio;
             return false;
+        case BodyKind::Text:
+            m_refusal = QStringLiteral("服务器发来的是文字而不是音乐: %1")
+                            .arg(opening(QByteArrayView(block, std::min(held, kSniffBytes))));
+            end = Status::NotAudio;
+            return false;
         }
     }
     end = Status::Incomplete;
@@ -523,6 +600,8 @@ void Transfer::keepWhatCame()
 void Transfer::finish(Status end)
 {
     m_wake.stop();
+    if (end == Status::DataComplete && m_phase != Phase::Syncing && syncInBackground())
+        return; // finishes once the part is on disk
     if (end == Status::Stopped && m_fill == Fill::AsReceived && m_phase == Phase::Receiving)
         keepWhatCame();
     const QFileDevice::FileError fileError = m_part.error();
@@ -536,6 +615,39 @@ void Transfer::finish(Status end)
     emit finished(end);
 }
 
+// Syncs the complete part to disk on a worker thread: a sync takes a while
+// on a real disk, and the other transfers of a batch go on meanwhile (and
+// several syncs at once cost the disk little more than one). False when it
+// cannot be started; the part is then synced as it is placed.
+bool Transfer::syncInBackground()
+{
+    if (!m_part.isOpen() || !m_part.flush())
+        return false;
+    // Its own descriptor: the transfer, and the part with it, may go first.
+    const int fd = ::dup(m_part.file().handle());
+    if (fd < 0)
+        return false;
+    m_reply.reset();
+    m_phase = Phase::Syncing;
+    auto promise = std::make_shared<QPromise<int>>();
+    m_syncing.setFuture(promise->future());
+    QThreadPool::globalInstance()->start([promise, fd] {
+        promise->start();
+        promise->addResult(::fsync(fd) == 0 ? 0 : errno);
+        ::close(fd);
+        promise->finish();
+    });
+    return true;
+}
+
+void Transfer::synced()
+{
+    if (m_phase != Phase::Syncing)
+        return;
+    const int error = m_syncing.future().result();
+    finish(m_part.markSynced(error) ? Status::DataComplete : writeFailure(m_part.error()));
+}
+
 // Closes the partial file and, for a complete body, puts it in the target's
 // place. What stays of the partial file is worth something only after a stop
 // or a short body, and only when it holds bytes.
@@ -543,17 +655,19 @@ Transfer::Status Transfer::settle(Status end)
 {
     if (!m_part.isOpen())
         return end;
-    const bool flushed = m_part.close();
+    const bool flushed = m_part.flush();
     if (!flushed && end != Status::Stopped)
         end = writeFailure(m_part.error());
     if (end == Status::DataComplete) {
         // Fails when the folder went away meanwhile, with the file in it.
         if (m_part.place())
             return end;
-        end = Status::WriteFailed;
+        end = writeFailure(m_part.error());
     }
     if (!flushed || m_total == 0 || (end != Status::Stopped && end != Status::Incomplete))
         m_part.discard();
+    else
+        m_part.close();
     return end;
 }
 
@@ -586,7 +700,10 @@ QString Transfer::failureCause(Status end, QFileDevice::FileError fileError, con
             return QStringLiteral("无法写入 %1: %2").arg(where, m_part.errorString());
         return QStringLiteral("无法写入 %1").arg(QDir::toNativeSeparators(m_target));
     case Status::NotAudio:
+    case Status::EmptyBody:
         return m_refusal;
+    case Status::Busy:
+        return QStringLiteral("%1 正由另一个进程写入").arg(where);
     default:
         return QString();
     }

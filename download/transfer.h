@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QFileDevice>
+#include <QFutureWatcher>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -36,7 +37,9 @@ enum class TransferStatus : int {
     Incomplete = 10,   // the body stayed short, grew past the size cap or came too slowly
     WriteFailed = 11,  // the file could not be opened, written or put in place
     DiskFull = 12,     // the disk filled up; the partial file is gone again
-    NotAudio = 13,     // the answer is a web page, not the song: nothing is kept
+    NotAudio = 13,     // the answer is a web page or a message, not the song: nothing is kept
+    EmptyBody = 14,    // the answer came complete with no body at all: nothing is kept
+    Busy = 15,         // another process is writing the partial file: it is left to that one
 };
 
 // Copies one web resource into a file, driven by the network's signals on the
@@ -46,8 +49,11 @@ enum class TransferStatus : int {
 // an earlier target as it was, and its partial file (if any bytes came)
 // beside it. A body that ends short of its announced length is asked for again
 // from where it broke off, up to kMaxResumes times, and only as the same
-// resource (If-Range): a whole new answer starts the file over. A web page in
-// place of the song is refused before any of it is kept.
+// resource: a range answered for another version (another validator, or
+// another starting point) starts the file over. A web page, a text message or
+// an empty body in place of the song is refused before any of it is kept. The
+// partial file is written by one process at a time: one that another process
+// is writing ends the transfer as Busy.
 class Transfer final : public QObject
 {
     Q_OBJECT
@@ -124,6 +130,9 @@ public:
     QByteArray retryAfter() const { return m_retryAfter; }
     // Why the last transfer failed, for a tool tip or a terminal; empty after a success or a stop.
     QString failure() const { return m_failure; }
+    // What the last transfer did that a user may want to know though it
+    // succeeded (a partial file started over, and why); empty when nothing.
+    QString note() const { return m_note; }
 
     // Where the body of a transfer into `target` is gathered: beside it, named
     // after it with ".part" added (the name shortened to fit where needed).
@@ -136,12 +145,12 @@ signals:
     // length of the whole body (0 when none was given).
     void progress(qint64 written, qint64 size);
     // Once, with how it ended: DataComplete, Stopped, RequestFailed,
-    // Incomplete, WriteFailed, DiskFull or NotAudio.
+    // Incomplete, WriteFailed, DiskFull, NotAudio, EmptyBody or Busy.
     void finished(download::TransferStatus end);
 
 private:
-    enum class Phase { Idle, Asking, Receiving };
-    enum class Answer { Usable, Refused, Retry };
+    enum class Phase { Idle, Asking, Receiving, Syncing };
+    enum class Answer { Usable, Refused, Retry, StartOver };
     struct ReplyDisposer
     {
         void operator()(QNetworkReply *reply) const;
@@ -153,6 +162,7 @@ private:
     void answered(Answer answer);
     Answer judgeAnswer();
     Status beginBody();
+    bool emptyPart();
     void scheduleStep();
     void step();
     bool receive(Status &end);
@@ -161,6 +171,8 @@ private:
     void keepWhatCame();
     void resumeNext();
     void finish(Status end);
+    bool syncInBackground();
+    void synced();
     Status settle(Status end);
     bool tooSlow();
     void nudge();
@@ -189,6 +201,7 @@ private:
     int m_stallMs = 0;
     std::unique_ptr<QNetworkReply, ReplyDisposer> m_reply;
     QString m_failure;
+    QString m_note;
     PartFile m_part;
     QByteArray m_inbox;       // bytes taken from the network, not yet written...
     qsizetype m_inboxAt = 0;  // ...from here
@@ -196,8 +209,9 @@ private:
     QByteArray m_contentType;
     QString m_refusal; // why a body was taken for a web page
     QTimer m_wake;
-    bool m_judging = false; // the wake timer runs to judge the speed, not the stall
-    qint64 m_asked = 0;     // where the request being answered starts
+    QFutureWatcher<int> m_syncing; // the complete part's sync to disk, before it is placed
+    bool m_judging = false;        // the wake timer runs to judge the speed, not the stall
+    qint64 m_asked = 0;            // where the request being answered starts
     bool m_bodyBegun = false;
     qint64 m_partFrom = 0; // bytes of an earlier partial file being continued
     qint64 m_carriedOn = 0;

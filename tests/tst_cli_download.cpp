@@ -1,3 +1,4 @@
+#include "support/faults.h"
 #include "support/songpages.h"
 
 #include "site/replicasite.h"
@@ -106,19 +107,25 @@ void TestCliDownload::init()
     m_trickle->storeRelaxed(0);
     m_onAudio = nullptr;
     SongSite site;
-    // w3 has no MP3; w4 is another 晴天; w5 and w6 are equal once cut to fit a file name; w7 holds escapes.
+    // w3 has no MP3; w4 is another 晴天; w5 and w6 are equal once cut to fit a file name; w7 holds escapes;
+    // w8's MP3 is an empty answer.
     const QString longTitle = QString(100, QChar(0x957f));
-    const QStringList titles{QStringLiteral("晴天"),           QStringLiteral("夜曲"),
-                             QStringLiteral("稻香/新版"),      QStringLiteral("失踪"),
-                             QStringLiteral("晴天"),           longTitle + QStringLiteral("甲"),
-                             longTitle + QStringLiteral("乙"), QStringLiteral("\x1b[2J坏\x1b]0;x\a")};
+    const QStringList titles{QStringLiteral("晴天"),
+                             QStringLiteral("夜曲"),
+                             QStringLiteral("稻香/新版"),
+                             QStringLiteral("失踪"),
+                             QStringLiteral("晴天"),
+                             longTitle + QStringLiteral("甲"),
+                             longTitle + QStringLiteral("乙"),
+                             QStringLiteral("\x1b[2J坏\x1b]0;x\a"),
+                             QStringLiteral("空白")};
     for (int i = 0; i < titles.size(); ++i) {
         SongPage page;
         page.title = titles[i];
         page.audioPath = QStringLiteral("/userdata/userwork/a109/52%1.mp3").arg(i);
         site.page(QStringLiteral("w%1").arg(i), page);
         if (i != 3)
-            m_songs.insert(page.audioPath, mp3(char('a' + i)));
+            m_songs.insert(page.audioPath, i == 8 ? QByteArray() : mp3(char('a' + i)));
     }
     site.file(QStringLiteral("/img/avatar/1001.gif"), replicaFile(QStringLiteral("img/avatar/1002.gif")), "image/gif");
     const HttpHandler pages = site.handler(m_server->base());
@@ -243,15 +250,18 @@ void TestCliDownload::batchDownloadsTagsArchivesAndListsFailures()
 
 void TestCliDownload::resumesAKeptPartFile_data()
 {
-    QTest::addColumn<QString>("before");   // what lies where the work's .part goes
-    QTest::addColumn<QByteArray>("range"); // what the next run asks for
-    QTest::addColumn<bool>("changed");     // the song changed on the server meanwhile
+    QTest::addColumn<QString>("before");      // what lies where the work's .part goes
+    QTest::addColumn<QByteArray>("range");    // what the next run asks for
+    QTest::addColumn<bool>("changed");        // the song changed on the server meanwhile
+    QTest::addColumn<bool>("ignoresIfRange"); // and the server sends a range of whatever it has now
 
-    QTest::newRow("left by a run cut short") << QStringLiteral("cut") << QByteArray("bytes=3000-") << false;
-    QTest::newRow("left, then the song changed") << QStringLiteral("cut") << QByteArray("bytes=3000-") << true;
-    QTest::newRow("left by another work's run") << QStringLiteral("other") << QByteArray() << false;
-    QTest::newRow("made by hand, source unknown") << QStringLiteral("hand") << QByteArray() << false;
-    QTest::newRow("a link to the user's notes") << QStringLiteral("link") << QByteArray() << false;
+    const QByteArray from3000 = "bytes=3000-";
+    QTest::newRow("left by a run cut short") << QStringLiteral("cut") << from3000 << false << false;
+    QTest::newRow("left, then the song changed") << QStringLiteral("cut") << from3000 << true << false;
+    QTest::newRow("left, then changed, If-Range ignored") << QStringLiteral("cut") << from3000 << true << true;
+    QTest::newRow("left by another work's run") << QStringLiteral("other") << QByteArray() << false << false;
+    QTest::newRow("made by hand, source unknown") << QStringLiteral("hand") << QByteArray() << false << false;
+    QTest::newRow("a link to the user's notes") << QStringLiteral("link") << QByteArray() << false << false;
 }
 
 // Only a part that a run left of the same song is carried on; anything else
@@ -261,6 +271,7 @@ void TestCliDownload::resumesAKeptPartFile()
     QFETCH(QString, before);
     QFETCH(QByteArray, range);
     QFETCH(bool, changed);
+    QFETCH(bool, ignoresIfRange);
     const QString audio = QStringLiteral("/userdata/userwork/a109/520.mp3");
     const QByteArray song = m_songs.value(audio);
     const QByteArray newer = mp3('z');
@@ -275,6 +286,8 @@ void TestCliDownload::resumesAKeptPartFile()
         const auto found = songs.constFind(request.path);
         if (found == songs.cend())
             return pages(request);
+        if (!cut && ignoresIfRange)
+            return ifRangeIgnored(request, updated && request.path == audio ? newer : *found, "audio/mpeg");
         if (!cut)
             return rangedBody(request, updated && request.path == audio ? newer : *found, "audio/mpeg");
         if (!request.header("range").isEmpty())
@@ -307,8 +320,10 @@ void TestCliDownload::resumesAKeptPartFile()
     updated = changed;
 
     const int asked = m_server->requestCount();
-    QCOMPARE(run({QStringLiteral("-o"), folder, m_server->base() + QStringLiteral("/s/w0")}), 0);
+    QCOMPARE(run({QStringLiteral("-v"), QStringLiteral("-o"), folder, m_server->base() + QStringLiteral("/s/w0")}), 0);
     QCOMPARE(fileContent(target), changed ? newer : song);
+    // -v tells why the part was not carried on.
+    QCOMPARE(m_err.contains("另一版本"), ignoresIfRange);
     QVERIFY(!QFileInfo(target).isSymLink());
     QVERIFY(!QFileInfo::exists(part) && !QFileInfo(part).isSymLink());
     QByteArray firstRange = "none";
@@ -377,6 +392,9 @@ void TestCliDownload::reports_data()
     QTest::newRow("song page of another site: a hint at --site")
         << QStringList{"-o", dir, "http://127.0.0.2:9/s/w0"} << QByteArray() << false << 1 << QStringList{}
         << QStringList{"地址错误,请您检查 ..", "--site http://127.0.0.2:9"} << QStringList{};
+    QTest::newRow("an empty answer is no song, and not archived")
+        << QStringList{"-o", dir, "--archive", "{dir}/done.txt", "{site}/s/w8"} << QByteArray("520\n") << false << 1
+        << QStringList{} << QStringList{"失败 空白 - 林小夏: 抱歉!服务器返回的内容是空的.."} << QStringList{};
     QTest::newRow("Ctrl-C: stopped works counted, exit 130")
         << QStringList{"-j", "1", "-o", dir, w0, w1} << QByteArray() << true << 130 << QStringList{}
         << QStringList{"批量下载已停止: 0 个成功, 0 个失败, 0 个跳过, 2 个停止"} << QStringList{"批量下载完成"};
@@ -419,6 +437,8 @@ void TestCliDownload::reports()
         QVERIFY2(err.contains(filled(text)), qPrintable(err));
     for (const QString &text : std::as_const(errLacks))
         QVERIFY2(!err.contains(filled(text)), qPrintable(err));
+    if (!archive.isEmpty() && exitCode != 2) // only what was saved is recorded, and only once
+        QCOMPARE(fileContent(path(QStringLiteral("done.txt"))).count('\n'), archive.count('\n') + paths.size());
 }
 
 void TestCliDownload::liveLinesFitTheTerminal_data()

@@ -1,6 +1,7 @@
 #include "app/controls.h"
 #include "app/downloadpanel.h"
 #include "app/form1.h"
+#include "app/modulelibrary.h"
 #include "app/songpanel.h"
 #include "download/cls_download.h"
 #include "download/filename.h"
@@ -19,6 +20,8 @@
 
 #include <algorithm>
 #include <functional>
+
+#include <sys/file.h>
 
 namespace {
 
@@ -74,6 +77,8 @@ private slots:
     void abortedTransferDoesNotStopTheNextOne();
     void copyButtonCopiesTheAudioAddress();
     void closeGlyphHidesThePanel();
+    void onlyModulesOfThisBuildAreCalled_data();
+    void onlyModulesOfThisBuildAreCalled();
 
 private:
     // A window that has looked up `song`; its audio is answered as serveAudio() said.
@@ -354,6 +359,12 @@ void TestDownloadPanel::failureKeepsItsMessage_data()
                                       << "下载被中止.." << true << "只收到";
     QTest::newRow("stalls for good") << "stall"
                                      << "下载被中止.." << true << "只收到";
+    QTest::newRow("empty body") << "empty"
+                                << "抱歉!服务器返回的内容是空的.." << false << "0 字节";
+    QTest::newRow("a message in place of the song") << "json"
+                                                    << "抱歉!服务器返回的不是音乐文件.." << false << "server busy";
+    QTest::newRow("another program writes its part") << "busy"
+                                                     << "另一个程序正在下载这首歌.." << false << "另一个进程";
 }
 
 void TestDownloadPanel::failureKeepsItsMessage()
@@ -372,11 +383,19 @@ void TestDownloadPanel::failureKeepsItsMessage()
             response.trickleBytes = 1000;
             response.trickleMs = 60000;
         }
+        if (kind == QLatin1String("empty") || kind == QLatin1String("json"))
+            response.body = kind == QLatin1String("json") ? "{\"code\":503,\"msg\":\"server busy\"}" : "";
         return response;
     });
     auto window = lookedUpWindow();
     window->Command2->click();
     const QString path = window->downloadPanel().downloadPath();
+    // Another process's lock is refused to a second descriptor of this one alike.
+    QFile othersPart(Cls_DownLoad::partialPath(path));
+    if (kind == QLatin1String("busy")) {
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()) && othersPart.open(QIODevice::WriteOnly));
+        QCOMPARE(::flock(othersPart.handle(), LOCK_EX), 0);
+    }
     const QStringList statuses = download(*window);
 
     QCOMPARE(statuses.last(), message);
@@ -386,7 +405,7 @@ void TestDownloadPanel::failureKeepsItsMessage()
     // What came is shown under its unfinished name, never as the song.
     const QString partial = Cls_DownLoad::partialPath(path);
     QVERIFY(!QFileInfo::exists(path));
-    QCOMPARE(QFileInfo::exists(partial), fileShown);
+    QCOMPARE(QFileInfo::exists(partial), fileShown || othersPart.isOpen());
     QCOMPARE(m_fakes.launcher->selected, fileShown ? QStringList{partial} : QStringList{});
     QCOMPARE(window->Command6->text(), kStart);
     QVERIFY(window->Command6->isEnabled());
@@ -504,6 +523,29 @@ void TestDownloadPanel::closeGlyphHidesThePanel()
     QVERIFY(window->Picture3->isHidden());
     window->Command2->click();
     QVERIFY(window->Picture3->isVisible());
+}
+
+void TestDownloadPanel::onlyModulesOfThisBuildAreCalled_data()
+{
+    QTest::addColumn<QString>("module");
+    QTest::addColumn<QString>("cause"); // empty: it loads
+    QTest::newRow("this build's tags") << "cantora-tags.so" << QString();
+    QTest::newRow("another version") << "cantora-stale.so"
+                                     << "interface 0, Qt 6.0.0";
+    QTest::newRow("no version at all") << "cantora-unversioned.so"
+                                       << "names no version";
+}
+
+// A module of another build is never called into (its entry points abort):
+// it counts as missing, and the feature says it is unavailable.
+void TestDownloadPanel::onlyModulesOfThisBuildAreCalled()
+{
+    QFETCH(QString, module);
+    QFETCH(QString, cause);
+    QString failure;
+    const QFunctionPointer entry = moduleEntry(module, "cantora_write_tags", &failure);
+    QCOMPARE(entry != nullptr, cause.isEmpty());
+    QVERIFY2(failure.contains(cause), qPrintable(failure));
 }
 
 QTEST_MAIN(TestDownloadPanel)

@@ -411,6 +411,11 @@ void TestFaults::download()
         QCOMPARE(window->status(), QStringLiteral("抱歉!服务器返回的不是音乐文件.."));
         QVERIFY(!QFileInfo::exists(Cls_DownLoad::partialPath(path)));
         break;
+    case Fault::EmptyBody:
+        // Nothing at all is no song either.
+        QCOMPARE(window->status(), QStringLiteral("抱歉!服务器返回的内容是空的.."));
+        QVERIFY(!QFileInfo::exists(Cls_DownLoad::partialPath(path)));
+        break;
     default:
         QVERIFY(done);
     }

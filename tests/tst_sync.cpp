@@ -5,14 +5,17 @@
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLocalServer>
+#include <QMutex>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -60,12 +63,15 @@ private slots:
     void sleepRequestsSpacesEveryPageRequest();
     void aSingersNameNeverLeadsOutOfTheFolder_data();
     void aSingersNameNeverLeadsOutOfTheFolder();
+    void runsAtOnceLoseNothing();
     void keepsAPlaylistPerSinger_data();
     void keepsAPlaylistPerSinger();
     void aSilentBusHoldsNothingUp_data();
     void aSilentBusHoldsNothingUp();
 
 private:
+    std::unique_ptr<QProcess> start(const QStringList &arguments);
+    Run finish(QProcess &process);
     Run cli(const QStringList &arguments);
     void serve(Fault fault = {});
     QString singer(int uid) const { return m_server->base() + QStringLiteral("/userPage.php?uid=%1").arg(uid); }
@@ -96,19 +102,25 @@ void TestSync::serve(Fault fault)
     });
 }
 
-// Spins the event loop while the program runs: a case's own D-Bus service answers meanwhile.
-Run TestSync::cli(const QStringList &arguments)
+std::unique_ptr<QProcess> TestSync::start(const QStringList &arguments)
 {
-    QProcess process;
+    auto process = std::make_unique<QProcess>();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("CANTORA_SITE_BASE"), m_server->base());
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home(QStringLiteral("config")));
     environment.insert(QStringLiteral("XDG_DATA_HOME"), home(QStringLiteral("data")));
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_bus);
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(CANTORA_CLI), arguments);
+    process->setProcessEnvironment(environment);
+    process->start(QStringLiteral(CANTORA_CLI), arguments);
+    return process;
+}
+
+// Spins the event loop while the program runs: a case's own D-Bus service answers meanwhile.
+Run TestSync::finish(QProcess &process)
+{
     Run run;
-    if (!process.waitForStarted())
+    // One started beside others may be over already.
+    if (!process.waitForStarted() && process.error() == QProcess::FailedToStart)
         return run;
     QDeadlineTimer deadline(60000);
     while (process.state() != QProcess::NotRunning && !deadline.hasExpired())
@@ -117,6 +129,11 @@ Run TestSync::cli(const QStringList &arguments)
     run.err = process.readAllStandardError();
     run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     return run;
+}
+
+Run TestSync::cli(const QStringList &arguments)
+{
+    return finish(*start(arguments));
 }
 
 void TestSync::followAddListRemove()
@@ -346,6 +363,78 @@ void TestSync::aSingersNameNeverLeadsOutOfTheFolder()
     const Run run = cli({QStringLiteral("sync"), QStringLiteral("-o"), music});
     QVERIFY2(run.exitCode == 0, run.err.constData());
     QCOMPARE(QString::fromUtf8(run.out), music + QLatin1Char('/') + folder + QStringLiteral("/平凡之路 - 夏木.mp3\n"));
+}
+
+// The timer's sync, a terminal's sync and a terminal's batch over one folder,
+// archive and list, after two follows at once.
+void TestSync::runsAtOnceLoseNothing()
+{
+    auto songs = std::make_shared<QHash<QString, QByteArray>>();
+    auto lock = std::make_shared<QMutex>();
+    serve([songs, lock, site = replicaSite(QStringLiteral(CANTORA_SITE_ROOT))](
+              const HttpRequest &request) -> std::optional<HttpResponse> {
+        HttpResponse answer = site(request);
+        if (request.path == QLatin1String("/userPage.php"))
+            answer.delayMs = 500; // both follows have read the list before either writes it
+        if (!request.path.endsWith(QLatin1String(".mp3")))
+            return answer;
+        answer.trickleBytes = 4096; // long enough for the runs to meet
+        answer.trickleMs = 40;
+        HttpRequest whole = request;
+        whole.headers.clear();
+        const QMutexLocker locked(lock.get());
+        songs->insert(request.path, site(whole).body);
+        return answer;
+    });
+    auto first = start({QStringLiteral("follow"), QStringLiteral("add"), singer(1001)});
+    auto second = start({QStringLiteral("follow"), QStringLiteral("add"), singer(1002)});
+    QCOMPARE(finish(*first).exitCode, 0);
+    QCOMPARE(finish(*second).exitCode, 0);
+    QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("list")}).out.count('\n'), 2);
+
+    const QString music = home(QStringLiteral("Music"));
+    auto sync = start({QStringLiteral("sync"), QStringLiteral("-o"), music});
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            const QMutexLocker locked(lock.get());
+            return !songs->isEmpty();
+        },
+        30000));
+    auto again = start({QStringLiteral("sync"), QStringLiteral("-o"), music});
+    auto batch =
+        start({QStringLiteral("download"), QStringLiteral("-v"), QStringLiteral("-o"),
+               music + QStringLiteral("/林小夏"), QStringLiteral("--archive"),
+               home(QStringLiteral("data/cantora-helper/archive.txt")), QStringLiteral("--singer"), singer(1001)});
+    const Run refused = finish(*again);
+    QCOMPARE(refused.exitCode, 0);
+    QVERIFY2(refused.err.contains("已有同步正在进行"), refused.err.constData());
+    const Run batchRun = finish(*batch);
+    QVERIFY2(batchRun.exitCode == 0, batchRun.err.constData());
+    qInfo().noquote() << "the batch beside the sync:" << batchRun.err; // which works met, and how
+    const Run syncRun = finish(*sync);
+    QVERIFY2(syncRun.exitCode == 0, syncRun.err.constData());
+
+    // Every work once, whole, under its own name; the archive names each once.
+    const QMutexLocker locked(lock.get());
+    QStringList saved;
+    QDirIterator files(music, {QStringLiteral("*.mp3*")}, QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QFile file(files.next());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        QVERIFY2(std::find(songs->cbegin(), songs->cend(), bytes) != songs->cend(), qPrintable(file.fileName()));
+        saved.append(QDir(music).relativeFilePath(file.fileName()));
+    }
+    saved.sort();
+    QCOMPARE(saved,
+             (QStringList{QStringLiteral("夏木/平凡之路 - 夏木.mp3"), QStringLiteral("林小夏/后来 - 林小夏.mp3"),
+                          QStringLiteral("林小夏/小幸运 - 林小夏.mp3"), QStringLiteral("林小夏/晴天 - 林小夏.mp3")}));
+    QFile archive(home(QStringLiteral("data/cantora-helper/archive.txt")));
+    QVERIFY(archive.open(QIODevice::ReadOnly));
+    QStringList ids = QString::fromUtf8(archive.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(ids.size(), 4);
+    ids.removeDuplicates();
+    QCOMPARE(ids.size(), 4);
 }
 
 void TestSync::keepsAPlaylistPerSinger_data()

@@ -1,5 +1,6 @@
 #include "works/following.h"
 
+#include "download/filelock.h"
 #include "download/filename.h"
 #include "page/textcut.h"
 #include "page/webaddress.h"
@@ -84,6 +85,7 @@ QString FollowList::format(const FollowedSinger &singer)
 QString FollowList::load()
 {
     m_lines.clear();
+    m_changes.clear();
     QFile file(m_path);
     if (!file.exists())
         return QString();
@@ -106,10 +108,38 @@ QString FollowList::load()
         }
         m_lines.append(line);
     }
+    m_changes.clear(); // what reading merged is no change to make again when saving
     return QString();
 }
 
 QString FollowList::save() const
+{
+    // Beside the list, which is replaced whole on every save and so cannot carry the lock itself.
+    const download::FileLock lock(m_path + QStringLiteral(".lock"), download::FileLock::Wait::Yes);
+    FollowList now(m_path);
+    if (const QString problem = now.load(); !problem.isEmpty())
+        return problem;
+    for (const Change &change : m_changes)
+        now.apply(change);
+    return now.write();
+}
+
+void FollowList::apply(const Change &change)
+{
+    switch (change.kind) {
+    case Change::Kind::Add:
+        add(change.address, change.name);
+        break;
+    case Change::Kind::Remove:
+        remove(change.address);
+        break;
+    case Change::Kind::Name:
+        nameIfUnnamed(change.address, change.name);
+        break;
+    }
+}
+
+QString FollowList::write() const
 {
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     QSaveFile file(m_path);
@@ -157,6 +187,7 @@ bool FollowList::contains(const QString &address) const
 
 bool FollowList::add(const QString &address, const QString &name)
 {
+    m_changes.append({Change::Kind::Add, address, name});
     if (contains(address)) {
         nameIfUnnamed(address, name);
         return false;
@@ -172,6 +203,7 @@ bool FollowList::add(const QString &address, const QString &name)
 
 bool FollowList::remove(const QString &address)
 {
+    m_changes.append({Change::Kind::Remove, address, QString()});
     const QString wanted = followedAddress(address);
     const qsizetype before = m_lines.size();
     m_lines.removeIf([&wanted](const Line &line) { return line.singer && line.entry.address == wanted; });
@@ -180,6 +212,7 @@ bool FollowList::remove(const QString &address)
 
 bool FollowList::nameIfUnnamed(const QString &address, const QString &name)
 {
+    m_changes.append({Change::Kind::Name, address, name});
     const QString wanted = followedAddress(address);
     bool named = false;
     for (Line &line : m_lines) {

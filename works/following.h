@@ -33,8 +33,10 @@ public:
 
     // Reads the file; a missing file is an empty list. Empty on success, else why not.
     QString load();
-    // Writes every line back at once: a reader sees the old file or the new
-    // one, never a mixture. Empty on success, else why not.
+    // Writes the changes made since load() into the file: under a lock, and
+    // onto the file as it is now, so that what another process changed
+    // meanwhile stays. Every line is written back at once: a reader sees the
+    // old file or the new one, never a mixture. Empty on success, else why not.
     QString save() const;
 
     QString path() const { return m_path; }
@@ -56,11 +58,21 @@ private:
         bool singer = false;
         FollowedSinger entry;
     };
+    // A change made since load(), to be made again on the file as it is when saving.
+    struct Change final
+    {
+        enum class Kind { Add, Remove, Name } kind;
+        QString address;
+        QString name;
+    };
     static Line parse(const QByteArray &raw);
     static QString format(const FollowedSinger &singer);
+    void apply(const Change &change);
+    QString write() const;
 
     QString m_path;
     QList<Line> m_lines;
+    QList<Change> m_changes;
 };
 
 // Writes the names a sync learnt from the singers' pages into the list at

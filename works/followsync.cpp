@@ -1,5 +1,6 @@
 #include "works/followsync.h"
 
+#include "download/filelock.h"
 #include "download/filename.h"
 #include "download/requestpacer.h"
 #include "page/pagefetcher.h"
@@ -19,6 +20,17 @@ QString defaultArchivePath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
            QStringLiteral("/cantora-helper/archive.txt");
+}
+
+QString syncLockPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/cantora-helper/sync.lock");
+}
+
+QString FollowSync::anotherRunningText()
+{
+    return QStringLiteral("已有同步正在进行..");
 }
 
 FollowSync::FollowSync(AppConfig config, QList<FollowedSinger> singers, download::BatchOptions options, QObject *parent)
@@ -65,8 +77,11 @@ void FollowSync::start()
         return;
     m_running = true;
     m_stopping = false;
+    // A lock that cannot be made (a read-only home) stops no sync; only one held elsewhere does.
+    m_lock = std::make_unique<download::FileLock>(syncLockPath(), download::FileLock::Wait::No);
+    m_anotherRunning = m_lock->isTaken();
     // Even an empty list ends through the event loop, as its caller expects.
-    QTimer::singleShot(0, this, &FollowSync::nextSinger);
+    QTimer::singleShot(0, this, m_anotherRunning ? &FollowSync::end : &FollowSync::nextSinger);
 }
 
 void FollowSync::stop()
@@ -93,6 +108,7 @@ void FollowSync::end()
     if (!m_running)
         return;
     m_running = false;
+    m_lock.reset();
     emit finished();
 }
 

@@ -13,6 +13,10 @@
 class QNetworkAccessManager;
 class QNetworkReply;
 
+namespace download {
+class FileLock;
+}
+
 namespace works {
 
 // Works a sync fetches at once unless told otherwise: it runs unattended,
@@ -21,6 +25,9 @@ constexpr int kSyncJobs = 2;
 
 // $XDG_DATA_HOME/cantora-helper/archive.txt (~/.local/share when unset).
 QString defaultArchivePath();
+
+// $XDG_DATA_HOME/cantora-helper/sync.lock: held by the one sync of this user that runs.
+QString syncLockPath();
 
 struct SingerFailure final
 {
@@ -32,7 +39,9 @@ struct SingerFailure final
 // in turn and downloads the works the archive does not hold yet into the
 // singer's own folder. A singer whose page fails is reported and the next one
 // goes on. Each singer's batch runs with `options`, its folder
-// <options.folder>/<singer name>/. Runs on the caller's event loop.
+// <options.folder>/<singer name>/. Runs on the caller's event loop. One sync
+// of a user runs at a time (the timer's, the window's, a terminal's): a sync
+// started meanwhile ends at once, having done nothing, and says so.
 class FollowSync final : public QObject
 {
     Q_OBJECT
@@ -55,6 +64,10 @@ public:
     QString archiveFailure() const { return m_archiveFailure; }
     // Whether a singer or a work failed, or the archive (a stopped work does not count).
     bool anyFailed() const;
+    // Whether start() found another sync of this user running, so this one did nothing.
+    bool foundAnotherRunning() const { return m_anotherRunning; }
+    // What every front end says then.
+    static QString anotherRunningText();
 
 signals:
     void singerFailed(const works::SingerFailure &failure);
@@ -89,6 +102,8 @@ private:
     QList<download::WorkOutcome> m_outcomes;
     QList<SingerFailure> m_failures;
     QString m_archiveFailure;
+    std::unique_ptr<download::FileLock> m_lock; // while it runs
+    bool m_anotherRunning = false;
 };
 
 } // namespace works

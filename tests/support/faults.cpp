@@ -1,5 +1,7 @@
 #include "support/faults.h"
 
+#include "site/replicasite.h"
+
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStringEncoder>
@@ -81,6 +83,13 @@ HttpResponse faultyResponse(Fault fault, const QByteArray &body, const QByteArra
         break;
     }
     return response;
+}
+
+HttpResponse ifRangeIgnored(const HttpRequest &request, const QByteArray &body, const QByteArray &contentType)
+{
+    HttpRequest unconditional = request;
+    unconditional.headers.removeIf([](const auto &header) { return header.first == "if-range"; });
+    return rangedBody(unconditional, body, contentType);
 }
 
 QByteArray gzipped(const QByteArray &body)

@@ -31,6 +31,10 @@ const QList<QPair<const char *, Fault>> &allFaults();
 // The faulty answer standing in for `body` (what a healthy server would send).
 HttpResponse faultyResponse(Fault fault, const QByteArray &body, const QByteArray &contentType);
 
+// A server that honours Range but ignores If-Range: asked for a range of an
+// older version, it sends that range of `body` (with body's own ETag).
+HttpResponse ifRangeIgnored(const HttpRequest &request, const QByteArray &body, const QByteArray &contentType);
+
 // `body` as gzip makes it (by the gzip program); empty when that failed.
 QByteArray gzipped(const QByteArray &body);
 
