@@ -2,6 +2,7 @@
 
 #include "app/form1ui.h"
 #include "app/services.h"
+#include "app/tagsmodule.h"
 #include "app/workspanel.h"
 #include "download/batchqueue.h"
 
@@ -59,7 +60,7 @@ void BatchDownloadPanel::start(const QList<QStringList> &rows)
     // The single-work download's default folder.
     // Where the download panel puts a single work, portable copy or installed.
     options.folder = m_places.downloadFolder;
-    QDir().mkpath(options.folder);
+    options.tags = std::make_shared<ModuleTags>();
 
     m_queue = new download::BatchQueue(m_config, options, this);
     for (const QStringList &row : rows)
@@ -91,7 +92,7 @@ void BatchDownloadPanel::batchFinished()
         if (outcome.status != download::WorkOutcome::Status::Failed)
             continue;
         const QString name = outcome.title.isEmpty() ? outcome.source : outcome.title;
-        failures.append(name + QStringLiteral(": ") + outcome.reason);
+        failures.append(name + QStringLiteral(": ") + download::outcomeText(outcome));
     }
     if (!failures.isEmpty())
         m_messageBox.inform(m_window, boxTitle(),

@@ -2,6 +2,7 @@
 
 #include "app/form1ui.h"
 #include "app/services.h"
+#include "app/tagsmodule.h"
 #include "page/pagefetcher.h"
 #include "works/followsync.h"
 #include "works/harvest.h"
@@ -103,6 +104,7 @@ void FollowPanel::syncFollowed()
     options.folder = m_places.downloadFolder;
     options.jobs = works::kSyncJobs;
     options.archiveFile = works::defaultArchivePath();
+    options.tags = std::make_shared<ModuleTags>();
     QDir().mkpath(QFileInfo(options.archiveFile).absolutePath());
     m_sync = new works::FollowSync(m_config, list.singers(), options, this);
     connect(m_sync, &works::FollowSync::progressChanged, this,
@@ -130,11 +132,13 @@ void FollowPanel::syncFinished()
     setStatus(summary);
     QStringList failures;
     for (const works::SingerFailure &failure : sync->singerFailures())
-        failures.append(failure.address + QStringLiteral(": ") + failure.reason);
+        failures.append(
+            failure.address + QStringLiteral(": ") + failure.reason +
+            (failure.detail.isEmpty() ? QString() : QStringLiteral(" (") + failure.detail + QLatin1Char(')')));
     for (const download::WorkOutcome &outcome : sync->outcomes()) {
         if (outcome.status == download::WorkOutcome::Status::Failed)
             failures.append((outcome.title.isEmpty() ? outcome.source : outcome.title) + QStringLiteral(": ") +
-                            outcome.reason);
+                            download::outcomeText(outcome));
     }
     if (!failures.isEmpty())
         m_messageBox.inform(m_window, boxTitle(), summary + QStringLiteral("\n\n") + failures.join(QLatin1Char('\n')),

@@ -1,11 +1,9 @@
-// The window's tagging. TagLib, and the start-up work it brings, sits in a
-// module opened the first time a file is tagged or looked into.
+#include "app/tagsmodule.h"
 
 #include "app/modulelibrary.h"
 #include "download/downloadstatus.h"
-#include "download/id3tags.h"
 
-namespace download {
+using download::WorkTags;
 
 namespace {
 
@@ -36,22 +34,20 @@ const TagsModule &tagsModule()
 
 } // namespace
 
-QString writeTags(const QString &path, const WorkTags &tags)
+QString ModuleTags::write(const QString &path, const WorkTags &tags)
 {
     const TagsModule &module = tagsModule();
     if (!module.write)
-        return tagModuleMissingText(module.failure);
+        return download::tagModuleMissingText(module.failure);
     QString failure;
     module.write(path, tags, failure);
     return failure;
 }
 
-QString taggedPageAddress(const QString &path)
+QString ModuleTags::pageAddress(const QString &path)
 {
     QString pageAddress;
     if (const ReadEntry read = tagsModule().read)
         read(path, pageAddress);
     return pageAddress;
 }
-
-} // namespace download

@@ -3,7 +3,6 @@
 #include "cli/options.h"
 #include "cli/outputoptions.h"
 #include "cli/terminal.h"
-#include "download/batchend.h"
 #include "works/followsync.h"
 
 #include <QDir>
@@ -24,7 +23,10 @@ QString painted(const QString &word, const char *colour, bool coloured)
 
 QString workName(const WorkOutcome &outcome)
 {
-    return oneLine(outcome.title.isEmpty() ? outcome.source : outcome.title + QStringLiteral(" - ") + outcome.singer);
+    if (!outcome.title.isEmpty())
+        return oneLine(outcome.title + QStringLiteral(" - ") + outcome.singer);
+    // Known already here before anything was asked: its file tells which work it is.
+    return oneLine(outcome.path.isEmpty() ? outcome.source : QFileInfo(outcome.path).completeBaseName());
 }
 
 } // namespace
@@ -113,8 +115,9 @@ QString BatchReport::outcomeLine(const WorkOutcome &outcome) const
             line += QStringLiteral(" (%1, %2)")
                         .arg(bytesText(double(QFileInfo(outcome.path).size())),
                              oneLine(outcome.audio.isEmpty() ? outcome.source : outcome.audio));
-        if (m_options.verbose && !outcome.reason.isEmpty())
-            line += QStringLiteral(": ") + oneLine(outcome.reason);
+        // A note with its cause (its tags failed) is always said; one alone (a part started over) with -v.
+        if (!outcome.reason.isEmpty() && (m_options.verbose || !outcome.detail.isEmpty()))
+            line += QStringLiteral(": ") + oneLine(download::outcomeText(outcome));
         return line + QLatin1Char('\n');
     }
     case WorkOutcome::Status::Skipped:
@@ -124,10 +127,9 @@ QString BatchReport::outcomeLine(const WorkOutcome &outcome) const
             .arg(workName(outcome), outcome.workId,
                  outcome.reason.isEmpty() ? QString() : QStringLiteral(": ") + oneLine(outcome.reason));
     case WorkOutcome::Status::Failed: {
-        QString line = painted(QStringLiteral("失败"), "\x1b[31m", coloured) +
-                       QStringLiteral(" %1: %2\n").arg(workName(outcome), oneLine(outcome.reason));
-        const QString hint = otherSiteHint(outcome.source);
-        return hint.isEmpty() ? line : line + hint + QLatin1Char('\n');
+        // Each work is asked at its own site: no hint at --site here.
+        return painted(QStringLiteral("失败"), "\x1b[31m", coloured) +
+               QStringLiteral(" %1: %2\n").arg(workName(outcome), oneLine(download::outcomeText(outcome)));
     }
     case WorkOutcome::Status::Stopped:
         if (!m_options.verbose)
@@ -140,8 +142,6 @@ QString BatchReport::outcomeLine(const WorkOutcome &outcome) const
 void BatchReport::workFinished(const WorkOutcome &outcome)
 {
     m_view.remove(outcome.source);
-    if (outcome.status == WorkOutcome::Status::Stopped)
-        ++m_stopped;
     const QString result = outcome.status == WorkOutcome::Status::Done
                                ? QDir::toNativeSeparators(outcome.path) + QLatin1Char('\n')
                                : QString();
@@ -151,7 +151,10 @@ void BatchReport::workFinished(const WorkOutcome &outcome)
 
 void BatchReport::singerFailed(const works::SingerFailure &failure)
 {
-    const QString what = QStringLiteral(" %1: %2\n").arg(oneLine(failure.address), oneLine(failure.reason));
+    const QString why = failure.detail.isEmpty()
+                            ? failure.reason
+                            : failure.reason + QStringLiteral(" (") + failure.detail + QLatin1Char(')');
+    const QString what = QStringLiteral(" %1: %2\n").arg(oneLine(failure.address), oneLine(why));
     m_otherFailures << QLatin1Char(' ') + what;
     above(painted(QStringLiteral("失败"), "\x1b[31m", m_options.colour) + what);
 }
@@ -163,16 +166,17 @@ void BatchReport::queueFinished()
     if (m_options.live)
         print(stderr, m_view.clear());
     const download::BatchProgress progress = m_progress();
-    const bool allWell = progress.failed == 0 && m_stopped == 0 && m_otherFailures.isEmpty();
+    const bool allWell = progress.failed == 0 && progress.stopped == 0 && !progress.wasStopped;
     if (m_options.quiet && allWell)
         return;
-    QString summary = download::batchEndText(progress, m_stopped) + QLatin1Char('\n');
+    QString summary = download::batchSummaryText(progress) + QLatin1Char('\n');
     // The failures again, together where the run ends: they may have scrolled away.
     if (!m_options.quiet) {
         summary += m_otherFailures.join(QString());
         for (const WorkOutcome &outcome : m_outcomes()) {
             if (outcome.status == WorkOutcome::Status::Failed)
-                summary += QStringLiteral("  %1: %2\n").arg(oneLine(outcome.source), oneLine(outcome.reason));
+                summary +=
+                    QStringLiteral("  %1: %2\n").arg(oneLine(outcome.source), oneLine(download::outcomeText(outcome)));
         }
     }
     print(stderr, summary);

@@ -70,7 +70,6 @@ private:
     QTimer m_refresh;
     QTimer m_plainRefresh;
     QElapsedTimer m_clock;
-    int m_stopped = 0;
 };
 
 } // namespace cli

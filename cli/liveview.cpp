@@ -93,12 +93,10 @@ QString LiveView::frame(const download::BatchProgress &progress, qint64 nowMs, i
     return out;
 }
 
-QString LiveView::totalLine(const download::BatchProgress &progress, qint64 nowMs)
+QString LiveView::totalLine(const download::BatchProgress &progress, qint64)
 {
-    const int finished = progress.done + progress.failed + progress.skipped;
-    QString eta = QStringLiteral("--:--");
-    if (finished > 0 && finished < progress.total)
-        eta = clockText(nowMs * (progress.total - finished) / finished / 1000);
+    const qint64 seconds = download::etaSeconds(progress);
+    const QString eta = seconds < 0 ? QStringLiteral("--:--") : clockText(seconds);
     return download::batchStatusText(progress) +
            QStringLiteral(" %1  %2/s  ETA %3")
                .arg(bytesText(double(progress.bytes)), bytesText(progress.bytesPerSecond), eta);

@@ -74,6 +74,8 @@ const QList<OptionHelp> &batchOptions()
         {"-j, --jobs N", "transfers at once (at most 32)"},
         {"--archive FILE", "skip the work ids listed in FILE, and add each one downloaded"},
         {"--tag", "write ID3v2.4 tags: title, singer, avatar as cover, page address"},
+        {"--force", "fetch again the works already saved (known by a note on each file) instead of skipping them; "
+                    "the archive still skips its ids"},
         {"--retries N", "tries again after a network error, a 5xx answer or a request to wait (default 3)"},
         {"--limit-rate RATE", "the most bytes per second of the whole run, e.g. 500K or 2M"},
         {"--sleep-requests SECONDS", "the least time between two page requests; fractions are allowed"},
@@ -104,9 +106,10 @@ const QList<Subcommand> &subcommands()
          {{"--json", "one JSON object a line"}, {"--csv", "RFC 4180 CSV with a header row"}},
          cli::runHarvest},
         {"download",
-         "download [-o DIR] [--output TEMPLATE] [-j N] [--archive FILE] [--tag] [--retries N] [--limit-rate RATE] "
-         "[--sleep-requests SECONDS] (SONG_PAGE_URL... | --singer SINGER_URL [--playlist])",
-         "Downloads works, N at a time (default 4), skipping ids in the archive file and resuming .part files. "
+         "download [-o DIR] [--output TEMPLATE] [-j N] [--archive FILE] [--tag] [--force] [--retries N] [--limit-rate "
+         "RATE] [--sleep-requests SECONDS] (SONG_PAGE_URL... | --singer SINGER_URL [--playlist])",
+         "Downloads works, N at a time (default 4), skipping the works already saved and the ids in the archive file, "
+         "and resuming .part files. "
          "Standard output gets the path of each file saved, one a line; progress, a line per work, failures and the "
          "summary go to standard error. Ctrl-C stops and keeps the .part files.",
          batchOptions() + QList<OptionHelp>{{"--singer SINGER_URL", "every work on the singer's home page"},
@@ -123,7 +126,8 @@ const QList<Subcommand> &subcommands()
          {},
          cli::runFollow},
         {"sync",
-         "sync [-o DIR] [--output TEMPLATE] [-j N] [--archive FILE] [--tag] [--retries N] [--limit-rate RATE] "
+         "sync [-o DIR] [--output TEMPLATE] [-j N] [--archive FILE] [--tag] [--force] [--retries N] [--limit-rate "
+         "RATE] "
          "[--sleep-requests SECONDS] [--notify]",
          "Downloads the new works of every followed singer to DIR/<singer>/, 2 at a time unless -j says otherwise, "
          "skipping the ids in the archive (default $XDG_DATA_HOME/cantora-helper/archive.txt), and keeps "

@@ -1,6 +1,7 @@
 #include "cli/manners.h"
 
 #include "cli/terminal.h"
+#include "download/id3tags.h"
 #include "download/outputtemplate.h"
 #include "download/ratelimit.h"
 #include "download/requestpacer.h"
@@ -19,6 +20,7 @@ download::BatchOptions defaultBatchOptions()
     options.folder = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
     if (options.folder.isEmpty())
         options.folder = QStringLiteral(".");
+    options.tags = std::make_shared<download::LinkedTags>();
     return options;
 }
 
@@ -69,6 +71,8 @@ bool takeBatchOption(const char *command, const QStringList &arguments, int &i, 
             options.archiveFile = arguments.at(++i);
     } else if (word == QLatin1String("--tag")) {
         options.tag = true;
+    } else if (word == QLatin1String("--force")) {
+        options.skipExisting = false;
     } else if (word == QLatin1String("--limit-rate")) {
         const qint64 bytesPerSecond = hasValue ? download::RateLimit::parse(arguments.at(++i)) : 0;
         if (bytesPerSecond <= 0)

@@ -3,12 +3,12 @@
 #include "cli/followcommand.h"
 #include "cli/manners.h"
 #include "cli/options.h"
+#include "cli/runjob.h"
 #include "cli/stop.h"
 #include "cli/terminal.h"
 #include "works/followsync.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QSet>
 
 namespace cli {
@@ -41,8 +41,8 @@ SyncNews newsOf(const works::FollowSync &sync)
             continue;
         failed.insert(outcome.singer);
         if (news.firstCause.isEmpty())
-            news.firstCause =
-                QStringLiteral("%1: %2").arg(outcome.title.isEmpty() ? outcome.source : outcome.title, outcome.reason);
+            news.firstCause = QStringLiteral("%1: %2").arg(outcome.title.isEmpty() ? outcome.source : outcome.title,
+                                                           download::outcomeText(outcome));
     }
     if (news.firstCause.isEmpty())
         news.firstCause = sync.archiveFailure();
@@ -83,31 +83,20 @@ int runSync(const QStringList &arguments)
     }
 
     works::FollowSync sync(config(), list.singers(), options);
-    BatchReport report(BatchReport::forThisRun());
-    report.attach(sync);
-    QEventLoop loop;
-    QObject::connect(&sync, &works::FollowSync::finished, &loop, &QEventLoop::quit);
-    // From here a stop ends the transfers and keeps their .part files.
+    // Through the notification too: a stop while the desktop is asked ends it tidily.
     const StopScope listening;
-    QObject::connect(StopSignal::instance(), &StopSignal::stopRequested, &sync, &works::FollowSync::stop);
-    sync.start();
-    if (stopRequested())
-        sync.stop();
-    loop.exec();
-
+    const int status = runJob(sync, "sync");
     if (sync.foundAnotherRunning()) {
         print(stderr, QStringLiteral("sync: %1\n").arg(works::FollowSync::anotherRunningText()));
         return 0;
     }
-    if (!sync.archiveFailure().isEmpty())
-        print(stderr, QStringLiteral("sync: %1\n").arg(sync.archiveFailure()));
     works::rememberNames(sync.singers());
     // A stopped sync is not told about: whoever stopped it is there.
     if (notify && !stopRequested()) {
         BusNotifier notifier;
         announceSync(notifier, newsOf(sync));
     }
-    return sync.anyFailed() ? 1 : 0;
+    return status;
 }
 
 } // namespace cli

@@ -3,6 +3,7 @@
 #include "buildconfig.h"
 
 #include <QCoreApplication>
+#include <QUrl>
 
 AppConfig AppConfig::fromBuild()
 {
@@ -37,4 +38,16 @@ QString AppConfig::audioHost(const QString &serverNumber) const
 {
     const QString host = audioHostTemplate.arg(serverNumber);
     return host.contains(QLatin1String("://")) ? host : QStringLiteral("http://") + host;
+}
+
+AppConfig AppConfig::aimedAt(const QString &address) const
+{
+    const QUrl url(address.trimmed(), QUrl::TolerantMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        return *this;
+    AppConfig aimed = *this;
+    aimed.siteBase = url.adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::RemoveUserInfo)
+                         .toString(QUrl::FullyEncoded);
+    return aimed;
 }

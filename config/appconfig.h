@@ -39,6 +39,10 @@ struct AppConfig final
     {
         return siteBase + QStringLiteral("/member/personcenter/loadplayurl.php?wid=") + workId;
     }
+    // The same, with siteBase taken from `address` (scheme, host and port):
+    // whatever a work needs asked goes to the site it came from. Unchanged when
+    // `address` names no http or https site.
+    AppConfig aimedAt(const QString &address) const;
     // The numbered MP3 server as scheme and host: the template may name its
     // scheme ("https://m%1.example"); without one it is http.
     QString audioHost(const QString &serverNumber) const;

@@ -1,9 +1,10 @@
 #include "download/batchqueue.h"
 
 #include "download/downloadstatus.h"
-#include "download/id3tags.h"
+#include "download/outputtemplate.h"
 #include "download/ratelimit.h"
 #include "download/requestpacer.h"
+#include "download/tagwriter.h"
 #include "download/transfer.h"
 #include "page/netcause.h"
 #include "page/pagefetcher.h"
@@ -15,9 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QPointer>
-#include <QTimer>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -28,34 +27,44 @@ namespace {
 // Bytes per read and progress report: the window's 512 would only cost time here.
 constexpr int kBatchBlockSize = 64 * 1024;
 
+// How deep under the folder a batch's files may lie: one level per "/" of the template.
+int templateDepth(const QString &nameTemplate)
+{
+    return int(nameTemplate.count(QLatin1Char('/')));
+}
+
 } // namespace
 
-struct BatchQueue::Fetched final
+PagePolicy BatchOptions::pagePolicy(const AppConfig &config) const
 {
-    int httpStatus = 0; // 0: no answer at all
-    QByteArray body;
-    QByteArray contentType;
-    QByteArray retryAfter;
-    QString error; // empty when a whole success page came
-};
+    PagePolicy policy;
+    policy.retries = std::max(0, retries);
+    policy.idleMs = config.pageTimeoutMs;
+    policy.wholeMs = config.pageTimeoutMs;
+    policy.sizeLimit = PageFetcher::kDefaultSizeLimit;
+    policy.firstBackoffMs = BatchQueue::kFirstBackoffMs;
+    return policy;
+}
 
 struct BatchQueue::Work final
 {
     int entry = 0; // its place in the queue
     WorkOutcome outcome;
+    AppConfig site; // the configuration aimed at the site the work came from
     bool viaService = false;
     bool started = false;
     bool ended = false;
-    int attempt = 0;
+    int attempt = 0; // of the transfer
     int slot = -1;
     QString pageAddress;
     songpage::Facts facts;
     QByteArray cover;
-    QPointer<QNetworkReply> reply;
+    QString tagFailure;
     QTimer *retry = nullptr;
     // While one runs; an ended one is left to its parent (the queue) until it has finished emitting.
     std::unique_ptr<Transfer> transfer;
     qint64 counted = 0; // bytes of this work already in the batch's total (-1: not yet known)
+    qint64 written = 0, size = 0;
     QElapsedTimer clock;
 };
 
@@ -63,28 +72,26 @@ BatchQueue::BatchQueue(AppConfig config, BatchOptions options, QObject *parent)
     : QObject(parent)
     , m_config(std::move(config))
     , m_options(std::move(options))
-    , m_pages(new QNetworkAccessManager(this))
+    , m_pages(nullptr)
     , m_archive(m_options.archiveFile)
     , m_names(m_options.folder, m_options.nameTemplate)
+    , m_holdings(m_options.folder, templateDepth(m_options.nameTemplate), m_options.sourceIndex)
 {
     m_options.jobs = std::clamp(m_options.jobs, 1, kMaxJobs);
     m_options.retries = std::max(0, m_options.retries);
-    m_pages->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
     if (!m_options.pacer)
         m_options.pacer = std::make_shared<RequestPacer>();
+    m_pages = new PageClient(m_options.pagePolicy(m_config), m_options.pacer, this);
+    m_waitTicker.setInterval(1000);
+    connect(&m_waitTicker, &QTimer::timeout, this, [this] {
+        if (m_options.pacer->waiting() != WaitReason::None)
+            emit progressChanged(progress());
+    });
 }
 
-// The running transfers go with the works (and keep their .part files) while
-// the clients whose replies they hold are still there.
 BatchQueue::~BatchQueue()
 {
-    for (const auto &work : m_works) {
-        if (QNetworkReply *reply = work->reply) {
-            // Nobody is left to hear how it ended.
-            QObject::disconnect(reply, nullptr, this, nullptr);
-            reply->abort();
-        }
-    }
+    m_pages->stop();
 }
 
 void BatchQueue::addSongPage(const QString &songPageAddress)
@@ -92,6 +99,7 @@ void BatchQueue::addSongPage(const QString &songPageAddress)
     auto work = std::make_unique<Work>();
     work->entry = int(m_works.size());
     work->outcome.source = songPageAddress.trimmed();
+    work->site = m_config.aimedAt(work->outcome.source);
     m_works.push_back(std::move(work));
     ++m_progress.total;
 }
@@ -101,6 +109,7 @@ void BatchQueue::addServiceAddress(const QString &playAddressServiceUrl)
     auto work = std::make_unique<Work>();
     work->entry = int(m_works.size());
     work->outcome.source = playAddressServiceUrl.trimmed();
+    work->site = m_config.aimedAt(work->outcome.source);
     work->viaService = true;
     work->outcome.workId =
         QUrlQuery(QUrl(work->outcome.source).query()).queryItemValue(QStringLiteral("wid")).trimmed();
@@ -111,8 +120,19 @@ void BatchQueue::addServiceAddress(const QString &playAddressServiceUrl)
 BatchProgress BatchQueue::progress() const
 {
     BatchProgress now = m_progress;
-    const double seconds = m_clock.isValid() ? m_clock.elapsed() / 1000.0 : 0.0;
-    now.bytesPerSecond = seconds > 0 ? now.bytes / seconds : 0.0;
+    now.elapsedMs = m_clock.isValid() ? m_clock.elapsed() : 0;
+    now.bytesPerSecond = now.elapsedMs > 0 ? now.bytes * 1000.0 / double(now.elapsedMs) : 0.0;
+    now.waitReason = m_options.pacer->waiting(&now.waitMs);
+    for (const auto &work : m_works) {
+        if (work->ended)
+            continue;
+        if (!work->started) // its service answer (when queued so) and its song page
+            now.pacingMs += (work->viaService ? 2 : 1) * qint64(m_options.pacer->pageGapMs());
+        if (work->size > 0)
+            now.bytesLeft += std::max<qint64>(0, work->size - work->written);
+        else
+            ++now.lengthsUnknown;
+    }
     return now;
 }
 
@@ -123,7 +143,7 @@ void BatchQueue::start()
     m_running = true;
     m_stopping = false;
     m_clock.start();
-    QDir().mkpath(m_options.folder);
+    m_waitTicker.start();
     if (!m_archive.load())
         m_archiveFailure = m_archive.error();
     // Even an empty batch ends through the event loop, as its caller expects.
@@ -135,21 +155,15 @@ void BatchQueue::stop()
     if (!m_running || m_stopping)
         return;
     m_stopping = true;
+    m_progress.wasStopped = true;
+    m_pages->stop();
     for (const auto &work : m_works) {
         if (work->ended)
             continue;
-        if (work->transfer && work->transfer->isRunning()) {
+        if (work->transfer && work->transfer->isRunning())
             work->transfer->stop(); // ends the work through transferEnded
-            continue;
-        }
-        if (work->reply) {
-            QNetworkReply *reply = work->reply;
-            work->reply = nullptr;
-            QObject::disconnect(reply, nullptr, this, nullptr);
-            reply->abort();
-            reply->deleteLater();
-        }
-        end(*work, int(WorkOutcome::Status::Stopped));
+        else
+            end(*work, WorkOutcome::Status::Stopped);
     }
     fillSlots();
 }
@@ -160,87 +174,58 @@ void BatchQueue::fillSlots()
         Work &work = *m_works[m_next++];
         if (work.ended)
             continue;
+        // What is here already takes no slot and asks nothing.
+        if (alreadyHere(work))
+            continue;
         ++m_active;
         begin(work);
     }
     if (m_running && m_active == 0 && (m_stopping || m_next >= m_works.size())) {
         m_running = false;
+        m_waitTicker.stop();
         emit finished();
     }
+}
+
+bool BatchQueue::alreadyHere(Work &work)
+{
+    const QString &id = work.outcome.workId;
+    if (!id.isEmpty() && m_archive.contains(id)) {
+        end(work, WorkOutcome::Status::Skipped);
+        return true;
+    }
+    if (!m_options.skipExisting)
+        return false;
+    // Only a song page queued as itself names its page before it is asked for.
+    const WorkSource known{id, work.viaService ? QString() : work.outcome.source};
+    const QString path = known.isEmpty() ? QString() : m_holdings.find(known);
+    if (path.isEmpty())
+        return false;
+    work.outcome.path = path;
+    end(work, WorkOutcome::Status::Skipped);
+    return true;
 }
 
 void BatchQueue::begin(Work &work)
 {
     work.started = true;
-    ++work.attempt;
-    if (!work.outcome.workId.isEmpty() && m_archive.contains(work.outcome.workId)) {
-        end(work, int(WorkOutcome::Status::Skipped));
-        return;
-    }
     if (work.viaService)
-        fetch(work, work.outcome.source, &BatchQueue::afterService);
+        m_pages->get(work.outcome.source, this,
+                     [this, &work](const PageAnswer &answer) { afterService(work, answer); });
     else
         lookUpPage(work, work.outcome.source);
 }
 
-void BatchQueue::fetch(Work &work, const QString &url, void (BatchQueue::*then)(Work &, const Fetched &))
+void BatchQueue::pageFailed(Work &work, const PageAnswer &answer)
 {
-    m_options.pacer->whenReady(true, this, [this, &work, url, then] {
-        if (!work.ended && !m_stopping)
-            send(work, url, then);
-    });
+    const auto why = netcause::meansGone(answer.httpStatus) ? lookup::Status::Gone : lookup::Status::FetchFailed;
+    end(work, WorkOutcome::Status::Failed, answer.failureText(lookup::statusText(why)), answer.cause);
 }
 
-void BatchQueue::send(Work &work, const QString &url, void (BatchQueue::*then)(Work &, const Fetched &))
+void BatchQueue::afterService(Work &work, const PageAnswer &answer)
 {
-    const QUrl address(url, QUrl::TolerantMode);
-    if (!isWebAddress(address)) {
-        Fetched refused;
-        refused.error = QStringLiteral("not a web address");
-        (this->*then)(work, refused);
-        return;
-    }
-    QNetworkRequest request(address);
-    request.setRawHeader("If-Modified-Since", "0");
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    request.setTransferTimeout(m_config.pageTimeoutMs);
-    QNetworkReply *reply = m_pages->get(request);
-    work.reply = reply;
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
-        if (received > PageFetcher::kDefaultSizeLimit || total > PageFetcher::kDefaultSizeLimit)
-            reply->abort();
-    });
-    connect(reply, &QNetworkReply::finished, this, [this, reply, &work, then] {
-        reply->deleteLater();
-        work.reply = nullptr;
-        Fetched answer;
-        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        answer.httpStatus = status.isValid() ? status.toInt() : 0;
-        answer.body = reply->readAll();
-        answer.contentType = reply->rawHeader("Content-Type");
-        answer.retryAfter = reply->rawHeader("Retry-After");
-        if (reply->error() != QNetworkReply::NoError)
-            answer.error =
-                answer.httpStatus >= 400 ? QStringLiteral("HTTP %1").arg(answer.httpStatus) : reply->errorString();
-        (this->*then)(work, answer);
-    });
-}
-
-// A page or service answer that did not come: retried when the network or the
-// server is to blame, else the work fails with the lookup's own text.
-void BatchQueue::fetchFailed(Work &work, const Fetched &answer)
-{
-    failOrRetry(work, answer.httpStatus == 0 || answer.httpStatus >= 500 || asksToWait(answer.httpStatus),
-                lookup::statusText(netcause::meansGone(answer.httpStatus) ? lookup::Status::Gone
-                                                                          : lookup::Status::FetchFailed) +
-                    QStringLiteral(" (") + answer.error + QLatin1Char(')'),
-                asksToWait(answer.httpStatus) ? retryAfterMs(answer.retryAfter) : -1);
-}
-
-void BatchQueue::afterService(Work &work, const Fetched &answer)
-{
-    if (!answer.error.isEmpty()) {
-        fetchFailed(work, answer);
+    if (!answer.ok()) {
+        pageFailed(work, answer);
         return;
     }
     lookUpPage(work, pastedAddress(PageFetcher::decodeBody(answer.body, answer.contentType)));
@@ -249,25 +234,25 @@ void BatchQueue::afterService(Work &work, const Fetched &answer)
 void BatchQueue::lookUpPage(Work &work, const QString &pageAddress)
 {
     work.pageAddress = pageAddress;
-    // The same check as a lookup's: the site's song pages, by http or https.
-    if (pageAddress.isEmpty() || !m_config.hasSongPagePrefix(pageAddress)) {
+    // The same check as a lookup's: the song pages of the site the work came from, by http or https.
+    if (pageAddress.isEmpty() || !work.site.hasSongPagePrefix(pageAddress)) {
         const auto why = pageAddress.isEmpty() ? lookup::Status::NoAddress : lookup::Status::NotASongPage;
-        end(work, int(WorkOutcome::Status::Failed), lookup::statusText(why).trimmed());
+        end(work, WorkOutcome::Status::Failed, lookup::statusText(why).trimmed(), pageAddress);
         return;
     }
-    fetch(work, pageAddress, &BatchQueue::afterPage);
+    m_pages->get(pageAddress, this, [this, &work](const PageAnswer &answer) { afterPage(work, answer); });
 }
 
-void BatchQueue::afterPage(Work &work, const Fetched &answer)
+void BatchQueue::afterPage(Work &work, const PageAnswer &answer)
 {
-    if (!answer.error.isEmpty()) {
-        fetchFailed(work, answer);
+    if (!answer.ok()) {
+        pageFailed(work, answer);
         return;
     }
     const QString page = PageFetcher::decodeBody(answer.body, answer.contentType);
     if (page.isEmpty()) {
-        end(work, int(WorkOutcome::Status::Failed),
-            lookup::statusText(lookup::Status::FetchFailed) + QStringLiteral(" (empty page)"));
+        end(work, WorkOutcome::Status::Failed, lookup::statusText(lookup::Status::EmptyPage).trimmed(),
+            QStringLiteral("empty page"));
         return;
     }
     // Every work is cut on its own: nothing carries over from another page.
@@ -279,53 +264,67 @@ void BatchQueue::afterPage(Work &work, const Fetched &answer)
     outcome.audio = work.facts.audioAddress;
     // A page names the file to fetch: only a web address is fetched, never a local file.
     if (!isWebAddress(QUrl(work.facts.audioAddress, QUrl::TolerantMode))) {
-        end(work, int(WorkOutcome::Status::Failed), lookup::notParsedText() + QStringLiteral(" (no audio address)"));
+        end(work, WorkOutcome::Status::Failed, lookup::notParsedText(), QStringLiteral("no audio address"));
         return;
     }
     const QString id = songpage::workIdFrom(work.facts.audioAddress, QString());
     if (outcome.workId.isEmpty())
         outcome.workId = id;
     if (!outcome.workId.isEmpty() && m_archive.contains(outcome.workId)) {
-        end(work, int(WorkOutcome::Status::Skipped));
+        end(work, WorkOutcome::Status::Skipped);
         return;
+    }
+    if (m_options.skipExisting) {
+        if (const QString path = m_holdings.find({outcome.workId, work.pageAddress}); !path.isEmpty()) {
+            outcome.path = path;
+            end(work, WorkOutcome::Status::Skipped);
+            return;
+        }
     }
     if (!claimFile(work))
         return;
-    if (m_options.tag && work.cover.isEmpty() && isWebAddress(QUrl(work.facts.avatarAddress, QUrl::TolerantMode)))
-        fetch(work, work.facts.avatarAddress, &BatchQueue::afterCover);
-    else
-        transfer(work);
+    if (m_options.tag && m_options.tags && work.cover.isEmpty() &&
+        isWebAddress(QUrl(work.facts.avatarAddress, QUrl::TolerantMode))) {
+        // A work without its picture is still worth having.
+        m_pages->get(work.facts.avatarAddress, this, [this, &work](const PageAnswer &cover) {
+            if (cover.ok())
+                work.cover = cover.body;
+            transfer(work);
+        });
+        return;
+    }
+    transfer(work);
 }
 
 bool BatchQueue::claimFile(Work &work)
 {
     WorkOutcome &outcome = work.outcome;
-    const QString page = work.pageAddress;
-    // A file an earlier run tagged with this work's page is this work's.
-    const auto tagged = [&page](const QString &path) { return !page.isEmpty() && taggedPageAddress(path) == page; };
-    const NameBook::Claim claim = m_names.claim(work.entry, outcome.workId.isEmpty() ? page : outcome.workId,
-                                                outcome.workId, outcome.title, outcome.singer, tagged);
+    const WorkSource source{outcome.workId, work.pageAddress};
+    const std::shared_ptr<TagWriter> tags = m_options.tags;
+    // A file noted as this work's, or that an earlier run tagged with its page, is this work's.
+    const auto same = [this, &source, &tags](const QString &path) {
+        return m_holdings.holds(path, source) ||
+               (tags && !source.pageAddress.isEmpty() && tags->pageAddress(path) == source.pageAddress);
+    };
+    const NameBook::Claim claim =
+        m_names.claim(work.entry, outcome.workId.isEmpty() ? work.pageAddress : outcome.workId, outcome.workId,
+                      outcome.title, outcome.singer, same);
     outcome.path = claim.path;
     if (claim.sameWork)
-        end(work, int(WorkOutcome::Status::Skipped));
+        end(work, WorkOutcome::Status::Skipped);
     else if (claim.path.isEmpty())
-        end(work, int(WorkOutcome::Status::Failed),
-            statusText(TransferStatus::WriteFailed) + QStringLiteral(" (no free file name)"));
-    else // a template may put the work in a subfolder
+        end(work, WorkOutcome::Status::Failed, statusText(TransferStatus::WriteFailed),
+            QStringLiteral("no free file name"));
+    else // made only now: a singer with nothing new gets no folder; a template may make subfolders
         QDir().mkpath(QFileInfo(claim.path).path());
     return !claim.path.isEmpty();
 }
 
-void BatchQueue::afterCover(Work &work, const Fetched &answer)
-{
-    // A work without its picture is still worth having.
-    if (answer.error.isEmpty())
-        work.cover = answer.body;
-    transfer(work);
-}
-
 void BatchQueue::transfer(Work &work)
 {
+    if (work.ended || m_stopping)
+        return;
+    ++work.attempt;
     size_t slot = 0;
     while (slot < m_slotBusy.size() && m_slotBusy[slot])
         ++slot;
@@ -343,6 +342,7 @@ void BatchQueue::transfer(Work &work)
     work.transfer->setRateLimit(m_options.rateLimit.get());
     // What an earlier try or an earlier run left of the same resource is carried on.
     work.transfer->setContinuePart(true);
+    work.transfer->setBeforePlacing([this, &work](const QString &partPath) { beforePlacing(work, partPath); });
     work.counted = -1; // until the body begins: what an earlier try brought is no news
     work.clock.start();
     connect(work.transfer.get(), &Transfer::progress, this, [this, &work](qint64 written, qint64 size) {
@@ -354,88 +354,92 @@ void BatchQueue::transfer(Work &work)
         if (fresh > 0)
             m_progress.bytes += fresh;
         work.counted = written;
+        work.written = written;
+        work.size = size;
         const double seconds = work.clock.elapsed() / 1000.0;
         emit transferProgress(work.outcome.source, work.outcome.title, written, size,
                               seconds > 0 ? written / seconds : 0.0);
     });
     connect(work.transfer.get(), &Transfer::finished, this,
-            [this, &work](TransferStatus how) { transferEnded(work, static_cast<int>(how)); });
+            [this, &work](TransferStatus how) { transferEnded(work, how); });
     m_options.pacer->whenReady(false, work.transfer.get(), [this, &work] {
         if (!work.ended && !m_stopping)
             work.transfer->start(work.facts.audioAddress, work.outcome.path, m_options.stallMs);
     });
 }
 
-void BatchQueue::transferEnded(Work &work, int how)
+// The finished body, still under its part's name: whatever is written into it
+// now is in place with it at once, or not at all.
+void BatchQueue::beforePlacing(Work &work, const QString &partPath)
+{
+    if (m_options.tag && m_options.tags)
+        work.tagFailure =
+            m_options.tags->write(partPath, {work.facts.title, work.facts.singerName, work.cover, work.pageAddress});
+    // Last: where the index stands in for notes, it keeps the size the file is placed with.
+    noteWork(partPath, work.outcome.path, {work.outcome.workId, work.pageAddress}, m_options.sourceIndex);
+}
+
+void BatchQueue::transferEnded(Work &work, TransferStatus status)
 {
     // It is still emitting: it goes once that is over.
-    Transfer *transfer = work.transfer.release();
-    transfer->deleteLater();
+    Transfer *ended = work.transfer.release();
+    ended->deleteLater();
     m_slotBusy[static_cast<size_t>(work.slot)] = false;
     work.counted = 0;
-    const auto status = static_cast<TransferStatus>(how);
     switch (status) {
     case TransferStatus::DataComplete:
-        work.outcome.reason = transfer->note();
-        tagAndFinish(work);
+        work.outcome.reason = ended->note();
+        finishDone(work);
         return;
     case TransferStatus::Stopped:
-        end(work, int(WorkOutcome::Status::Stopped));
+        end(work, WorkOutcome::Status::Stopped);
         return;
     case TransferStatus::Busy:
         // Another run is fetching it into the same file: that one saves it.
-        end(work, int(WorkOutcome::Status::Skipped),
-            statusText(status) + QStringLiteral(" (") + transfer->failure() + QLatin1Char(')'));
+        end(work, WorkOutcome::Status::Skipped, statusText(status), ended->failure());
         return;
     default:
         break;
     }
-    const int code = transfer->httpStatus();
-    QString reason = failureText(status, code);
-    if (code >= 400)
-        reason += QStringLiteral(" (HTTP %1)").arg(code);
+    const int code = ended->httpStatus();
+    const QString cause = code >= 400 ? QStringLiteral("HTTP %1").arg(code) : ended->failure();
     const bool network = status == TransferStatus::Incomplete ||
                          (status == TransferStatus::RequestFailed && (code == 0 || code >= 500 || asksToWait(code)));
-    failOrRetry(work, network, reason, asksToWait(code) ? retryAfterMs(transfer->retryAfter()) : -1);
-}
-
-void BatchQueue::tagAndFinish(Work &work)
-{
-    if (m_options.tag) {
-        const QString failure =
-            writeTags(work.outcome.path, {work.facts.title, work.facts.singerName, work.cover, work.pageAddress});
-        if (!failure.isEmpty()) {
-            end(work, int(WorkOutcome::Status::Failed), QStringLiteral("ID3: ") + failure);
-            return;
-        }
+    const qint64 asked = asksToWait(code) ? retryAfterMs(ended->retryAfter()) : -1;
+    if (asked > kMaxRetryAfterMs) {
+        end(work, WorkOutcome::Status::Failed, comeBackText(asked), cause);
+        return;
     }
-    if (!work.outcome.workId.isEmpty() && !m_archive.record(work.outcome.workId) && m_archiveFailure.isEmpty())
-        m_archiveFailure = m_archive.error();
-    end(work, int(WorkOutcome::Status::Done));
-}
-
-void BatchQueue::failOrRetry(Work &work, bool networkError, const QString &reason, qint64 waitMs)
-{
-    if (!networkError || m_stopping || work.attempt > m_options.retries) {
-        end(work, int(WorkOutcome::Status::Failed), reason);
+    if (!network || m_stopping || work.attempt > m_options.retries) {
+        end(work, WorkOutcome::Status::Failed, failureText(status, code), cause);
         return;
     }
     // A site that names its pause gets it, from every work of the run.
-    if (waitMs >= 0)
-        m_options.pacer->holdFor(waitMs);
-    const qint64 backoff = waitMs >= 0 ? waitMs : kFirstBackoffMs << std::min(work.attempt - 1, 6);
+    if (asked >= 0)
+        m_options.pacer->holdFor(asked);
+    const qint64 backoff = asked >= 0 ? 0 : kFirstBackoffMs << std::min(work.attempt - 1, 6);
     work.retry = new QTimer(this);
     work.retry->setSingleShot(true);
     connect(work.retry, &QTimer::timeout, this, [this, &work] {
         work.retry->deleteLater();
         work.retry = nullptr;
-        if (!work.ended)
-            begin(work);
+        transfer(work);
     });
     work.retry->start(int(backoff));
 }
 
-void BatchQueue::end(Work &work, int status, const QString &reason)
+void BatchQueue::finishDone(Work &work)
+{
+    if (!work.outcome.workId.isEmpty() && !m_archive.record(work.outcome.workId) && m_archiveFailure.isEmpty())
+        m_archiveFailure = m_archive.error();
+    // The file is the work's whatever its tags: it counts, and the next run knows it.
+    if (!work.tagFailure.isEmpty())
+        end(work, WorkOutcome::Status::Done, QStringLiteral("标签写入失败"), work.tagFailure);
+    else
+        end(work, WorkOutcome::Status::Done);
+}
+
+void BatchQueue::end(Work &work, WorkOutcome::Status status, const QString &reason, const QString &detail)
 {
     if (work.ended)
         return;
@@ -444,10 +448,13 @@ void BatchQueue::end(Work &work, int status, const QString &reason)
         work.retry->deleteLater();
         work.retry = nullptr;
     }
-    work.outcome.status = static_cast<WorkOutcome::Status>(status);
-    if (!reason.isEmpty() || work.outcome.status != WorkOutcome::Status::Done)
+    work.outcome.status = status;
+    // A work done may carry what happened on the way (a part started over) from before.
+    if (!reason.isEmpty() || status != WorkOutcome::Status::Done) {
         work.outcome.reason = reason;
-    switch (work.outcome.status) {
+        work.outcome.detail = detail;
+    }
+    switch (status) {
     case WorkOutcome::Status::Done:
         ++m_progress.done;
         break;
@@ -458,6 +465,7 @@ void BatchQueue::end(Work &work, int status, const QString &reason)
         ++m_progress.failed;
         break;
     case WorkOutcome::Status::Stopped:
+        ++m_progress.stopped;
         break;
     }
     m_outcomes.append(work.outcome);
@@ -468,21 +476,6 @@ void BatchQueue::end(Work &work, int status, const QString &reason)
     emit progressChanged(progress());
     if (!m_stopping)
         QTimer::singleShot(0, this, &BatchQueue::fillSlots);
-}
-
-QString batchStatusText(const BatchProgress &progress)
-{
-    return QStringLiteral("正在批量下载 %1/%2 ..")
-        .arg(progress.done + progress.failed + progress.skipped)
-        .arg(progress.total);
-}
-
-QString batchSummaryText(const BatchProgress &progress)
-{
-    return QStringLiteral("批量下载完成: %1 个成功, %2 个失败, %3 个跳过")
-        .arg(progress.done)
-        .arg(progress.failed)
-        .arg(progress.skipped);
 }
 
 } // namespace download

@@ -1,13 +1,18 @@
 #pragma once
 
 #include "config/appconfig.h"
+#include "download/alreadyhere.h"
 #include "download/archive.h"
+#include "download/jobprogress.h"
 #include "download/namebook.h"
+#include "download/pageclient.h"
+#include "download/transfer.h"
 
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 #include <vector>
@@ -18,6 +23,7 @@ namespace download {
 
 class RateLimit;
 class RequestPacer;
+class TagWriter;
 
 struct BatchOptions final
 {
@@ -26,8 +32,15 @@ struct BatchOptions final
     int jobs = 4;   // transfers at once, at most BatchQueue::kMaxJobs
     QString archiveFile; // ids already done are skipped; finished ids appended; empty: none
     bool tag = false;    // write ID3v2.4 tags (title, artist, avatar as front cover, page address as WOAS)
-    int retries = 3;     // per work, network errors only, with backoff
-    int stallMs = 10000; // the stall limit of each transfer
+    // Writes and reads tags; null: no tags are written, and none are read to
+    // tell whether a file already there holds the work.
+    std::shared_ptr<TagWriter> tags;
+    // A work whose file is already here (as noted on the file, or in the index) is skipped without a request.
+    bool skipExisting = true;
+    // Where files are noted when their file system keeps no note (download/alreadyhere.h); empty: nowhere.
+    QString sourceIndex = defaultSourceIndexPath();
+    int retries = 3;                      // per page and per transfer: network errors, 5xx and 429, with backoff
+    int stallMs = 10000;                  // the stall limit of each transfer
     std::shared_ptr<RateLimit> rateLimit; // shared by every transfer of the run; null: no limit
     // Spaces page requests and holds every request while the site asks for a
     // pause (429, 503 with Retry-After); null: the queue paces itself, with no gap.
@@ -35,31 +48,16 @@ struct BatchOptions final
 
     // When not empty, where each work goes under folder, e.g. "{singer}/{title}.mp3" (download/outputtemplate.h).
     QString nameTemplate;
-};
 
-struct WorkOutcome final
-{
-    enum class Status { Done, Skipped, Failed, Stopped };
-    Status status = Status::Failed;
-    QString workId; // may be empty when a song page had none
-    QString source; // what was queued: a song-page address or a play-address service address
-    QString title, singer, path;
-    QString audio;  // the MP3's address, once its song page named it
-    QString reason; // for Failed: the status text the window shows, plus the cause; for Skipped
-                    // and Done: why, or what happened on the way, when there is more to say
-};
-
-struct BatchProgress final
-{
-    int done = 0, failed = 0, skipped = 0, total = 0;
-    qint64 bytes = 0;
-    double bytesPerSecond = 0;
+    // How every page of the run is asked for, from the site's config (its page time limit) and `retries`.
+    PagePolicy pagePolicy(const AppConfig &config) const;
 };
 
 // Downloads works N at a time: each work's song page is looked up (a queued
-// play-address service address is first asked for its song page), its MP3
-// fetched through the shared transfer core into a .part file and put in
-// place when complete.
+// play-address service address is first asked for its song page, at the site
+// the address names), its MP3 fetched through the shared transfer core into a
+// .part file, noted and tagged there, and put in place when complete. A work
+// whose file is already here is skipped before anything is asked.
 class BatchQueue final : public QObject
 {
     Q_OBJECT
@@ -92,35 +90,31 @@ signals:
 
 private:
     struct Work;
-    struct Fetched;
 
     void fillSlots();
     void begin(Work &work);
+    bool alreadyHere(Work &work);
     void lookUpPage(Work &work, const QString &pageAddress);
-    void fetchCover(Work &work);
-    void transfer(Work &work);
-    void transferEnded(Work &work, int end);
-    void tagAndFinish(Work &work);
-    void fetch(Work &work, const QString &url, void (BatchQueue::*then)(Work &, const Fetched &));
-    void send(Work &work, const QString &url, void (BatchQueue::*then)(Work &, const Fetched &));
-    void fetchFailed(Work &work, const Fetched &answer);
-    void afterService(Work &work, const Fetched &answer);
-    void afterPage(Work &work, const Fetched &answer);
-    void afterCover(Work &work, const Fetched &answer);
+    void afterService(Work &work, const PageAnswer &answer);
+    void afterPage(Work &work, const PageAnswer &answer);
+    void pageFailed(Work &work, const PageAnswer &answer);
     // Settles the work's file before its transfer; false when that ended the work.
     bool claimFile(Work &work);
-    // waitMs: what the site asked for (Retry-After), -1 for the usual backoff.
-    void failOrRetry(Work &work, bool networkError, const QString &reason, qint64 waitMs = -1);
-    void end(Work &work, int status, const QString &reason = QString());
+    void transfer(Work &work);
+    void beforePlacing(Work &work, const QString &partPath);
+    void transferEnded(Work &work, TransferStatus how);
+    void finishDone(Work &work);
+    void end(Work &work, WorkOutcome::Status status, const QString &reason = QString(),
+             const QString &detail = QString());
 
     AppConfig m_config;
     BatchOptions m_options;
-    QNetworkAccessManager *m_pages;
     // One per transfer at once, made when first needed. Declared before the
     // works: a running transfer holds a reply of one, so it must go first.
     std::vector<std::unique_ptr<QNetworkAccessManager>> m_clients;
     std::vector<bool> m_slotBusy;
     std::vector<std::unique_ptr<Work>> m_works;
+    PageClient *m_pages;
     size_t m_next = 0;
     int m_active = 0;
     bool m_running = false;
@@ -128,14 +122,11 @@ private:
     Archive m_archive;
     QString m_archiveFailure;
     NameBook m_names;
+    Holdings m_holdings;
     QList<WorkOutcome> m_outcomes;
     BatchProgress m_progress;
     QElapsedTimer m_clock;
+    QTimer m_waitTicker; // tells of a wait as its seconds run down
 };
-
-// "正在批量下载 12/50 .." for the window's status line and the CLI.
-QString batchStatusText(const BatchProgress &progress);
-// The end-of-batch summary line, e.g. "批量下载完成: 48 个成功, 2 个失败, 0 个跳过".
-QString batchSummaryText(const BatchProgress &progress);
 
 } // namespace download

@@ -100,6 +100,10 @@ public:
     // (a range request tied to that validator); any other is started over.
     void setContinuePart(bool continuePart) { m_continuePart = continuePart; }
 
+    // Run on the complete body, closed under its partial file's name, just
+    // before it takes the target's place: what it writes there is placed with it.
+    void setBeforePlacing(std::function<void(const QString &partPath)> hook) { m_beforePlacing = std::move(hook); }
+
     // Reads no faster than `limit` allows, which several transfers may share
     // and which outlives them (nullptr: as fast as the body comes).
     void setRateLimit(RateLimit *limit) { m_rateLimit = limit; }
@@ -186,6 +190,7 @@ private:
     qint64 m_lowSpeedBytesPerSecond = 1024;
     int m_lowSpeedWindowMs = 60 * 1000;
     std::function<void()> m_betweenBlocks;
+    std::function<void(const QString &)> m_beforePlacing;
     bool m_continuePart = false;
     QByteArray m_partValidator;
     RateLimit *m_rateLimit = nullptr;

@@ -389,9 +389,9 @@ void TestCliDownload::reports_data()
     QTest::newRow("page text cannot drive the terminal")
         << QStringList{"-v", "-o", dir, "--archive", "{dir}/done.txt", "{site}/s/w7"} << QByteArray("527\n") << false
         << 0 << QStringList{} << QStringList{"跳过  [2J坏 ]0;x  - 林小夏 (527)"} << QStringList{"\x1b", "\a"};
-    QTest::newRow("song page of another site: a hint at --site")
-        << QStringList{"-o", dir, "http://127.0.0.2:9/s/w0"} << QByteArray() << false << 1 << QStringList{}
-        << QStringList{"地址错误,请您检查 ..", "--site http://127.0.0.2:9"} << QStringList{};
+    QTest::newRow("song page of another site: asked there")
+        << QStringList{"--retries", "0", "-o", dir, "http://127.0.0.2:9/s/w0"} << QByteArray() << false << 1
+        << QStringList{} << QStringList{"失败 http://127.0.0.2:9/s/w0: 网页获取失败"} << QStringList{"--site"};
     QTest::newRow("an empty answer is no song, and not archived")
         << QStringList{"-o", dir, "--archive", "{dir}/done.txt", "{site}/s/w8"} << QByteArray("520\n") << false << 1
         << QStringList{} << QStringList{"失败 空白 - 林小夏: 抱歉!服务器返回的内容是空的.."} << QStringList{};
@@ -609,18 +609,24 @@ void TestCliDownload::everyWorkGetsAFileOfItsOwn_data()
     QTest::addColumn<QStringList>("before"); // what the folder holds before (see place())
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<int>("runs");
-    QTest::addColumn<int>("files"); // *.mp3 in the folder after
+    QTest::addColumn<int>("files");   // *.mp3 in the folder after
+    QTest::addColumn<int>("fetches"); // MP3 requests over every run
 
     const QString sunny = QStringLiteral("晴天 - 林小夏.mp3");
-    QTest::newRow("same title, same singer") << QStringList{"w0", "w4"} << QStringList() << QStringList() << 1 << 2;
-    QTest::newRow("titles equal once cut") << QStringList{"w5", "w6"} << QStringList() << QStringList() << 1 << 2;
-    QTest::newRow("one work queued twice") << QStringList{"w0", "w0"} << QStringList() << QStringList() << 1 << 1;
+    QTest::newRow("same title, same singer")
+        << QStringList{"w0", "w4"} << QStringList() << QStringList() << 1 << 2 << 2;
+    QTest::newRow("titles equal once cut") << QStringList{"w5", "w6"} << QStringList() << QStringList() << 1 << 2 << 2;
+    QTest::newRow("one work queued twice") << QStringList{"w0", "w0"} << QStringList() << QStringList() << 1 << 1 << 1;
     QTest::newRow("a file of the user's")
-        << QStringList{"w0"} << QStringList{sunny + "=mine"} << QStringList() << 1 << 2;
+        << QStringList{"w0"} << QStringList{sunny + "=mine"} << QStringList() << 1 << 2 << 1;
     QTest::newRow("a link at the name") << QStringList{"w0"} << QStringList{"notes.txt=mine", sunny + ">notes.txt"}
-                                        << QStringList() << 1 << 2;
-    QTest::newRow("its own tagged file again") << QStringList{"w0"} << QStringList() << QStringList{"--tag"} << 2 << 1;
-    QTest::newRow("an untagged file again") << QStringList{"w0"} << QStringList() << QStringList() << 2 << 2;
+                                        << QStringList() << 1 << 2 << 1;
+    QTest::newRow("its own tagged file again")
+        << QStringList{"w0"} << QStringList() << QStringList{"--tag"} << 2 << 1 << 1;
+    QTest::newRow("an untagged file again: skipped")
+        << QStringList{"w0"} << QStringList() << QStringList() << 2 << 1 << 1;
+    QTest::newRow("--force fetches again into its own file")
+        << QStringList{"w0", "w4"} << QStringList() << QStringList{"--force"} << 2 << 2 << 4;
 }
 
 // Two works never end in one file, a file not shown to be the work stays as
@@ -632,6 +638,7 @@ void TestCliDownload::everyWorkGetsAFileOfItsOwn()
     QFETCH(QStringList, options);
     QFETCH(int, runs);
     QFETCH(int, files);
+    QFETCH(int, fetches);
     const QDir folder(m_folder->path());
     for (const QString &entry : before)
         place(folder, entry);
@@ -642,11 +649,18 @@ void TestCliDownload::everyWorkGetsAFileOfItsOwn()
         arguments << m_server->base() + QStringLiteral("/s/") + page;
         wanted << m_songs.value(QStringLiteral("/userdata/userwork/a109/52%1.mp3").arg(page.mid(1)));
     }
-    for (int i = 0; i < runs; ++i)
+    QByteArray outputs;
+    for (int i = 0; i < runs; ++i) {
         QCOMPARE(run(arguments), 0);
+        outputs += m_output;
+    }
+    const QList<HttpRequest> requests = m_server->requests();
+    QCOMPARE(std::count_if(requests.cbegin(), requests.cend(),
+                           [](const HttpRequest &request) { return request.path.endsWith(QLatin1String(".mp3")); }),
+             fetches);
 
     QSet<QByteArray> saved;
-    for (const QByteArray &line : m_output.split('\n')) {
+    for (const QByteArray &line : outputs.split('\n')) {
         if (!line.startsWith("完成 "))
             continue;
         const QByteArray content = fileContent(QString::fromUtf8(line.mid(int(strlen("完成 ")))));

@@ -1,7 +1,10 @@
+#include "download/batchqueue.h"
 #include "download/cls_download.h"
+#include "download/tagwriter.h"
 #include "site/httpserver.h"
 #include "site/replicasite.h"
 #include "support/faults.h"
+#include "support/songpages.h"
 
 #include <QDir>
 #include <QFile>
@@ -105,6 +108,7 @@ private slots:
     void existingLongerFileIsTruncated();
     void unwritableTargetIsReported();
     void replicaServesMp3sWithAndWithoutLength();
+    void aBatchKeepsAWorkWhoseTagsFailed();
 
 private:
     QString target(const QString &name = QStringLiteral("song.mp3")) const { return m_folder->filePath(name); }
@@ -688,6 +692,51 @@ void TestDownload::replicaServesMp3sWithAndWithoutLength()
              qint64(song.size()));
     QCOMPARE(fileContent(target()), song);
     QCOMPARE(chunked.sizes, QList<qint64>(chunked.sizes.size(), 0));
+}
+
+// Tags go into the part before it is placed: when they cannot be written the
+// work is still saved, archived and counted done, with a note; a later run
+// knows the file by its own note and asks nothing more for it.
+void TestDownload::aBatchKeepsAWorkWhoseTagsFailed()
+{
+    struct FailingTags final : download::TagWriter
+    {
+        QString write(const QString &, const download::WorkTags &) override { return QStringLiteral("no room"); }
+        QString pageAddress(const QString &) override { return QString(); }
+    };
+    const SongPage song;
+    const QByteArray mp3 = QByteArray::fromHex("fffb9064") + patterned(5000);
+    SongSite site;
+    site.page(QStringLiteral("w0"), song);
+    site.file(song.audioPath, mp3, "audio/mpeg");
+    m_server->setHandler(site.handler(m_server->base()));
+    AppConfig config;
+    config.siteBase = m_server->base();
+    download::BatchOptions options;
+    options.folder = m_folder->filePath(QStringLiteral("Music"));
+    options.tag = true;
+    options.tags = std::make_shared<FailingTags>();
+    options.archiveFile = target(QStringLiteral("done.txt"));
+    options.sourceIndex = target(QStringLiteral("sources.txt"));
+    for (const auto status : {download::WorkOutcome::Status::Done, download::WorkOutcome::Status::Skipped}) {
+        download::BatchQueue queue(config, options);
+        queue.addSongPage(m_server->base() + QStringLiteral("/s/w0"));
+        QSignalSpy finished(&queue, &download::BatchQueue::finished);
+        queue.start();
+        QVERIFY(finished.wait(10000));
+        const download::WorkOutcome outcome = queue.outcomes().value(0);
+        QCOMPARE(outcome.status, status);
+        QCOMPARE(outcome.reason,
+                 status == download::WorkOutcome::Status::Done ? QStringLiteral("标签写入失败") : QString());
+        QCOMPARE(fileContent(target(QStringLiteral("done.txt"))), QByteArray("5200109\n"));
+        options.archiveFile.clear(); // the second run goes by the file's own note
+    }
+    QCOMPARE(QDir(options.folder).entryList(QDir::Files), QStringList{QStringLiteral("晴天 - 林小夏.mp3")});
+    QCOMPARE(fileContent(QDir(options.folder).filePath(QStringLiteral("晴天 - 林小夏.mp3"))), mp3);
+    int asked = 0;
+    for (const HttpRequest &request : m_server->requests())
+        asked += request.path == song.audioPath ? 1 : 0;
+    QCOMPARE(asked, 1);
 }
 
 QTEST_MAIN(TestDownload)

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLocalServer>
+#include <QLocale>
 #include <QMutex>
 #include <QProcess>
 #include <QStandardPaths>
@@ -19,6 +20,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+
+#include <signal.h>
 
 namespace {
 
@@ -63,6 +66,8 @@ private slots:
     void sleepRequestsSpacesEveryPageRequest();
     void aSingersNameNeverLeadsOutOfTheFolder_data();
     void aSingersNameNeverLeadsOutOfTheFolder();
+    void everyDoorEndsTruthfully_data();
+    void everyDoorEndsTruthfully();
     void runsAtOnceLoseNothing();
     void keepsAPlaylistPerSinger_data();
     void keepsAPlaylistPerSinger();
@@ -71,8 +76,9 @@ private slots:
 
 private:
     std::unique_ptr<QProcess> start(const QStringList &arguments);
-    Run finish(QProcess &process);
-    Run cli(const QStringList &arguments);
+    // With interruptMs, Ctrl-C comes that long after the start.
+    Run finish(QProcess &process, int interruptMs = -1);
+    Run cli(const QStringList &arguments, int interruptMs = -1);
     void serve(Fault fault = {});
     QString singer(int uid) const { return m_server->base() + QStringLiteral("/userPage.php?uid=%1").arg(uid); }
     QString home(const QString &name) const { return QDir(m_home->path()).filePath(name); }
@@ -80,10 +86,12 @@ private:
     std::unique_ptr<LoopbackServer> m_server;
     std::unique_ptr<QTemporaryDir> m_home;
     QString m_bus = QStringLiteral("unix:path=/nonexistent/bus"); // no desktop unless a case starts one
+    QString m_siteBase; // CANTORA_SITE_BASE of the runs; empty: the loopback replica
 };
 
 void TestSync::init()
 {
+    m_siteBase.clear();
     m_server = std::make_unique<LoopbackServer>();
     m_home = std::make_unique<QTemporaryDir>();
     QVERIFY(m_server->start());
@@ -106,7 +114,7 @@ std::unique_ptr<QProcess> TestSync::start(const QStringList &arguments)
 {
     auto process = std::make_unique<QProcess>();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("CANTORA_SITE_BASE"), m_server->base());
+    environment.insert(QStringLiteral("CANTORA_SITE_BASE"), m_siteBase.isEmpty() ? m_server->base() : m_siteBase);
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home(QStringLiteral("config")));
     environment.insert(QStringLiteral("XDG_DATA_HOME"), home(QStringLiteral("data")));
     environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_bus);
@@ -116,24 +124,30 @@ std::unique_ptr<QProcess> TestSync::start(const QStringList &arguments)
 }
 
 // Spins the event loop while the program runs: a case's own D-Bus service answers meanwhile.
-Run TestSync::finish(QProcess &process)
+Run TestSync::finish(QProcess &process, int interruptMs)
 {
     Run run;
     // One started beside others may be over already.
     if (!process.waitForStarted() && process.error() == QProcess::FailedToStart)
         return run;
     QDeadlineTimer deadline(60000);
-    while (process.state() != QProcess::NotRunning && !deadline.hasExpired())
+    QDeadlineTimer interrupt(interruptMs < 0 ? QDeadlineTimer::Forever : QDeadlineTimer(interruptMs));
+    while (process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
         QTest::qWait(10);
+        if (interrupt.hasExpired()) {
+            ::kill(pid_t(process.processId()), SIGINT);
+            interrupt = QDeadlineTimer(QDeadlineTimer::Forever);
+        }
+    }
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     return run;
 }
 
-Run TestSync::cli(const QStringList &arguments)
+Run TestSync::cli(const QStringList &arguments, int interruptMs)
 {
-    return finish(*start(arguments));
+    return finish(*start(arguments), interruptMs);
 }
 
 void TestSync::followAddListRemove()
@@ -220,6 +234,8 @@ void TestSync::syncFetchesOnlyNewWorksAndOutlivesAFailingSinger()
 
     // Nothing new: one page per singer, no service question, no MP3, only the failure notified;
     // -v names every work skipped, and the summary the singer that failed.
+    // A singer with nothing new gets no folder made again.
+    QVERIFY(QDir(music + QStringLiteral("/夏木")).removeRecursively());
     const int before = m_server->requestCount();
     run = cli(QStringList{QStringLiteral("-v")} + sync);
     QCOMPARE(run.exitCode, 1);
@@ -232,6 +248,7 @@ void TestSync::syncFetchesOnlyNewWorksAndOutlivesAFailingSinger()
     QCOMPARE(asked, QStringList(3, QStringLiteral("/userPage.php")));
     QTRY_COMPARE(notifications.bodies.size(), 2);
     QVERIFY(notifications.bodies.last().startsWith(QStringLiteral("1 位歌手同步失败")));
+    QVERIFY(!QDir(music + QStringLiteral("/夏木")).exists());
     // All well and nothing new: not a word.
     QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("remove"), singer(1099)}).exitCode, 0);
     QCOMPARE(cli(sync).exitCode, 0);
@@ -245,13 +262,19 @@ void TestSync::waitsAsLongAsTheSiteAsks_data()
     QTest::addColumn<QString>("path");
     QTest::addColumn<int>("status");
     QTest::addColumn<int>("waitSeconds");
-    QTest::addColumn<bool>("asDate");
+    QTest::addColumn<QString>("dateForm"); // how Retry-After is written: empty for seconds, else a date format
 
-    QTest::newRow("429 on an MP3, in seconds")
-        << QStringLiteral("/userdata/userwork/a109/5203109.mp3") << 429 << 2 << false;
-    QTest::newRow("503 on the singer page, as a date") << QStringLiteral("/userPage.php") << 503 << 3 << true;
+    const QString mp3 = QStringLiteral("/userdata/userwork/a109/5203109.mp3");
+    const QString imf = QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'");
+    QTest::newRow("429 on an MP3, in seconds") << mp3 << 429 << 2 << QString();
+    QTest::newRow("503 on the singer page, as a date") << QStringLiteral("/userPage.php") << 503 << 3 << imf;
     QTest::newRow("429 on the play-address service")
-        << QStringLiteral("/member/personcenter/loadplayurl.php") << 429 << 1 << false;
+        << QStringLiteral("/member/personcenter/loadplayurl.php") << 429 << 1 << QString();
+    QTest::newRow("503 on the song page, RFC 850 date")
+        << QStringLiteral("/s/5203109") << 503 << 2 << QStringLiteral("dddd, dd-MMM-yy HH:mm:ss 'GMT'");
+    QTest::newRow("429 on the singer page, asctime date")
+        << QStringLiteral("/userPage.php") << 429 << 2 << QStringLiteral("ddd MMM {d} HH:mm:ss yyyy");
+    QTest::newRow("429 on an MP3, as a date") << mp3 << 429 << 2 << imf;
 }
 
 void TestSync::waitsAsLongAsTheSiteAsks()
@@ -259,16 +282,20 @@ void TestSync::waitsAsLongAsTheSiteAsks()
     QFETCH(QString, path);
     QFETCH(int, status);
     QFETCH(int, waitSeconds);
-    QFETCH(bool, asDate);
+    QFETCH(QString, dateForm);
+    const bool asDate = !dateForm.isEmpty();
 
     QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("add"), singer(1002)}).exitCode, 0);
     auto once = std::make_shared<QAtomicInt>(0);
     serve([=](const HttpRequest &request) -> std::optional<HttpResponse> {
         if (!request.path.endsWith(path) || !once->testAndSetRelaxed(0, 1))
             return std::nullopt;
+        const QDateTime when = QDateTime::currentDateTimeUtc().addSecs(waitSeconds);
+        // asctime pads the day with a blank: "Tue Dec  8 21:27:33 2026".
+        const QString form =
+            QString(dateForm).replace(QLatin1String("{d}"), QStringLiteral("%1").arg(when.date().day(), 2));
         const QByteArray after =
-            asDate ? QDateTime::currentDateTimeUtc().addSecs(waitSeconds).toString(Qt::RFC2822Date).toLatin1()
-                   : QByteArray::number(waitSeconds);
+            asDate ? QLocale::c().toString(when, form).toLatin1() : QByteArray::number(waitSeconds);
         return HttpResponse::text(status, "slow down").withHeader("Retry-After", after);
     });
     const int before = m_server->requestCount();
@@ -363,6 +390,101 @@ void TestSync::aSingersNameNeverLeadsOutOfTheFolder()
     const Run run = cli({QStringLiteral("sync"), QStringLiteral("-o"), music});
     QVERIFY2(run.exitCode == 0, run.err.constData());
     QCOMPARE(QString::fromUtf8(run.out), music + QLatin1Char('/') + folder + QStringLiteral("/平凡之路 - 夏木.mp3\n"));
+}
+
+void TestSync::everyDoorEndsTruthfully_data()
+{
+    QTest::addColumn<QStringList>("door");
+    QTest::addColumn<bool>("siteInEnvironment");
+    QTest::addColumn<QString>("faultyPath"); // answered as `fault` says
+    QTest::addColumn<QString>("fault");      // "down": 500; "pause", "day", "aeon": a 429 asking that long; "trickle"
+    QTest::addColumn<int>("interruptMs");    // Ctrl-C this long after the start; -1: none
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("errHas");
+    QTest::addColumn<int>("files");
+
+    const QStringList sync{QStringLiteral("sync")};
+    const QStringList singer{QStringLiteral("download"), QStringLiteral("--singer"), QStringLiteral("{singer}")};
+    const QString page = QStringLiteral("/userPage.php");
+    const QString done = QStringLiteral("批量下载完成: 1 个成功, 0 个失败, 0 个跳过");
+    QTest::newRow("sync, no site in the environment")
+        << sync << false << QString() << QString() << -1 << 0 << done << 1;
+    QTest::newRow("download --singer, no site in the environment")
+        << singer << false << QString() << QString() << -1 << 0 << done << 1;
+    QTest::newRow("sync, site down") << sync << true << page << QStringLiteral("down") << -1 << 1
+                                     << QStringLiteral("批量下载完成: 0 个成功, 1 个失败, 0 个跳过") << 0;
+    QTest::newRow("download --singer, site down") << singer << true << page << QStringLiteral("down") << -1 << 1
+                                                  << QStringLiteral("批量下载完成: 0 个成功, 1 个失败, 0 个跳过") << 0;
+    QTest::newRow("download --singer, a day's pause asked on the singer page")
+        << singer << true << page << QStringLiteral("day") << -1 << 1 << QStringLiteral("服务器要求 ") << 0;
+    QTest::newRow("sync, an aeon's pause asked on the MP3")
+        << sync << true << QStringLiteral(".mp3") << QStringLiteral("aeon") << -1 << 1 << QStringLiteral("服务器要求 ")
+        << 0;
+    QTest::newRow("sync, a trickling singer page")
+        << sync << true << page << QStringLiteral("trickle") << -1 << 1 << QStringLiteral("0 个成功, 1 个失败") << 0;
+    QTest::newRow("sync stopped during a pause the site asked for")
+        << QStringList{QStringLiteral("sync"), QStringLiteral("--retries"), QStringLiteral("3")} << true << page
+        << QStringLiteral("pause") << 1500 << 130 << QStringLiteral("批量下载已停止: 0 个成功, 0 个失败, 0 个跳过")
+        << 0;
+    QTest::newRow("sync waiting out a pause says so")
+        << QStringList{QStringLiteral("sync"), QStringLiteral("--retries"), QStringLiteral("3")} << true << page
+        << QStringLiteral("pause") << 6000 << 130 << QStringLiteral("秒 (服务器要求稍后再试)") << 0;
+}
+
+// Whichever door a run goes through, each work is asked at its singer's own
+// site, a failed or unanswerable page is a failure in the one summary, and a
+// pause longer than the run waits fails at once.
+void TestSync::everyDoorEndsTruthfully()
+{
+    QFETCH(QStringList, door);
+    QFETCH(bool, siteInEnvironment);
+    QFETCH(QString, faultyPath);
+    QFETCH(QString, fault);
+    QFETCH(int, interruptMs);
+    QFETCH(int, exitCode);
+    QFETCH(QString, errHas);
+    QFETCH(int, files);
+    serve([=](const HttpRequest &request) -> std::optional<HttpResponse> {
+        if (faultyPath.isEmpty() || !request.path.endsWith(faultyPath))
+            return std::nullopt;
+        if (fault == QLatin1String("trickle")) {
+            HttpResponse slow =
+                HttpResponse::text(200, QByteArray(64, ' ') + "<li data-id=\"5203109\">x</li>", "text/html");
+            slow.trickleBytes = 1;
+            slow.trickleMs = 1500;
+            return slow;
+        }
+        if (fault == QLatin1String("down"))
+            return HttpResponse::text(500, "<html>down</html>", "text/html");
+        return HttpResponse::text(429, "slow down")
+            .withHeader("Retry-After", fault == QLatin1String("pause") ? "30"
+                                       : fault == QLatin1String("day") ? "86400"
+                                                                       : "1000000000");
+    });
+    QCOMPARE(cli({QStringLiteral("follow"), QStringLiteral("add"), singer(1002)}).exitCode, 0);
+    if (!siteInEnvironment)
+        m_siteBase = QStringLiteral("http://127.0.0.1:9"); // where nothing answers
+    for (QString &word : door)
+        word.replace(QLatin1String("{singer}"), singer(1002));
+    const QString music = home(QStringLiteral("Music"));
+    const int before = m_server->requestCount();
+    if (!door.contains(QLatin1String("--retries")))
+        door << QStringLiteral("--retries") << QStringLiteral("0");
+    const Run run = cli(door + QStringList{QStringLiteral("-o"), music}, interruptMs);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.contains(errHas.toUtf8()), run.err.constData());
+    int saved = 0;
+    for (QDirIterator it(music, {QStringLiteral("*.mp3")}, QDir::Files, QDirIterator::Subdirectories); it.hasNext();
+         it.next())
+        ++saved;
+    QCOMPARE(saved, files);
+    // A pause beyond what the run waits is not waited for, nor asked again.
+    if (fault == QLatin1String("day") || fault == QLatin1String("aeon")) {
+        int asked = 0;
+        for (const HttpRequest &request : m_server->requests().mid(before))
+            asked += request.path.endsWith(faultyPath) ? 1 : 0;
+        QCOMPARE(asked, 1);
+    }
 }
 
 // The timer's sync, a terminal's sync and a terminal's batch over one folder,

@@ -8,8 +8,6 @@
 #include "works/playlist.h"
 
 #include <QDir>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QUrlQuery>
@@ -38,37 +36,52 @@ FollowSync::FollowSync(AppConfig config, QList<FollowedSinger> singers, download
     , m_config(std::move(config))
     , m_singers(std::move(singers))
     , m_options(std::move(options))
-    , m_network(new QNetworkAccessManager(this))
-    // One pacer for every singer's batch: the gap and a site's pause hold across them.
-    , m_pacer(m_options.pacer ? m_options.pacer : std::make_shared<download::RequestPacer>())
 {
-    m_network->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+    // One pacer for every singer's page and batch: the gap and a site's pause hold across them.
+    if (!m_options.pacer)
+        m_options.pacer = std::make_shared<download::RequestPacer>();
+    m_pages = new download::PageClient(m_options.pagePolicy(m_config), m_options.pacer, this);
+    m_waitTicker.setInterval(1000);
+    connect(&m_waitTicker, &QTimer::timeout, this, [this] {
+        if (!m_queue && m_options.pacer->waiting() != download::WaitReason::None)
+            emit progressChanged(progress());
+    });
 }
 
 FollowSync::~FollowSync()
 {
-    if (m_reply)
-        m_reply->abort();
+    m_pages->stop();
 }
 
 download::BatchProgress FollowSync::progress() const
 {
     download::BatchProgress now = m_before;
+    now.failed += int(m_failures.size());
+    now.wasStopped = m_stopping;
+    now.waitReason = m_options.pacer->waiting(&now.waitMs);
     if (m_queue) {
         const download::BatchProgress running = m_queue->progress();
         now.done += running.done;
         now.failed += running.failed;
         now.skipped += running.skipped;
+        now.stopped += running.stopped;
         now.total += running.total;
         now.bytes += running.bytes;
-        now.bytesPerSecond = running.bytesPerSecond;
+        now.bytesLeft = running.bytesLeft;
+        now.lengthsUnknown = running.lengthsUnknown;
+        now.pacingMs = running.pacingMs;
     }
+    now.elapsedMs = m_clock.isValid() ? m_clock.elapsed() : 0;
+    now.bytesPerSecond = now.elapsedMs > 0 ? now.bytes * 1000.0 / double(now.elapsedMs) : 0.0;
+    // The singers not read yet hold works of unknown length.
+    if (m_running && m_current + 1 < m_singers.size())
+        ++now.lengthsUnknown;
     return now;
 }
 
 bool FollowSync::anyFailed() const
 {
-    return !m_failures.isEmpty() || progress().failed > 0 || !m_archiveFailure.isEmpty();
+    return progress().failed > 0 || !m_archiveFailure.isEmpty();
 }
 
 void FollowSync::start()
@@ -77,9 +90,14 @@ void FollowSync::start()
         return;
     m_running = true;
     m_stopping = false;
-    // A lock that cannot be made (a read-only home) stops no sync; only one held elsewhere does.
-    m_lock = std::make_unique<download::FileLock>(syncLockPath(), download::FileLock::Wait::No);
-    m_anotherRunning = m_lock->isTaken();
+    m_clock.start();
+    m_waitTicker.start();
+    // One sync of a user at a time; a singer's own download is no sync. A lock
+    // that cannot be made (a read-only home) stops no sync; only one held elsewhere does.
+    if (!m_oneSinger) {
+        m_lock = std::make_unique<download::FileLock>(syncLockPath(), download::FileLock::Wait::No);
+        m_anotherRunning = m_lock->isTaken();
+    }
     // Even an empty list ends through the event loop, as its caller expects.
     QTimer::singleShot(0, this, m_anotherRunning ? &FollowSync::end : &FollowSync::nextSinger);
 }
@@ -93,13 +111,7 @@ void FollowSync::stop()
         m_queue->stop(); // ends the sync through queueFinished
         return;
     }
-    if (m_reply) {
-        QNetworkReply *reply = m_reply;
-        m_reply = nullptr;
-        reply->disconnect(this);
-        reply->abort();
-        reply->deleteLater();
-    }
+    m_pages->stop();
     end();
 }
 
@@ -109,6 +121,8 @@ void FollowSync::end()
         return;
     m_running = false;
     m_lock.reset();
+    m_waitTicker.stop();
+    emit progressChanged(progress());
     emit finished();
 }
 
@@ -120,61 +134,30 @@ void FollowSync::nextSinger()
         end();
         return;
     }
-    m_attempt = 0;
     askPage();
 }
 
 void FollowSync::askPage()
 {
-    ++m_attempt;
-    m_pacer->whenReady(true, this, [this] {
-        if (m_stopping)
-            return;
-        QNetworkRequest request{QUrl(m_singers.at(m_current).address, QUrl::TolerantMode)};
-        request.setRawHeader("If-Modified-Since", "0");
-        request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-        request.setTransferTimeout(m_config.pageTimeoutMs);
-        QNetworkReply *reply = m_network->get(request);
-        m_reply = reply;
-        connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
-            if (received > PageFetcher::kDefaultSizeLimit || total > PageFetcher::kDefaultSizeLimit)
-                reply->abort();
-        });
-        connect(reply, &QNetworkReply::finished, this, [this, reply] { pageAnswered(reply); });
-    });
+    m_pages->get(m_singers.at(m_current).address, this,
+                 [this](const download::PageAnswer &answer) { pageAnswered(answer); });
+    emit progressChanged(progress());
 }
 
-void FollowSync::pageAnswered(QNetworkReply *reply)
+void FollowSync::pageAnswered(const download::PageAnswer &answer)
 {
-    reply->deleteLater();
-    m_reply = nullptr;
-    const QVariant statusValue = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    const int status = statusValue.isValid() ? statusValue.toInt() : 0;
-    if (reply->error() == QNetworkReply::NoError) {
-        downloadWorks(PageFetcher::decodeBody(reply->readAll(), reply->rawHeader("Content-Type")));
-        return;
-    }
-    const QString cause = status >= 400 ? QStringLiteral("HTTP %1").arg(status) : reply->errorString();
-    const bool worthAgain = status == 0 || status >= 500 || download::asksToWait(status);
-    if (!worthAgain || m_attempt > m_options.retries) {
-        failSinger(statusText(HarvestStatus::NoPage) + QStringLiteral(" (") + cause + QLatin1Char(')'));
-        return;
-    }
-    const qint64 asked = download::asksToWait(status) ? download::retryAfterMs(reply->rawHeader("Retry-After")) : -1;
-    if (asked >= 0)
-        m_pacer->holdFor(asked);
-    const qint64 wait = asked >= 0 ? asked : download::BatchQueue::kFirstBackoffMs << std::min(m_attempt - 1, 6);
-    QTimer::singleShot(int(wait), this, [this] {
-        if (!m_stopping)
-            askPage();
-    });
+    if (answer.ok())
+        downloadWorks(PageFetcher::decodeBody(answer.body, answer.contentType));
+    else
+        failSinger(answer.failureText(statusText(HarvestStatus::NoPage)), answer.cause);
 }
 
-void FollowSync::failSinger(const QString &reason)
+void FollowSync::failSinger(const QString &reason, const QString &detail)
 {
-    const SingerFailure failure{m_singers.at(m_current).address, reason};
+    const SingerFailure failure{m_singers.at(m_current).address, reason, detail};
     m_failures.append(failure);
     emit singerFailed(failure);
+    emit progressChanged(progress());
     nextSinger();
 }
 
@@ -187,7 +170,10 @@ void FollowSync::downloadWorks(const QString &page)
     table[0] = page;
     const qint16 markers = countMarkers(table[0]);
     if (markers < 2) {
-        nextSinger(); // a singer without works has nothing new
+        if (m_oneSinger)
+            failSinger(statusText(HarvestStatus::NoWorks), QString());
+        else
+            nextSinger(); // a followed singer without works has nothing new
         return;
     }
     const QString uid =
@@ -195,21 +181,30 @@ void FollowSync::downloadWorks(const QString &page)
     const QString folderName = singer.name.isEmpty() ? QStringLiteral("uid ") + uid : singer.name;
 
     download::BatchOptions batch = m_options;
-    batch.folder = QDir(m_options.folder).filePath(download::safeFileName(folderName, QString()));
-    batch.pacer = m_pacer;
+    if (!m_oneSinger)
+        batch.folder = QDir(m_options.folder).filePath(download::safeFileName(folderName, QString()));
     m_queue = new download::BatchQueue(m_config, batch, this);
+    // Each work is asked at the site its singer's page is on.
+    const AppConfig site = m_config.aimedAt(singer.address);
     QStringList newestFirst;
     for (const WorkRow &row : fillRows(table, markers)) {
-        newestFirst << m_config.playAddressService(row.id);
+        newestFirst << site.playAddressService(row.id);
         m_queue->addServiceAddress(newestFirst.constLast());
     }
     // Before queueFinished moves on: the singer's playlist, kept up to date
-    // with whatever the folder holds. Only a folder that has works gets one.
-    connect(m_queue, &download::BatchQueue::finished, this,
-            [queue = m_queue.data(), newestFirst, folder = batch.folder] {
-                keepPlaylist(QDir(folder).filePath(QDir(folder).dirName() + QStringLiteral(".m3u8")),
-                             savedWorks(queue->outcomes(), newestFirst), true);
-            });
+    // with whatever the folder holds (a followed singer's folder) or with this
+    // singer's works alone (a folder shared with others). Only a folder that
+    // has works gets one.
+    if (m_playlist) {
+        const QString playlist =
+            m_oneSinger ? QDir(batch.folder).filePath(download::safeFileName(folderName, QStringLiteral(".m3u8")))
+                        : QDir(batch.folder).filePath(QDir(batch.folder).dirName() + QStringLiteral(".m3u8"));
+        connect(m_queue, &download::BatchQueue::finished, this, [this, queue = m_queue.data(), newestFirst, playlist] {
+            const QString problem = keepPlaylist(playlist, savedWorks(queue->outcomes(), newestFirst), !m_oneSinger);
+            if (m_playlistFailure.isEmpty())
+                m_playlistFailure = problem;
+        });
+    }
     connect(m_queue, &download::BatchQueue::workFinished, this, [this](const download::WorkOutcome &outcome) {
         m_outcomes.append(outcome);
         emit workFinished(outcome);
@@ -224,6 +219,10 @@ void FollowSync::queueFinished()
 {
     download::BatchQueue *queue = m_queue;
     m_before = progress();
+    m_before.failed -= int(m_failures.size()); // counted again from the list
+    m_before.waitReason = download::WaitReason::None;
+    m_before.waitMs = m_before.bytesLeft = m_before.pacingMs = 0;
+    m_before.lengthsUnknown = 0;
     if (m_archiveFailure.isEmpty())
         m_archiveFailure = queue->archiveFailure();
     m_queue = nullptr;

@@ -10,7 +10,7 @@ _cantora_cli()
 
     local commands="check lookup harvest download follow sync help"
     local global="--site -q --quiet -v --verbose -h --help -V --version"
-    local batch="-o --output -j --jobs --archive --tag --retries --limit-rate --sleep-requests"
+    local batch="-o --output -j --jobs --archive --tag --force --retries --limit-rate --sleep-requests"
 
     # The command is the first word that is neither an option nor --site's value.
     local command="" i

@@ -34,6 +34,7 @@ complete -c cantora-cli -n $batch -l output -x -a '{singer}/{title}.mp3 {singer}
 complete -c cantora-cli -n $batch -s j -l jobs -x -d 'Transfers at once'
 complete -c cantora-cli -n $batch -l archive -r -F -d 'Work ids to skip and to add'
 complete -c cantora-cli -n $batch -l tag -d 'Write ID3v2.4 tags'
+complete -c cantora-cli -n $batch -l force -d 'Fetch again works already saved'
 complete -c cantora-cli -n $batch -l retries -x -d 'Tries after a failure'
 complete -c cantora-cli -n $batch -l limit-rate -x -d 'Most bytes a second, e.g. 500K'
 complete -c cantora-cli -n $batch -l sleep-requests -x -d 'Seconds between page requests'
