@@ -75,6 +75,7 @@ void SongPanel::aicAlphaImage3_Click()
         return;
     }
     m_song.pageText = found.pageText;
+    m_song.pageAddress = address;
     m_song.videoAddress.clear();
 
     const songpage::Facts &facts = found.facts;
