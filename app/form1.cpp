@@ -10,6 +10,7 @@
 #include "app/skin.h"
 #include "app/songpanel.h"
 #include "app/videopanel.h"
+#include "app/watchedmci.h"
 #include "app/worksmenu.h"
 #include "app/workspanel.h"
 #include "download/cls_download.h"
@@ -17,6 +18,7 @@
 #include "player/mciinterpreter.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -64,6 +66,9 @@ Form1::Form1(AppConfig config, Platform platform, QWidget *parent)
     setFont(font);
 
     m_fetcher->setTimeLimit(m_config.pageTimeoutMs);
+    // Whoever shows the desktop what plays learns of it from here.
+    m_platform.mci =
+        std::make_unique<WatchedMci>(std::move(m_platform.mci), [this](bool started) { emit playerChanged(started); });
 
     createControls();
     Label15->setCaption(m_places.downloadNote());
@@ -86,6 +91,8 @@ Form1::Form1(AppConfig config, Platform platform, QWidget *parent)
         new ShellPanel(*this, m_statusLine, life, *m_platform.clipboard, *m_platform.launcher, m_config, this);
     connectHandlers();
     installChrome();
+    if (m_platform.instanceGate)
+        m_platform.instanceGate->setRequestHandler([this](const StartRequest &request) { takeRequest(request); });
 
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(layout::placedOn(screen->availableGeometry(), size()));
@@ -213,6 +220,55 @@ void Form1::endProgram()
     m_fetcher->abortAll();
     hide();
     emit programEnded();
+}
+
+void Form1::takeRequest(const StartRequest &request)
+{
+    if (m_life.over())
+        return;
+    comeToFront(request.activationToken);
+    if (!request.address.isEmpty())
+        lookUpWhenFree(request.address);
+}
+
+void Form1::comeToFront(const QString &activationToken)
+{
+    // Qt's Wayland window takes the token from here when it asks for the focus.
+    if (!activationToken.isEmpty())
+        qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void Form1::lookUpWhenFree(const QString &address)
+{
+    m_waitingAddress = address;
+    Text1->setText(address);
+    if (!m_addressWait) {
+        m_addressWait = new QTimer(this);
+        m_addressWait->setSingleShot(true);
+        m_addressWait->setInterval(250);
+        connect(m_addressWait, &QTimer::timeout, this, &Form1::lookUpWaitingAddress);
+    }
+    lookUpWaitingAddress();
+}
+
+void Form1::lookUpWaitingAddress()
+{
+    if (m_life.over() || m_waitingAddress.isEmpty())
+        return;
+    // Not past the update check, nor into a dialog's answer or a lookup's
+    // wait: what they go on with must stay the work they began with.
+    const bool free =
+        m_loaded && Text1->isEnabled() && !QApplication::activeModalWidget() && !QGuiApplication::overrideCursor();
+    if (!free) {
+        m_addressWait->start();
+        return;
+    }
+    Text1->setText(std::exchange(m_waitingAddress, QString()));
+    m_songPanel->aicAlphaImage3_Click();
 }
 
 void Form1::closeEvent(QCloseEvent *event)

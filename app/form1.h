@@ -55,6 +55,13 @@ public:
     // Why the failure on the status line happened (its tool tip); empty for other messages.
     QString statusCause() const { return m_statusLine.cause(); }
 
+    // Brings the window to the front, taking the focus with the desktop's
+    // token when one came with the request.
+    void comeToFront(const QString &activationToken = QString());
+    // Shows `address` in the song-page box and looks it up as soon as the
+    // update check has unlocked the box and no dialog or wait is under way.
+    void lookUpWhenFree(const QString &address);
+
     // True once the program has been told to end.
     bool hasEnded() const { return m_life.ended(); }
 
@@ -74,6 +81,9 @@ signals:
     void firstPainted();
     // A read of the version file has been answered and acted on.
     void versionChecked();
+    // A command went to the player or its stream failed; `started` for a
+    // play command.
+    void playerChanged(bool started);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -111,6 +121,9 @@ private:
     // last message.
     void sayFromGate(const QString &text, const QString &cause, bool always);
     void endProgram();
+    // A later start of the program: to the front, and its address looked up.
+    void takeRequest(const StartRequest &request);
+    void lookUpWaitingAddress();
 
     // Draws the title-bar buttons given a cell in those cells at once, leaving
     // the other as it shows. Nothing remembers them: any later repaint of the
@@ -150,4 +163,8 @@ private:
     QTimer *m_retryTick = nullptr;
     QString m_gateText; // what the gate last put on the status line
     QString m_gateCause;
+    // An address handed to the window while it could not look it up yet, and
+    // the timer that tries again.
+    QString m_waitingAddress;
+    QTimer *m_addressWait = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -58,6 +59,31 @@ public:
     virtual bool showInFolder(const QString &path) = 0;
 };
 
+// What one start of the program asks of the window: a song-page address to
+// look up (empty for none) and the desktop's token that lets the window take
+// the focus (empty when the desktop gave none).
+struct StartRequest final
+{
+    QString address;
+    QString activationToken;
+};
+
+// Keeps one window per user session: a start either becomes the window or
+// hands its request to the window already running and ends.
+class InstanceGate
+{
+public:
+    enum class Claim { First, HandedOver, Unanswered };
+    using Handler = std::function<void(const StartRequest &)>;
+    virtual ~InstanceGate() = default;
+    // Once, before the window shows. Unanswered: another window holds the
+    // place but did not take the request.
+    virtual Claim claim(const StartRequest &request) = 0;
+    // Later starts' requests reach `handler` from the event loop, those that
+    // came before it was set first.
+    virtual void setRequestHandler(Handler handler) = 0;
+};
+
 // Everything above, owned by the window that receives it.
 struct Platform final
 {
@@ -66,6 +92,7 @@ struct Platform final
     std::unique_ptr<ClipboardService> clipboard;
     std::unique_ptr<Launcher> launcher;
     std::unique_ptr<MciService> mci;
+    std::unique_ptr<InstanceGate> instanceGate;
 
     Platform();
     Platform(Platform &&) noexcept;
@@ -73,6 +100,7 @@ struct Platform final
     ~Platform();
 
     // The desktop's own: Qt dialogs and clipboard, xdg-open and the file
-    // manager's D-Bus interface, Qt Multimedia for sound.
+    // manager's D-Bus interface, Qt Multimedia for sound. The one-window gate
+    // is the program's to add: only its own start claims the place.
     static Platform desktop();
 };

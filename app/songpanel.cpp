@@ -111,6 +111,7 @@ bool SongPanel::show(const lookup::Result &found)
         return false;
     }
     m_song.pageText = found.pageText;
+    m_song.pageAddress = found.address;
     m_song.videoAddress.clear();
 
     const songpage::Facts &facts = found.facts;

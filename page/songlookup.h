@@ -16,6 +16,7 @@ struct AppConfig;
 struct SongRecord final
 {
     QString pageText;
+    QString pageAddress; // the address the page was looked up at
     QString audioAddress;
     QString videoAddress; // empty when the work has no video
     QString singerName;

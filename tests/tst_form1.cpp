@@ -5,8 +5,11 @@
 #include "site/httpserver.h"
 #include "support/fakes.h"
 #include "support/faults.h"
+#include "support/privatebus.h"
 
 #include <QAccessible>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -17,6 +20,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
+
+#include <signal.h>
 
 namespace {
 
@@ -61,6 +66,10 @@ private slots:
     void updateCheckRetriesInTheBackground();
     void programReadsTheSiteFromItsEnvironment_data();
     void programReadsTheSiteFromItsEnvironment();
+    void laterStartComesToTheWindow_data();
+    void laterStartComesToTheWindow();
+    void secondProgramHandsOverAndEnds_data();
+    void secondProgramHandsOverAndEnds();
     void startsWithoutSkinFile();
     void skinFileStylesTheWindow_data();
     void skinFileStylesTheWindow();
@@ -78,6 +87,10 @@ private slots:
 
 private:
     std::unique_ptr<Form1> makeWindow(const QString &updateBase = {});
+    // The program's environment: aimed at the test server, with a runtime
+    // folder of its own and the given session bus (none when empty).
+    QProcessEnvironment programEnvironment(const QString &busAddress = {}) const;
+    QStringList requestedPaths() const;
     void serveVersion(const QByteArray &body, int status = 200, int delayMs = 0);
 
     std::unique_ptr<LoopbackServer> m_server;
@@ -117,6 +130,23 @@ std::unique_ptr<Form1> TestForm1::makeWindow(const QString &updateBase)
     if (!updateBase.isEmpty())
         config.updateBase = updateBase;
     return std::make_unique<Form1>(config, m_fakes.make());
+}
+
+QProcessEnvironment TestForm1::programEnvironment(const QString &busAddress) const
+{
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    variables.insert(QStringLiteral("CANTORA_SITE_BASE"), m_server->base());
+    variables.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_folder->path());
+    variables.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
+    return variables;
+}
+
+QStringList TestForm1::requestedPaths() const
+{
+    QStringList paths;
+    for (const HttpRequest &request : m_server->requests())
+        paths << request.path;
+    return paths;
 }
 
 void TestForm1::controlsStartAsDesigned()
@@ -463,7 +493,8 @@ void TestForm1::programReadsTheSiteFromItsEnvironment()
     QFETCH(QStringList, environment);
     LoopbackServer other;
     QVERIFY(other.start());
-    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment variables = programEnvironment();
+    variables.remove(QStringLiteral("CANTORA_SITE_BASE"));
     for (QString setting : environment) {
         setting.replace(QLatin1String("{a}"), m_server->base()).replace(QLatin1String("{b}"), other.base());
         variables.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
@@ -477,6 +508,108 @@ void TestForm1::programReadsTheSiteFromItsEnvironment()
     program.waitForFinished();
     QCOMPARE(m_server->requests().first().path, QStringLiteral("/version/main.txt"));
     QCOMPARE(other.requestCount(), 0);
+}
+
+void TestForm1::laterStartComesToTheWindow_data()
+{
+    QTest::addColumn<bool>("unlockedFirst"); // else the version file cannot be read at first
+    QTest::addColumn<QString>("address");
+    QTest::newRow("unlocked window looks the address up") << true << QStringLiteral("/s/5200109");
+    QTest::newRow("locked window waits for the update check") << false << QStringLiteral("/s/5200109");
+    QTest::newRow("no address only comes to the front") << true << QString();
+}
+
+// A later start of the program, as the running window receives it.
+void TestForm1::laterStartComesToTheWindow()
+{
+    QFETCH(bool, unlockedFirst);
+    QFETCH(QString, address);
+    serveVersion(unlockedFirst ? "kw:V3.3|" : "", unlockedFirst ? 200 : 500);
+    AppConfig config = testConfig(m_server->base(), m_folder->path());
+    config.updateRetryFirstMs = 200;
+    Form1 window(config, m_fakes.make());
+    window.load();
+    window.showMinimized();
+    window.Text1->setText(QStringLiteral("typed"));
+    const QString given = address.isEmpty() ? QString() : m_server->base() + address;
+
+    m_fakes.instanceGate->start({given, QString()});
+    QVERIFY(!window.isMinimized());
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.Text1->text(), address.isEmpty() ? QStringLiteral("typed") : given);
+    if (!unlockedFirst) {
+        QTest::qWait(100);
+        QVERIFY(!requestedPaths().contains(address));
+        serveVersion("kw:V3.3|");
+    }
+    if (!address.isEmpty())
+        QTRY_VERIFY_WITH_TIMEOUT(requestedPaths().contains(address), 10000);
+    QCOMPARE(requestedPaths().filter(QStringLiteral("/s/")).size(), address.isEmpty() ? 0 : 1);
+}
+
+void TestForm1::secondProgramHandsOverAndEnds_data()
+{
+    QTest::addColumn<bool>("sessionBus"); // else only the socket in the runtime folder
+    QTest::addColumn<QStringList>("firstArguments");
+    QTest::addColumn<QStringList>("secondArguments"); // none: no second start
+    QTest::addColumn<bool>("frozen");                 // the first window stops answering
+    const QStringList address{QStringLiteral("{a}/s/5200109")};
+    QTest::newRow("over the session bus") << true << QStringList() << address << false;
+    QTest::newRow("over the socket without a bus") << false << QStringList() << address << false;
+    QTest::newRow("a first start looks up its own address") << false << address << QStringList() << false;
+    QTest::newRow("a frozen window is not replaced by a second") << true << QStringList() << address << true;
+}
+
+// Two starts of the program as a user makes them: the second ends at once,
+// and the window of the first looks its address up.
+void TestForm1::secondProgramHandsOverAndEnds()
+{
+    QFETCH(bool, sessionBus);
+    QFETCH(QStringList, firstArguments);
+    QFETCH(QStringList, secondArguments);
+    QFETCH(bool, frozen);
+    const std::unique_ptr<PrivateBus> bus(sessionBus ? new PrivateBus : nullptr);
+    if (bus && bus->address().isEmpty())
+        QSKIP("dbus-daemon cannot be started");
+    firstArguments.replaceInStrings(QStringLiteral("{a}"), m_server->base());
+    secondArguments.replaceInStrings(QStringLiteral("{a}"), m_server->base());
+    const QProcessEnvironment environment = programEnvironment(bus ? bus->address() : QString());
+
+    QProcess first;
+    first.setProcessEnvironment(environment);
+    first.start(QStringLiteral(CANTORA_HELPER_BINARY), firstArguments);
+    QVERIFY(first.waitForStarted());
+    // The window is made only once the program holds the one-window place.
+    QTRY_VERIFY_WITH_TIMEOUT(requestedPaths().contains(QStringLiteral("/version/main.txt")), 15000);
+    if (!secondArguments.isEmpty()) {
+        if (frozen)
+            ::kill(pid_t(first.processId()), SIGSTOP);
+        QProcess second;
+        second.setProcessEnvironment(environment);
+        second.start(QStringLiteral(CANTORA_HELPER_BINARY), secondArguments);
+        QVERIFY(second.waitForFinished(15000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), frozen ? 1 : 0);
+        if (frozen) {
+            ::kill(pid_t(first.processId()), SIGCONT);
+            QCOMPARE(requestedPaths().count(QStringLiteral("/version/main.txt")), 1);
+            first.kill();
+            first.waitForFinished();
+            return;
+        }
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(requestedPaths().contains(QStringLiteral("/s/5200109")), 15000);
+    QCOMPARE(requestedPaths().count(QStringLiteral("/version/main.txt")), 1);
+    QCOMPARE(first.state(), QProcess::Running);
+    if (bus) {
+        // Once painted, the window's player is on the bus for the desktop.
+        QDBusConnection desktop = QDBusConnection::connectToBus(bus->address(), QStringLiteral("desktop"));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            desktop.interface()->isServiceRegistered(QStringLiteral("org.mpris.MediaPlayer2.cantora_helper")), 15000);
+        QDBusConnection::disconnectFromBus(QStringLiteral("desktop"));
+    }
+    first.kill();
+    first.waitForFinished();
 }
 
 void TestForm1::startsWithoutSkinFile()

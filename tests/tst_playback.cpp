@@ -1,5 +1,7 @@
+#include "app/controls.h"
 #include "app/downloadpanel.h"
 #include "app/form1.h"
+#include "app/mprisplayer.h"
 #include "app/qtmediadevice.h"
 #include "app/songpanel.h"
 #include "player/mciinterpreter.h"
@@ -8,9 +10,17 @@
 #include "site/replicasite.h"
 #include "support/fakes.h"
 #include "support/faults.h"
+#include "support/privatebus.h"
 #include "support/songpages.h"
 
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCall>
+#include <QDBusVariant>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QLineEdit>
 #include <QMediaPlayer>
 #include <QPointer>
@@ -30,6 +40,61 @@ QStringList playCommands(const QString &address, int volume)
     return {QStringLiteral("close OpenFile"),
             QStringLiteral("open ") + address + QStringLiteral(" alias OpenFile type MPEGVideo"),
             QStringLiteral("play OpenFile"), QStringLiteral("setaudio OpenFile volume to %1").arg(volume)};
+}
+
+const QString kMprisRoot = QStringLiteral("org.mpris.MediaPlayer2");
+const QString kMprisPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
+const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+
+// The desktop's side of the player: calls over a bus connection of its own,
+// answered while the test waits, and the changes the player announced.
+class Desktop final : public QObject
+{
+    Q_OBJECT
+public:
+    Desktop(const QString &address, const QString &player)
+        : m_bus(QDBusConnection::connectToBus(address, QStringLiteral("desktop")))
+        , m_player(player)
+    {
+        m_bus.connect(player, MprisPlayer::kObjectPath, kProperties, QStringLiteral("PropertiesChanged"), this,
+                      SLOT(note(QDBusMessage)));
+    }
+    ~Desktop() override { QDBusConnection::disconnectFromBus(QStringLiteral("desktop")); }
+
+    QDBusMessage call(const QString &interface, const QString &method, const QVariantList &arguments = {})
+    {
+        QDBusMessage call = QDBusMessage::createMethodCall(m_player, MprisPlayer::kObjectPath, interface, method);
+        call.setArguments(arguments);
+        const QDBusPendingCall pending = m_bus.asyncCall(call, 10000);
+        return QTest::qWaitFor([&pending] { return pending.isFinished(); }, 12000) ? pending.reply() : QDBusMessage();
+    }
+    QVariant get(const QString &interface, const QString &name)
+    {
+        return call(kProperties, QStringLiteral("Get"), {interface, name})
+            .arguments()
+            .value(0)
+            .value<QDBusVariant>()
+            .variant();
+    }
+    // The latest announced value of each player property.
+    QVariantMap announced;
+
+public slots:
+    void note(const QDBusMessage &message)
+    {
+        const QVariantMap changed = qdbus_cast<QVariantMap>(message.arguments().value(1));
+        for (auto it = changed.cbegin(); it != changed.cend(); ++it)
+            announced.insert(it.key(), it.value());
+    }
+
+private:
+    QDBusConnection m_bus;
+    QString m_player;
+};
+
+QVariantMap asMap(const QVariant &value)
+{
+    return qdbus_cast<QVariantMap>(value.value<QDBusArgument>());
 }
 
 } // namespace
@@ -53,6 +118,7 @@ private slots:
     void reResolveWithoutAddressChangesNothing();
     void sliderSetsTheVolume();
     void failedStreamCanBePlayedAgain();
+    void desktopControlsThePlayer();
     void playbackFailureIsShown_data();
     void playbackFailureIsShown();
 
@@ -262,6 +328,71 @@ void TestPlayback::failedStreamCanBePlayedAgain()
     QCOMPARE(m_fakes.mci->commands, playCommands(window->songRecord().audioAddress, 1000));
     QCOMPARE(window->status(), kPlaying);
     QVERIFY(window->statusCause().isEmpty());
+}
+
+// The media keys and the desktop's media controls, over a bus of the test's own.
+void TestPlayback::desktopControlsThePlayer()
+{
+    const PrivateBus bus;
+    if (bus.address().isEmpty())
+        QSKIP("dbus-daemon cannot be started");
+    auto window = lookedUp(QStringLiteral("/userdata/userwork/a109/5200109.mp3"));
+    const QString pageAddress = m_server->base() + QStringLiteral("/s/1");
+    auto *player = new MprisPlayer(*window, QDBusConnection::connectToBus(bus.address(), QStringLiteral("window")));
+    QCOMPARE(player->busName(), QStringLiteral("org.mpris.MediaPlayer2.cantora_helper"));
+    Desktop desktop(bus.address(), player->busName());
+
+    QCOMPARE(desktop.get(kMprisRoot, QStringLiteral("Identity")).toString(), QStringLiteral("Cantora辅助工具"));
+    QCOMPARE(desktop.get(kMprisRoot, QStringLiteral("DesktopEntry")).toString(),
+             QStringLiteral("io.github.cantora_helper.CantoraHelper"));
+    QCOMPARE(desktop.get(kMprisPlayer, QStringLiteral("PlaybackStatus")).toString(), QStringLiteral("Stopped"));
+    QCOMPARE(asMap(desktop.get(kMprisPlayer, QStringLiteral("Metadata")))
+                 .value(QStringLiteral("mpris:trackid"))
+                 .value<QDBusObjectPath>()
+                 .path(),
+             QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"));
+
+    // The play key presses the play button; the work is announced as it plays.
+    desktop.call(kMprisPlayer, QStringLiteral("PlayPause"));
+    QTRY_COMPARE(desktop.announced.value(QStringLiteral("PlaybackStatus")).toString(), QStringLiteral("Playing"));
+    QCOMPARE(window->Command7->text(), QStringLiteral("停止播放"));
+    QCOMPARE(m_fakes.mci->commands, playCommands(window->songRecord().audioAddress, 1000));
+    const QVariantMap playing = asMap(desktop.announced.value(QStringLiteral("Metadata")));
+    QCOMPARE(playing.value(QStringLiteral("xesam:title")).toString(), QStringLiteral("晴天"));
+    QCOMPARE(playing.value(QStringLiteral("xesam:artist")).toStringList(), QStringList{QStringLiteral("林小夏")});
+    QCOMPARE(playing.value(QStringLiteral("xesam:url")).toString(), pageAddress);
+    QCOMPARE(playing.value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path(),
+             QStringLiteral("/io/github/cantora_helper/CantoraHelper/work/5200109"));
+    const QString art = QUrl(playing.value(QStringLiteral("mpris:artUrl")).toString()).toLocalFile();
+    QCOMPARE(QImage(art).size(), window->Image1->picture().size());
+    QCOMPARE(asMap(desktop.get(kMprisPlayer, QStringLiteral("Metadata"))), playing);
+
+    // The volume both ways.
+    desktop.call(kProperties, QStringLiteral("Set"),
+                 {kMprisPlayer, QStringLiteral("Volume"), QVariant::fromValue(QDBusVariant(0.25))});
+    QTRY_COMPARE(window->Slider1->value(), 250);
+    QCOMPARE(m_fakes.mci->commands.constLast(), QStringLiteral("setaudio OpenFile volume to 250"));
+    window->Slider1->setValue(700);
+    QTRY_COMPARE(desktop.announced.value(QStringLiteral("Volume")).toDouble(), 0.7);
+
+    // A stream that fails is announced as stopped; Stop then leaves it so,
+    // Play plays, Pause stops.
+    m_fakes.mci->fail({StreamTrouble::Failed, QStringLiteral("Resource not found")});
+    QTRY_COMPARE(desktop.announced.value(QStringLiteral("PlaybackStatus")).toString(), QStringLiteral("Stopped"));
+    desktop.call(kMprisPlayer, QStringLiteral("Stop"));
+    desktop.call(kMprisPlayer, QStringLiteral("Play"));
+    QTRY_COMPARE(desktop.announced.value(QStringLiteral("PlaybackStatus")).toString(), QStringLiteral("Playing"));
+    desktop.call(kMprisPlayer, QStringLiteral("Pause"));
+    QTRY_COMPARE(desktop.announced.value(QStringLiteral("PlaybackStatus")).toString(), QStringLiteral("Stopped"));
+    QCOMPARE(m_fakes.mci->commands.constLast(), QStringLiteral("close all"));
+
+    // Quit closes the window as the system would; its picture goes with it.
+    window->show();
+    desktop.call(kMprisRoot, QStringLiteral("Quit"));
+    QTRY_VERIFY(!window->isVisible());
+    window.reset();
+    QVERIFY(!QFile::exists(art));
+    QDBusConnection::disconnectFromBus(QStringLiteral("window"));
 }
 
 void TestPlayback::playbackFailureIsShown_data()

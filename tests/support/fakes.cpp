@@ -88,17 +88,20 @@ Platform FakePlatform::make()
     auto clip = std::make_unique<FakeClipboard>();
     auto launch = std::make_unique<FakeLauncher>();
     auto recorder = std::make_unique<RecordingMci>();
+    auto gate = std::make_unique<FakeInstanceGate>();
     messageBox = box.get();
     saveDialog = dialog.get();
     clipboard = clip.get();
     launcher = launch.get();
     mci = recorder.get();
     player = nullptr;
+    instanceGate = gate.get();
     platform.messageBox = std::move(box);
     platform.saveDialog = std::move(dialog);
     platform.clipboard = std::move(clip);
     platform.launcher = std::move(launch);
     platform.mci = std::move(recorder);
+    platform.instanceGate = std::move(gate);
     return platform;
 }
 

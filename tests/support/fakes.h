@@ -100,6 +100,18 @@ private:
     std::unique_ptr<QObject> m_reports; // goes with the device, and its reports with it
 };
 
+// The running window's side of the one-window gate; start() is a later start.
+class FakeInstanceGate final : public InstanceGate
+{
+public:
+    Claim claim(const StartRequest &) override { return Claim::First; }
+    void setRequestHandler(Handler handler) override { m_handler = std::move(handler); }
+    void start(const StartRequest &request) { m_handler(request); }
+
+private:
+    Handler m_handler;
+};
+
 // A platform made of fakes, with the fakes still reachable by the test (the
 // window owns them; they live as long as it does).
 struct FakePlatform final
@@ -110,6 +122,7 @@ struct FakePlatform final
     FakeLauncher *launcher = nullptr;
     RecordingMci *mci = nullptr;      // the recording player, when the window has it
     MciInterpreter *player = nullptr; // the interpreter over `sound`, when the window has that
+    FakeInstanceGate *instanceGate = nullptr;
 
     Platform make();
     // A platform whose player is the real interpreter over the fake sound system.
