@@ -5,10 +5,13 @@
 #include "app/tagsmodule.h"
 #include "app/workspanel.h"
 #include "download/batchqueue.h"
+#include "download/jobprogress.h"
+#include "works/followsync.h"
 
 #include <QAction>
-#include <QDir>
 #include <QTreeWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -46,57 +49,100 @@ void BatchDownloadPanel::downloadAll()
 
 void BatchDownloadPanel::stopBatch()
 {
-    if (m_queue)
-        m_queue->stop();
+    if (m_job && m_stopJob)
+        m_stopJob();
+}
+
+bool BatchDownloadPanel::refuseWhileBusy()
+{
+    if (m_job)
+        setStatus(download::batchBusyText());
+    return m_job;
 }
 
 void BatchDownloadPanel::start(const QList<QStringList> &rows)
 {
-    // One batch at a time; its stop entry is in the same menu.
-    if (m_queue || rows.isEmpty())
+    if (refuseWhileBusy() || rows.isEmpty())
         return;
-
     download::BatchOptions options;
-    // The single-work download's default folder.
-    // Where the download panel puts a single work, portable copy or installed.
+    // Where the download panel puts a single work, portable copy or installed;
+    // made only once a work is saved there.
     options.folder = m_places.downloadFolder;
     options.tags = std::make_shared<ModuleTags>();
-
-    m_queue = new download::BatchQueue(m_config, options, this);
+    auto *queue = new download::BatchQueue(m_config, options, this);
     for (const QStringList &row : rows)
-        m_queue->addServiceAddress(row.value(kServiceColumn));
-    connect(m_queue, &download::BatchQueue::progressChanged, this,
-            [this](const download::BatchProgress &progress) { setStatus(download::batchStatusText(progress)); });
-    connect(m_queue, &download::BatchQueue::finished, this, &BatchDownloadPanel::batchFinished);
-    if (m_stopEntry)
-        m_stopEntry->setVisible(true);
-    setStatus(download::batchStatusText(m_queue->progress()));
-    m_queue->start();
+        queue->addServiceAddress(row.value(kServiceColumn));
+    run(queue, options.folder, {});
 }
 
-void BatchDownloadPanel::batchFinished()
+void BatchDownloadPanel::runSync(works::FollowSync *sync, const QString &folder, std::function<Ending()> ending)
 {
-    download::BatchQueue *queue = m_queue;
-    if (!queue)
-        return;
-    m_queue = nullptr;
-    queue->deleteLater();
+    sync->setParent(this);
+    run(sync, folder, std::move(ending));
+}
+
+template <typename Job> void BatchDownloadPanel::run(Job *job, const QString &folder, std::function<Ending()> ending)
+{
+    m_job = job;
+    m_stopJob = [job] { job->stop(); };
+    m_folder = folder;
+    m_fetching.clear();
+    connect(job, &Job::transferProgress, this, [this, job](const QString &source, const QString &title) {
+        const auto same = [&source](const Fetching &work) { return work.source == source; };
+        if (std::none_of(m_fetching.cbegin(), m_fetching.cend(), same)) {
+            m_fetching.append({source, title});
+            showProgress(job->progress());
+        }
+    });
+    connect(job, &Job::workFinished, this, &BatchDownloadPanel::workFinished);
+    connect(job, &Job::progressChanged, this, &BatchDownloadPanel::showProgress);
+    connect(job, &Job::finished, this, [this, job, ending = std::move(ending)] {
+        if (m_job != job)
+            return;
+        m_job = nullptr;
+        m_stopJob = nullptr;
+        job->deleteLater();
+        jobFinished(job->progress(), job->outcomes(), ending ? ending() : Ending());
+    });
+    if (m_stopEntry)
+        m_stopEntry->setVisible(true);
+    showProgress(job->progress());
+    job->start();
+}
+
+void BatchDownloadPanel::showProgress(const download::BatchProgress &progress)
+{
+    setStatus(download::batchRunningText(progress, m_fetching.isEmpty() ? QString() : m_fetching.last().title));
+}
+
+void BatchDownloadPanel::workFinished(const download::WorkOutcome &outcome)
+{
+    m_fetching.removeIf([&outcome](const Fetching &work) { return work.source == outcome.source; });
+}
+
+void BatchDownloadPanel::jobFinished(const download::BatchProgress &progress,
+                                     const QList<download::WorkOutcome> &outcomes, const Ending &ending)
+{
     if (m_stopEntry)
         m_stopEntry->setVisible(false);
     if (windowGone())
         return;
-    setStatus(download::batchSummaryText(queue->progress()));
+    if (!ending.instead.isEmpty()) {
+        setStatus(ending.instead);
+        return;
+    }
+    const QString summary = download::batchSummaryText(progress);
+    // The folder is named once the job has put something there.
+    setStatus(progress.done > 0 ? summary + QStringLiteral(", ") + download::savedInText(m_folder) : summary);
 
-    QStringList failures;
-    for (const download::WorkOutcome &outcome : queue->outcomes()) {
+    QStringList failures = ending.failures;
+    for (const download::WorkOutcome &outcome : outcomes) {
         if (outcome.status != download::WorkOutcome::Status::Failed)
             continue;
         const QString name = outcome.title.isEmpty() ? outcome.source : outcome.title;
         failures.append(name + QStringLiteral(": ") + download::outcomeText(outcome));
     }
     if (!failures.isEmpty())
-        m_messageBox.inform(m_window, boxTitle(),
-                            download::batchSummaryText(queue->progress()) + QStringLiteral("\n\n") +
-                                failures.join(QLatin1Char('\n')),
+        m_messageBox.inform(m_window, boxTitle(), summary + QStringLiteral("\n\n") + failures.join(QLatin1Char('\n')),
                             MessageBoxService::Icon::Warning);
 }

@@ -5,6 +5,9 @@
 #include "config/fileplaces.h"
 
 #include <QPointer>
+#include <QStringList>
+
+#include <functional>
 
 class MessageBoxService;
 class QAction;
@@ -14,11 +17,19 @@ struct Form1Ui;
 
 namespace download {
 class BatchQueue;
+struct BatchProgress;
+struct WorkOutcome;
+} // namespace download
+
+namespace works {
+class FollowSync;
 }
 
-// The works list's batch downloads: the chosen works, or all of them, into the
-// default download folder, several at a time, with the progress on the status
-// line and the failures in one message box at the end.
+// The works list's batch jobs: the chosen works, or all of them, into the
+// default download folder, and the sync of the followed singers. One runs at
+// a time; the status line shows how far it is and the work it fetches, the
+// menu's stop entry ends it, and its end names the folder, with the failures
+// in one message box.
 class BatchDownloadPanel final : public Handlers
 {
 public:
@@ -27,15 +38,33 @@ public:
 
     void downloadSelected();
     void downloadAll();
+    // Ends the job that runs, batch or sync; its transfers keep their .part files.
     void stopBatch();
 
-    // The menu entry that stops a batch; shown only while one runs.
+    // True when a job runs, and the status line then says so.
+    bool refuseWhileBusy();
+    // What a job tells of itself once it has ended: what failed besides its
+    // works, and a text that stands instead of its summary when it did nothing.
+    struct Ending final
+    {
+        QStringList failures;
+        QString instead;
+    };
+    // Runs `sync`, which files its works under `folder`, as the window's job;
+    // `ending` is asked once it has ended.
+    void runSync(works::FollowSync *sync, const QString &folder, std::function<Ending()> ending);
+
+    // The menu entry that stops a job; shown only while one runs.
     void setStopEntry(QAction *entry);
     QAction *stopEntry() const { return m_stopEntry; }
 
 private:
     void start(const QList<QStringList> &rows);
-    void batchFinished();
+    template <typename Job> void run(Job *job, const QString &folder, std::function<Ending()> ending);
+    void showProgress(const download::BatchProgress &progress);
+    void workFinished(const download::WorkOutcome &outcome);
+    void jobFinished(const download::BatchProgress &progress, const QList<download::WorkOutcome> &outcomes,
+                     const Ending &ending);
 
     QTreeWidget *const ListView1;
     MessageBoxService &m_messageBox;
@@ -43,5 +72,14 @@ private:
     const FilePlaces &m_places;
     QWidget *const m_window;
     QAction *m_stopEntry = nullptr;
-    QPointer<download::BatchQueue> m_queue; // while a batch runs
+
+    // The job that runs, and what the status line tells of it.
+    QPointer<QObject> m_job;
+    std::function<void()> m_stopJob;
+    QString m_folder;
+    struct Fetching final
+    {
+        QString source, title;
+    };
+    QList<Fetching> m_fetching; // the works whose files are coming, the latest to begin last
 };

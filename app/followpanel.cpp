@@ -1,5 +1,6 @@
 #include "app/followpanel.h"
 
+#include "app/batchdownload.h"
 #include "app/form1ui.h"
 #include "app/services.h"
 #include "app/tagsmodule.h"
@@ -12,11 +13,12 @@
 #include <QLineEdit>
 
 FollowPanel::FollowPanel(const Form1Ui &ui, StatusLine &status, const WindowLife &life, PageFetcher &fetcher,
-                         MessageBoxService &messageBox, const AppConfig &config, const FilePlaces &places,
-                         QWidget *window)
+                         MessageBoxService &messageBox, BatchDownloadPanel &jobs, const AppConfig &config,
+                         const FilePlaces &places, QWidget *window)
     : Handlers(status, life, window)
     , Text2(ui.Text2)
     , m_fetcher(fetcher)
+    , m_jobs(jobs)
     , m_messageBox(messageBox)
     , m_config(config)
     , m_places(places)
@@ -61,17 +63,20 @@ void FollowPanel::followSinger()
         setStatus(QStringLiteral("已关注此歌手 .."));
         return;
     }
-    const FetchResult page = m_fetcher.GetBody(address);
-    if (windowGone())
-        return;
-    // The list is read again: the command line may have changed it meanwhile.
-    const QString name = page.status == FetchStatus::Ok ? works::singerNameOn(page.text) : QString();
-    if (!loadList(list))
-        return;
-    list.add(address, name);
-    if (!saveList(list))
-        return;
-    setStatus(QStringLiteral("已关注 %1 ..").arg(name.isEmpty() ? address : name));
+    // The singer's name comes with the page; the list is written once it has.
+    m_fetcher.get(address, this, [this, address](const FetchResult &page) {
+        if (windowGone())
+            return;
+        // The list is read again: the command line may have changed it meanwhile.
+        const QString name = page.status == FetchStatus::Ok ? works::singerNameOn(page.text) : QString();
+        works::FollowList list;
+        if (!loadList(list))
+            return;
+        list.add(address, name);
+        if (!saveList(list))
+            return;
+        setStatus(QStringLiteral("已关注 %1 ..").arg(name.isEmpty() ? address : name));
+    });
 }
 
 void FollowPanel::unfollowSinger()
@@ -91,7 +96,7 @@ void FollowPanel::unfollowSinger()
 
 void FollowPanel::syncFollowed()
 {
-    if (m_sync)
+    if (m_jobs.refuseWhileBusy())
         return;
     works::FollowList list;
     if (!loadList(list))
@@ -106,41 +111,24 @@ void FollowPanel::syncFollowed()
     options.archiveFile = works::defaultArchivePath();
     options.tags = std::make_shared<ModuleTags>();
     QDir().mkpath(QFileInfo(options.archiveFile).absolutePath());
-    m_sync = new works::FollowSync(m_config, list.singers(), options, this);
-    connect(m_sync, &works::FollowSync::progressChanged, this,
-            [this](const download::BatchProgress &progress) { setStatus(download::batchStatusText(progress)); });
-    connect(m_sync, &works::FollowSync::finished, this, &FollowPanel::syncFinished);
-    setStatus(download::batchStatusText(m_sync->progress()));
-    m_sync->start();
-}
-
-void FollowPanel::stopSync()
-{
-    if (m_sync)
-        m_sync->stop();
-}
-
-void FollowPanel::syncFinished()
-{
-    works::FollowSync *sync = m_sync;
-    m_sync = nullptr;
-    sync->deleteLater();
-    works::rememberNames(sync->singers());
-    if (windowGone())
+    // Without its archive a sync would fetch every work again, each time.
+    if (const QString problem = download::Archive::problem(options.archiveFile); !problem.isEmpty()) {
+        const QString refused = works::unusableArchiveText(options.archiveFile);
+        setFailureStatus(refused, problem);
+        m_messageBox.inform(m_window, boxTitle(), refused, MessageBoxService::Icon::Warning, problem);
         return;
-    const QString summary = download::batchSummaryText(sync->progress());
-    setStatus(summary);
-    QStringList failures;
-    for (const works::SingerFailure &failure : sync->singerFailures())
-        failures.append(
-            failure.address + QStringLiteral(": ") + failure.reason +
-            (failure.detail.isEmpty() ? QString() : QStringLiteral(" (") + failure.detail + QLatin1Char(')')));
-    for (const download::WorkOutcome &outcome : sync->outcomes()) {
-        if (outcome.status == download::WorkOutcome::Status::Failed)
-            failures.append((outcome.title.isEmpty() ? outcome.source : outcome.title) + QStringLiteral(": ") +
-                            download::outcomeText(outcome));
     }
-    if (!failures.isEmpty())
-        m_messageBox.inform(m_window, boxTitle(), summary + QStringLiteral("\n\n") + failures.join(QLatin1Char('\n')),
-                            MessageBoxService::Icon::Warning);
+    auto *sync = new works::FollowSync(m_config, list.singers(), options);
+    m_jobs.runSync(sync, options.folder, [sync] {
+        works::rememberNames(sync->singers());
+        BatchDownloadPanel::Ending ending;
+        // Another sync of this user (the timer's, a terminal's) holds the works: this one did nothing.
+        if (sync->foundAnotherRunning())
+            ending.instead = works::FollowSync::anotherRunningText();
+        for (const works::SingerFailure &failure : sync->singerFailures())
+            ending.failures.append(
+                failure.address + QStringLiteral(": ") + failure.reason +
+                (failure.detail.isEmpty() ? QString() : QStringLiteral(" (") + failure.detail + QLatin1Char(')')));
+        return ending;
+    });
 }

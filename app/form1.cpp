@@ -83,8 +83,8 @@ Form1::Form1(AppConfig config, Platform platform, QWidget *parent)
     m_worksPanel = new WorksPanel(*this, m_statusLine, life, *m_fetcher, *m_platform.messageBox, *m_platform.saveDialog,
                                   *m_platform.mci, m_config, m_places, m_song, *m_songPanel, this);
     m_batchPanel = new BatchDownloadPanel(*this, m_statusLine, life, *m_platform.messageBox, m_config, m_places, this);
-    m_followPanel =
-        new FollowPanel(*this, m_statusLine, life, *m_fetcher, *m_platform.messageBox, m_config, m_places, this);
+    m_followPanel = new FollowPanel(*this, m_statusLine, life, *m_fetcher, *m_platform.messageBox, *m_batchPanel,
+                                    m_config, m_places, this);
     m_videoPanel =
         new VideoPanel(m_statusLine, life, *m_platform.messageBox, *m_platform.launcher, m_places, m_song, this);
     m_shellPanel =
@@ -279,9 +279,8 @@ void Form1::closeEvent(QCloseEvent *event)
     // kept is its partial file and never a half-written target.
     if (Cdf)
         Cdf->DLFileStop();
-    // So does a batch: its transfers keep their .part files for the next run.
+    // So does a batch or a sync: its transfers keep their .part files for the next run.
     m_batchPanel->stopBatch();
-    m_followPanel->stopSync();
     m_platform.mci->sendString(QStringLiteral("close all"));
     // Pages still on their way are no longer wanted.
     m_fetcher->abortAll();

@@ -8,6 +8,7 @@
 #include "config/fileplaces.h"
 #include "page/songlookup.h"
 #include "update/retryschedule.h"
+#include "update/updatecheck.h"
 
 #include <QWidget>
 
@@ -78,6 +79,8 @@ signals:
     void programEnded();
     // The window has painted for the first time (queued behind that paint).
     void firstPainted();
+    // A read of the version file has been answered and acted on.
+    void versionChecked();
     // A command went to the player or its stream failed; `started` for a
     // play command.
     void playerChanged(bool started);
@@ -106,8 +109,10 @@ private:
     // retry while the version file cannot be read.
     void gx();
     void retryUpdateCheck();
-    // Reads the version file and acts on it; the warning box only when asked.
+    // Asks for the version file and acts on it once it has come; the warning
+    // box only when asked.
     void checkVersion(bool warnIfUnreadable);
+    void actOnVersion(const update::Verdict &verdict, bool warnIfUnreadable);
     void scheduleUpdateRetry(const QString &failure);
     // F5: reads the version file now instead of at the end of the wait.
     void retryUpdateNow();

@@ -3,10 +3,13 @@
 #include "app/busycursor.h"
 #include "app/controls.h"
 #include "app/form1ui.h"
+#include "page/pagefetcher.h"
 #include "page/pictureloader.h"
 #include "page/webaddress.h"
 
 #include <QLineEdit>
+
+#include <memory>
 
 // The parse: a song page cut into the song record and the details panels.
 
@@ -49,33 +52,66 @@ QString SongPanel::songTitle() const
 
 void SongPanel::aicAlphaImage3_Click()
 {
-    const BusyCursor busy;
+    parse({});
+}
+
+void SongPanel::parse(std::function<void()> then)
+{
+    const quint64 mine = ++m_parse;
+    if (!then)
+        then = [] {};
+    if (m_request)
+        m_request->abort();
+    // Shown until the parse has ended, however it ends.
+    auto busy = std::make_shared<BusyCursor>();
     // The address goes out as typed, less the blanks and line breaks pasting
     // put around it; the box then shows what was looked up.
     const QString address = pastedAddress(Text1->text());
     if (address != Text1->text())
         Text1->setText(address);
-    const lookup::Result found = lookup::lookUp(m_fetcher, m_config, address, m_parseTexts);
-    if (windowGone())
-        return;
+    m_request = lookup::lookUp(
+        m_fetcher, m_config, address, m_parseTexts, this, [this, mine, busy, then](const lookup::Result &found) {
+            if (!current(mine) || found.status == lookup::Status::Cancelled)
+                return;
+            if (!show(found)) {
+                then();
+                return;
+            }
+            const songpage::Facts &facts = found.facts;
+            if (facts.hasVideo) {
+                showAvatar(facts.avatarAddress, mine, [this, busy, then, video = facts.videoAddress] {
+                    aicAlphaImage2->move(Label2->x() + Label2->width() + kBadgeGap, aicAlphaImage2->y());
+                    aicAlphaImage2->show();
+                    m_song.videoAddress = video;
+                    then();
+                });
+            } else {
+                aicAlphaImage2->hide();
+                showAvatar(facts.avatarAddress, mine, [busy, then] { then(); });
+            }
+        });
+}
+
+bool SongPanel::show(const lookup::Result &found)
+{
     switch (found.status) {
     case lookup::Status::Found:
         break;
     case lookup::Status::EmptyPage:
         // An empty page is taken, and says nothing.
         m_song.pageText.clear();
-        return;
+        return false;
     case lookup::Status::FetchFailed:
     case lookup::Status::Gone:
         // No song page arrived: the panels keep showing the work looked up before.
         setFailureStatus(lookup::statusText(found.status), found.failure);
-        return;
+        return false;
     default:
         setStatus(lookup::statusText(found.status));
-        return;
+        return false;
     }
     m_song.pageText = found.pageText;
-    m_song.pageAddress = address;
+    m_song.pageAddress = found.address;
     m_song.videoAddress.clear();
 
     const songpage::Facts &facts = found.facts;
@@ -94,26 +130,18 @@ void SongPanel::aicAlphaImage3_Click()
     Label9->setCaption(shown.counters[int(Counter::Comments)]);
 
     m_song.workId = songpage::workIdFrom(m_song.audioAddress, m_song.workId);
-
-    if (facts.hasVideo) {
-        showAvatar(facts.avatarAddress);
-        if (windowGone())
-            return;
-        aicAlphaImage2->move(Label2->x() + Label2->width() + kBadgeGap, aicAlphaImage2->y());
-        aicAlphaImage2->show();
-        m_song.videoAddress = facts.videoAddress;
-    } else {
-        aicAlphaImage2->hide();
-        showAvatar(facts.avatarAddress);
-    }
+    return true;
 }
 
-void SongPanel::showAvatar(const QString &address)
+void SongPanel::showAvatar(const QString &address, quint64 parse, const std::function<void()> &then)
 {
-    const QImage picture = LoadPicture(m_fetcher, address);
-    if (windowGone())
-        return;
-    // A singer whose picture cannot be had shows the default one (the picture
-    // Image2 keeps), not a hole.
-    Image1->setPicture(picture.isNull() ? Image2->picture() : QPixmap::fromImage(picture));
+    m_request = loadPicture(m_fetcher, address, this, [this, parse, then](const QImage &picture) {
+        if (!current(parse))
+            return;
+        m_request = nullptr;
+        // A singer whose picture cannot be had shows the default one (the
+        // picture Image2 keeps), not a hole.
+        Image1->setPicture(picture.isNull() ? Image2->picture() : QPixmap::fromImage(picture));
+        then();
+    });
 }

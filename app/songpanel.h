@@ -4,10 +4,15 @@
 #include "config/appconfig.h"
 #include "page/songlookup.h"
 
+#include <QPointer>
+
+#include <functional>
+
 class ImageBox;
 class ImageButton;
 class Label;
 class PageFetcher;
+class PageRequest;
 class QLineEdit;
 struct Form1Ui;
 
@@ -19,15 +24,24 @@ public:
     SongPanel(const Form1Ui &ui, StatusLine &status, const WindowLife &life, PageFetcher &fetcher,
               const AppConfig &config, SongRecord &song, QObject *parent);
 
-    // The parse button's press. The works list runs it too, after putting an
-    // address into Text1.
+    // The parse button's press.
     void aicAlphaImage3_Click();
+    // The parse, as the works list runs it after putting an address into
+    // Text1: `then` runs once the parse has ended (the avatar in place), unless
+    // a newer parse has taken its place or the window has gone. A newer parse
+    // abandons the older one's page and picture.
+    void parse(std::function<void()> then);
 
     // The song title: the caption of Label2 less its prefix.
     QString songTitle() const;
 
 private:
-    void showAvatar(const QString &address);
+    // Shows what the lookup found; false when the parse ends with it.
+    bool show(const lookup::Result &found);
+    // Loads the avatar, then runs `then`, for the parse `parse` only.
+    void showAvatar(const QString &address, quint64 parse, const std::function<void()> &then);
+    // Still the parse under way, in a window still there.
+    bool current(quint64 parse) const { return parse == m_parse && !windowGone(); }
 
     QLineEdit *const Text1;
     ImageBox *const Image1;
@@ -46,4 +60,6 @@ private:
     const AppConfig &m_config;
     SongRecord &m_song;
     songpage::WorkingTexts m_parseTexts;
+    quint64 m_parse = 0;             // the latest parse; answers for any other are dropped
+    QPointer<PageRequest> m_request; // its page or picture under way
 };

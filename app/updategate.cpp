@@ -1,7 +1,8 @@
 // The update check: only a version file that names this version unlocks the
 // inputs. One that cannot be read is warned about once, then read again in
 // the background, less and less often, until it can be; meanwhile the status
-// line counts down to the next read, and F5 reads it at once.
+// line counts down to the next read, and F5 reads it at once. The window never
+// waits for the file: whatever the user does meanwhile goes on.
 
 #include "app/form1.h"
 
@@ -39,9 +40,14 @@ void Form1::checkVersion(bool warnIfUnreadable)
     if (m_retryTick)
         m_retryTick->stop();
     sayFromGate(update::checkingText(), QString(), true);
-    const update::Verdict verdict = update::check(*m_fetcher, m_config.versionFileUrl());
-    if (m_life.over())
-        return;
+    m_fetcher->get(m_config.versionFileUrl(), this, [this, warnIfUnreadable](const FetchResult &answer) {
+        if (!m_life.over())
+            actOnVersion(update::judgeAnswer(answer), warnIfUnreadable);
+    });
+}
+
+void Form1::actOnVersion(const update::Verdict &verdict, bool warnIfUnreadable)
+{
     const QString title = QString::fromUtf8(Handlers::kBoxTitle);
     switch (verdict.outcome) {
     case update::Outcome::Unreadable:
@@ -70,6 +76,7 @@ void Form1::checkVersion(bool warnIfUnreadable)
         endProgram();
         break;
     }
+    emit versionChecked();
 }
 
 void Form1::scheduleUpdateRetry(const QString &failure)

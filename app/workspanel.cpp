@@ -145,14 +145,20 @@ void WorksPanel::Command10_Click()
     Text2->setEnabled(false);
     setStatus(works::statusText(works::HarvestStatus::Fetching));
 
-    FetchResult page;
-    auto scan = std::make_unique<works::PageScan>();
-    {
-        const BusyCursor busy;
-        page = m_fetcher.GetBody(address, [&scan](const QString &text, qsizetype from) { scan->feed(text, from); });
-    }
-    if (windowGone())
-        return;
+    // What the scan and the list filler need is worked out while the page arrives.
+    auto scan = std::make_shared<works::PageScan>();
+    m_fetcher.get(
+        address, this,
+        [this, scan, busy = std::make_shared<BusyCursor>()](const FetchResult &page) mutable {
+            busy.reset();
+            if (!windowGone())
+                harvested(page, scan);
+        },
+        [scan](const QString &text, qsizetype from) { scan->feed(text, from); });
+}
+
+void WorksPanel::harvested(const FetchResult &page, const std::shared_ptr<works::PageScan> &scan)
+{
     // An error page is still a page: it simply lists no works.
     if (!page.arrived()) {
         // No page at all: the earlier page stays in its slot and the list
@@ -162,7 +168,7 @@ void WorksPanel::Command10_Click()
     }
     m_harvestSlots[0] = page.text;
     scan->finish(page.text);
-    m_pageScan = std::move(scan);
+    m_pageScan = scan;
 
     m_markerCount = 0;
     ListView1->clear();
@@ -248,24 +254,39 @@ void WorksPanel::ListView1_KeyReturn()
     ListView1_DblClick();
 }
 
+// Nothing is disabled meanwhile: a newer double-click takes the place of one
+// still waiting for its answer.
 void WorksPanel::ListView1_DblClick()
 {
-    const BusyCursor busy;
-    if (const QTreeWidgetItem *row = selectedRow(ListView1)) {
-        const FetchResult answer = m_fetcher.GetBody(cellValue(row, kAddressColumn));
-        if (windowGone())
-            return;
-        if (answer.arrived())
-            m_harvestSlots[5] = answer.text;
-    }
-    Text1->setText(m_harvestSlots[5]);
-    m_songPanel.aicAlphaImage3_Click();
-    if (windowGone())
+    const quint64 mine = ++m_lookUp;
+    if (m_serviceRequest)
+        m_serviceRequest->abort();
+    const QTreeWidgetItem *row = selectedRow(ListView1);
+    if (!row) {
+        lookUpAnswer();
         return;
-    if (const QTreeWidgetItem *row = selectedRow(ListView1))
-        m_song.workId = cellValue(row, kIdColumn);
-    Command7->setText(QStringLiteral("在线播放"));
-    m_mci.sendString(QStringLiteral("close all"));
+    }
+    m_serviceRequest = m_fetcher.get(cellValue(row, kAddressColumn), this,
+                                     [this, mine, busy = std::make_shared<BusyCursor>()](const FetchResult &answer) {
+                                         if (mine != m_lookUp || windowGone())
+                                             return;
+                                         if (answer.arrived())
+                                             m_harvestSlots[5] = answer.text;
+                                         lookUpAnswer();
+                                     });
+}
+
+// The double-click from its second step on: the answer looked up, then the
+// row's own id and the player made ready.
+void WorksPanel::lookUpAnswer()
+{
+    Text1->setText(m_harvestSlots[5]);
+    m_songPanel.parse([this] {
+        if (const QTreeWidgetItem *row = selectedRow(ListView1))
+            m_song.workId = cellValue(row, kIdColumn);
+        Command7->setText(QStringLiteral("在线播放"));
+        m_mci.sendString(QStringLiteral("close all"));
+    });
 }
 
 void WorksPanel::exportList()

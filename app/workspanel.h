@@ -6,11 +6,15 @@
 #include "page/songlookup.h"
 #include "works/harvest.h"
 
+#include <QPointer>
+
 #include <memory>
 
 class MciService;
 class MessageBoxService;
 class PageFetcher;
+class PageRequest;
+struct FetchResult;
 class QLineEdit;
 class QPushButton;
 class QTimer;
@@ -41,9 +45,12 @@ public:
     void ListView1_KeyReturn();
 
 private:
+    // The harvest once its page has come.
+    void harvested(const FetchResult &page, const std::shared_ptr<works::PageScan> &scan);
     // Ends a harvest whose fetch brought back no page, for `cause` when the
     // network failed.
     void endHarvestWithoutPage(const QString &cause);
+    void lookUpAnswer();
 
     QLineEdit *const Text1;
     QLineEdit *const Text2;
@@ -70,7 +77,10 @@ private:
     qint16 m_markerCount = 0;
     // What the scan and the list filler read of the last page, worked out
     // while it arrived; gone once the list is filled.
-    std::unique_ptr<works::PageScan> m_pageScan;
+    std::shared_ptr<works::PageScan> m_pageScan;
+    // The latest double-click, and its request to the play-address service.
+    quint64 m_lookUp = 0;
+    QPointer<PageRequest> m_serviceRequest;
 };
 
 // The rows of the works list with their whole values (number, id, title,

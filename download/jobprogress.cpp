@@ -1,5 +1,7 @@
 #include "download/jobprogress.h"
 
+#include <QDir>
+
 #include <algorithm>
 #include <cmath>
 
@@ -33,6 +35,25 @@ QString batchSummaryText(const BatchProgress &progress)
         .arg(progress.failed)
         .arg(progress.skipped)
         .arg(progress.stopped);
+}
+
+QString batchRunningText(const BatchProgress &progress, const QString &currentWork)
+{
+    const QString where = batchStatusText(progress);
+    // A wait says what holds the batch; no work is being fetched meanwhile.
+    if (currentWork.isEmpty() || progress.waitReason != WaitReason::None)
+        return where;
+    return where + QLatin1Char(' ') + currentWork;
+}
+
+QString savedInText(const QString &folder)
+{
+    return QStringLiteral("文件保存在 %1").arg(QDir::toNativeSeparators(folder));
+}
+
+QString batchBusyText()
+{
+    return QStringLiteral("批量下载正在进行,请等待完成或先停止批量下载 ..");
 }
 
 qint64 etaSeconds(const BatchProgress &progress)

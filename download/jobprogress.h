@@ -52,6 +52,13 @@ QString batchStatusText(const BatchProgress &progress);
 // The end-of-batch summary line, e.g. "批量下载完成: 48 个成功, 2 个失败, 0 个跳过";
 // a stopped run says so, e.g. "批量下载已停止: 3 个成功, 0 个失败, 0 个跳过, 7 个停止".
 QString batchSummaryText(const BatchProgress &progress);
+// batchStatusText with the work being fetched after it, when one is named
+// and the batch is not waiting: "正在批量下载 12/50 .. 晴天".
+QString batchRunningText(const BatchProgress &progress, const QString &currentWork);
+// Where the files of a batch went, to follow its summary: "文件保存在 /home/…/Music".
+QString savedInText(const QString &folder);
+// Said when a batch or a sync is asked for while another one runs.
+QString batchBusyText();
 // Seconds until the batch should be over, known waits included; -1 while it cannot be told.
 qint64 etaSeconds(const BatchProgress &progress);
 

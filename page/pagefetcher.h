@@ -1,44 +1,21 @@
 #pragma once
 
 #include "page/bodydecoder.h"
+#include "page/pagerequest.h"
 
-#include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
 #include <functional>
 
 class QNetworkAccessManager;
-class QNetworkReply;
 
-// How one page request ended.
-enum class FetchStatus {
-    Ok,        // a page with a success status
-    ErrorPage, // the server answered with an error status (404, 500, ...); its body is still there
-    Failed,    // no answer, a broken one, too slow or too large
-    Cancelled, // ended by abortAll(): whoever asked is going away
-};
-
-// What one page request came back with.
-struct FetchResult final
-{
-    FetchStatus status = FetchStatus::Failed;
-    QString text;    // the decoded body when it arrived (GetBody)
-    QByteArray body; // the body as received when it arrived (GetBytes)
-    QString error;   // a short reason when it did not
-    int httpStatus = 0;
-    QByteArray contentType; // as the server sent it (GetBytes)
-
-    // A body came back, success or error page.
-    bool arrived() const { return status == FetchStatus::Ok || status == FetchStatus::ErrorPage; }
-    // Why no page came: the error status of an error page, else `error`.
-    QString cause() const;
-};
-
-// Reads one web page into text. The call waits in a local event loop, so the
-// window keeps painting and handling input meanwhile, and a handler that runs
-// during the wait may start a fetch of its own: the inner one completes first.
+// Reads web pages: a GET of an address exactly as given, with
+// "If-Modified-Since: 0", only for http and https addresses (any other fails
+// without a request). get() and getBytes() return at once and hand the answer
+// to a continuation; GetBody() and GetBytes() wait for it in a local event
+// loop, for callers that have nothing else to do meanwhile (the command line).
+// Both are the same request with the same limits.
 class PageFetcher final : public QObject
 {
     Q_OBJECT
@@ -59,17 +36,22 @@ public:
     // far, of which the part from `from` on is new. Only a fetch that arrives
     // makes that text a page.
     using TextWatcher = std::function<void(const QString &text, qsizetype from)>;
+    using Done = PageRequest::Done;
 
-    // GET of `url` exactly as given, with "If-Modified-Since: 0"; decodes the
-    // body as decodeBody() does, while it arrives. Only
-    // http and https addresses are fetched; any other fails without a request.
-    FetchResult GetBody(const QString &URL, const TextWatcher &watcher = {});
-
+    // Asks for `url` and returns at once. The body is decoded as decodeBody()
+    // does, while it arrives. `done` runs once, on a later pass of the event
+    // loop, with the answer; never once `receiver` is gone, and a request
+    // whose receiver goes is abandoned. The request may be aborted until then.
+    PageRequest *get(const QString &url, const QObject *receiver, Done done, const TextWatcher &watcher = {});
     // The same request, with the body kept as bytes (pictures and other files).
+    PageRequest *getBytes(const QString &url, const QObject *receiver, Done done);
+
+    // get() and getBytes(), waited for.
+    FetchResult GetBody(const QString &URL, const TextWatcher &watcher = {});
     FetchResult GetBytes(const QString &URL);
 
-    // Ends every fetch still waiting; each returns an error. For a window that
-    // is closing while it waits for pages.
+    // Ends every request still under way; each answers Cancelled. For a
+    // window that is closing while it waits for pages.
     void abortAll();
 
     // Decodes `body` by the charset named in a Content-Type value or, when it
@@ -79,12 +61,11 @@ public:
     static QString decodeBody(const QByteArray &body, const QByteArray &contentType);
 
 private:
-    // The request behind both: `take` reads a slice of what has come, once per
-    // pass of the event loop while there is any.
-    FetchResult fetch(const QString &URL, const std::function<void(QNetworkReply &)> &take);
+    PageRequest *send(const QString &url, std::unique_ptr<PageRequest::Body> body, const QObject *receiver, Done done);
+    // Runs a local event loop until the request `ask` makes has answered.
+    static FetchResult wait(const std::function<PageRequest *(const QObject *, Done)> &ask);
 
     QNetworkAccessManager *m_network;
     int m_timeLimitMs = 30000;
     qint64 m_sizeLimit = kDefaultSizeLimit;
-    QList<QPointer<QNetworkReply>> m_waiting; // innermost last
 };

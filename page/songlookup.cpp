@@ -6,6 +6,9 @@
 #include "page/pagefetcher.h"
 #include "page/webaddress.h"
 
+#include <memory>
+#include <optional>
+
 namespace lookup {
 
 QString statusText(Status status)
@@ -57,24 +60,45 @@ Captions captionsOf(const songpage::Facts &facts)
     return shown;
 }
 
-Result lookUp(PageFetcher &fetcher, const AppConfig &config, const QString &typed, songpage::WorkingTexts &texts)
+namespace {
+
+// A lookup between its address check and its page: what the page is cut with.
+struct Asked final
+{
+    QString address;
+    songpage::Markers markers;
+    // The markers are looked for while the page arrives, not all over it after.
+    std::shared_ptr<FirstMarkers> found;
+
+    PageFetcher::TextWatcher watcher() const
+    {
+        return [found = found](const QString &text, qsizetype from) { found->feed(text, from); };
+    }
+};
+
+// The address check; a result when it ends the lookup.
+std::optional<Result> check(const AppConfig &config, const QString &typed, Asked &asked)
+{
+    Result refused;
+    asked.address = pastedAddress(typed);
+    refused.address = asked.address;
+    if (asked.address.isEmpty())
+        refused.status = Status::NoAddress;
+    else if (!config.hasSongPagePrefix(asked.address))
+        refused.status = Status::NotASongPage;
+    else
+        refused.status = Status::Found;
+    if (refused.status != Status::Found)
+        return refused;
+    asked.markers = {config.imageHost, config.videoPlayerPrefix()};
+    asked.found = std::make_shared<FirstMarkers>(songpage::markersSought(asked.markers));
+    return std::nullopt;
+}
+
+Result settle(const FetchResult &page, const Asked &asked, songpage::WorkingTexts &texts)
 {
     Result result;
-    const QString address = pastedAddress(typed);
-    if (address.isEmpty()) {
-        result.status = Status::NoAddress;
-        return result;
-    }
-    if (!config.hasSongPagePrefix(address)) {
-        result.status = Status::NotASongPage;
-        return result;
-    }
-
-    const songpage::Markers markers{config.imageHost, config.videoPlayerPrefix()};
-    // The markers are looked for while the page arrives, not all over it after.
-    FirstMarkers found(songpage::markersSought(markers));
-    const FetchResult page =
-        fetcher.GetBody(address, [&found](const QString &text, qsizetype from) { found.feed(text, from); });
+    result.address = asked.address;
     switch (page.status) {
     case FetchStatus::Cancelled:
         result.status = Status::Cancelled;
@@ -92,9 +116,33 @@ Result lookUp(PageFetcher &fetcher, const AppConfig &config, const QString &type
         result.status = Status::EmptyPage;
         return result;
     }
-    result.facts = songpage::cut(result.pageText, markers, texts, &found);
+    result.facts = songpage::cut(result.pageText, asked.markers, texts, asked.found.get());
     result.status = Status::Found;
     return result;
+}
+
+} // namespace
+
+Result lookUp(PageFetcher &fetcher, const AppConfig &config, const QString &typed, songpage::WorkingTexts &texts)
+{
+    Asked asked;
+    if (std::optional<Result> refused = check(config, typed, asked))
+        return *refused;
+    return settle(fetcher.GetBody(asked.address, asked.watcher()), asked, texts);
+}
+
+PageRequest *lookUp(PageFetcher &fetcher, const AppConfig &config, const QString &typed, songpage::WorkingTexts &texts,
+                    const QObject *receiver, std::function<void(const Result &)> done)
+{
+    Asked asked;
+    if (std::optional<Result> refused = check(config, typed, asked)) {
+        done(*refused);
+        return nullptr;
+    }
+    return fetcher.get(
+        asked.address, receiver,
+        [asked, &texts, done = std::move(done)](const FetchResult &page) { done(settle(page, asked, texts)); },
+        asked.watcher());
 }
 
 } // namespace lookup

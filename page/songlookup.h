@@ -4,7 +4,11 @@
 
 #include <QString>
 
+#include <functional>
+
 class PageFetcher;
+class PageRequest;
+class QObject;
 struct AppConfig;
 
 // The facts of the work looked up last. Every field is text, starts empty and
@@ -36,6 +40,7 @@ enum class Status {
 struct Result final
 {
     Status status = Status::FetchFailed;
+    QString address;  // what was looked up: the address typed, less what pasting put around it
     QString pageText; // the page as fetched (Found and EmptyPage)
     songpage::Facts facts;
     QString failure; // the fetcher's reason for FetchFailed
@@ -63,5 +68,12 @@ QString titlePrefix();
 // that address and cuts the page with `texts` carried over from the previous
 // page.
 Result lookUp(PageFetcher &fetcher, const AppConfig &config, const QString &typed, songpage::WorkingTexts &texts);
+
+// The same lookup without waiting: `done` gets the result once the page has
+// come, unless `receiver` is gone by then; `texts` (which `receiver` keeps) are
+// used only then. An address refused before any request is answered before
+// this returns, and null is returned; otherwise the request under way.
+PageRequest *lookUp(PageFetcher &fetcher, const AppConfig &config, const QString &typed, songpage::WorkingTexts &texts,
+                    const QObject *receiver, std::function<void(const Result &)> done);
 
 } // namespace lookup

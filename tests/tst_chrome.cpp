@@ -100,7 +100,8 @@ void TestChrome::cleanup()
 std::unique_ptr<Form1> TestChrome::loadedWindow()
 {
     auto window = std::make_unique<Form1>(testConfig(m_server->base(), m_folder->path()), m_fakes.make());
-    window->load();
+    if (!loadAndWait(*window))
+        qWarning("the update check did not answer");
     if (!QTest::qWaitForWindowExposed(window.get()))
         qWarning("the window was not exposed; what it shows cannot be read");
     return window;

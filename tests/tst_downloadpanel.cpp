@@ -129,10 +129,12 @@ std::unique_ptr<Form1> TestDownloadPanel::lookedUpWindow(const SongPage &song)
     AppConfig config = testConfig(m_server->base(), m_folder->path());
     auto window = std::make_unique<Form1>(config, m_fakes.make());
     window->downloadPanel().DownloadTimeOut = 400;
-    window->load();
+    if (!loadAndWait(*window))
+        qWarning("the update check did not answer");
     if (!song.audioPath.isEmpty()) {
         window->Text1->setText(m_server->base() + QStringLiteral("/s/5200109"));
-        window->songPanel().aicAlphaImage3_Click();
+        if (!lookUpAndWait(*window, window->Text1->text()))
+            qWarning("the lookup did not end");
     }
     return window;
 }

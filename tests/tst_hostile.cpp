@@ -82,12 +82,12 @@ void TestHostile::factsShowAsText()
     m_server->setHandler(site.handler(m_server->base()));
 
     Form1 window(testConfig(m_server->base(), m_folder->path()), m_fakes.make());
-    window.load();
+    QVERIFY(loadAndWait(window));
     const QRect label1 = window.Label1->geometry();
     const QRect label10 = window.Label10->geometry();
     const QRect picture2 = window.Picture2->geometry();
     window.Text1->setText(m_server->base() + QStringLiteral("/s/1"));
-    window.songPanel().aicAlphaImage3_Click();
+    QVERIFY(lookUpAndWait(window, window.Text1->text()));
 
     // The facts arrive whole, as text.
     QCOMPARE(window.songPanel().songTitle(), field.trimmed());

@@ -171,10 +171,12 @@ std::unique_ptr<Form1> TestPlayback::lookedUp(const QString &audioPath, const QS
     if (!audioHostTemplate.isEmpty())
         config.audioHostTemplate = audioHostTemplate;
     auto window = std::make_unique<Form1>(config, platform ? std::move(*platform) : m_fakes.make());
-    window->load();
+    if (!loadAndWait(*window))
+        qWarning("the update check did not answer");
     if (!audioPath.isEmpty()) {
         window->Text1->setText(m_server->base() + QStringLiteral("/s/1"));
-        window->songPanel().aicAlphaImage3_Click();
+        if (!lookUpAndWait(*window, window->Text1->text()))
+            qWarning("the lookup did not end");
     }
     if (m_fakes.mci)
         m_fakes.mci->commands.clear();

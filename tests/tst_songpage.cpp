@@ -99,14 +99,15 @@ std::unique_ptr<Form1> TestSongPage::makeWindow(const QString &siteBase)
     config.pageTimeoutMs = 1000;
     m_server->setHandler(m_site.handler(m_server->base()));
     auto window = std::make_unique<Form1>(config, m_fakes.make());
-    window->load();
+    if (!loadAndWait(*window))
+        qWarning("the update check did not answer");
     return window;
 }
 
 void TestSongPage::lookUp(Form1 &window, const QString &address)
 {
     window.Text1->setText(address);
-    window.songPanel().aicAlphaImage3_Click();
+    QVERIFY(lookUpAndWait(window, window.Text1->text()));
 }
 
 void TestSongPage::cutsTheFacts_data()

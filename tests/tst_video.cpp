@@ -105,7 +105,7 @@ void TestVideo::lookUp(Form1 &window, const QString &code, const QString &videoQ
     m_site.page(code, song);
     m_server->setHandler(m_site.handler(m_server->base()));
     window.Text1->setText(m_server->base() + QStringLiteral("/s/") + code);
-    window.songPanel().aicAlphaImage3_Click();
+    QVERIFY(lookUpAndWait(window, window.Text1->text()));
 }
 
 void TestVideo::pageHoldsTheEmbedLine_data()
@@ -389,7 +389,7 @@ void TestVideo::replicaSitePlaysTheLookedUpWork()
     m_server->setHandler(replicaSite(QStringLiteral(CANTORA_SITE_ROOT)));
     auto window = makeWindow();
     window->Text1->setText(m_server->base() + QStringLiteral("/s/5200109"));
-    window->songPanel().aicAlphaImage3_Click();
+    QVERIFY(lookUpAndWait(*window, window->Text1->text()));
     QVERIFY(window->aicAlphaImage2->isVisibleTo(window.get()));
 
     window->Command8->click();

@@ -1,11 +1,14 @@
 #include "app/controls.h"
 #include "app/form1.h"
+#include "app/songpanel.h"
 #include "app/tagsmodule.h"
+#include "download/filelock.h"
 #include "page/pagefetcher.h"
 #include "site/httpserver.h"
 #include "site/replicasite.h"
 #include "support/fakes.h"
 #include "support/songpages.h"
+#include "works/followsync.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -16,6 +19,9 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
+
+#include <atomic>
+#include <optional>
 
 namespace {
 
@@ -68,6 +74,9 @@ private slots:
     void batchFromTheMenuDownloadsEveryRow_data();
     void batchFromTheMenuDownloadsEveryRow();
     void followAndSyncFromTheMenu();
+    void syncIsTheWindowsOneJob_data();
+    void syncIsTheWindowsOneJob();
+    void lookUpEndsWhileAHarvestWaits();
 
 private:
     // Serves, per exact target (path and query), a page; the replica site the rest.
@@ -78,6 +87,8 @@ private:
     std::unique_ptr<Form1> windowWithWorks();
     QString singerAddress() const { return m_server->base() + QStringLiteral("/userPage.php?uid=7"); }
     void doubleClickRow(Form1 &window, int row);
+    // Triggers the works list's menu entry that reads `text`.
+    static void choose(const Form1 &window, const QString &text);
 
     std::unique_ptr<LoopbackServer> m_server;
     std::unique_ptr<QTemporaryDir> m_folder;
@@ -113,7 +124,7 @@ std::unique_ptr<Form1> TestWorks::unlockedWindow()
 {
     auto window = std::make_unique<Form1>(testConfig(m_server->base(), m_folder->path()), m_fakes.make());
     window->load();
-    if (!window->Command10->isEnabled())
+    if (!QTest::qWaitFor([&window] { return window->Command10->isEnabled(); }, 5000))
         qWarning("the update check did not unlock the window");
     return window;
 }
@@ -146,6 +157,15 @@ void TestWorks::doubleClickRow(Form1 &window, int row)
     // The first click of a double-click selects the row.
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+}
+
+void TestWorks::choose(const Form1 &window, const QString &text)
+{
+    const QList<QAction *> entries = window.ListView1->actions();
+    for (QAction *entry : entries) {
+        if (entry->text() == text)
+            entry->trigger();
+    }
 }
 
 void TestWorks::addressIsChecked_data()
@@ -202,17 +222,30 @@ void TestWorks::harvestFillsTheListAfterTheFetch()
         during = {true, window->Command10->isEnabled(), window->Text2->isEnabled(),
                   window->ListView1->topLevelItemCount(), window->status()};
     });
+    // Scanned, as the page's answer returns to the event loop: the list is
+    // empty, the filler ticks first.
+    struct
+    {
+        bool taken = false, armed = false, fillerFirst = false;
+        int rows = -1;
+    } scanned;
+    connect(
+        window->ListView1->model(), &QAbstractItemModel::modelReset, window.get(),
+        [&] {
+            scanned = {true, window->Timer3->isActive() && window->Timer4->isActive(),
+                       window->Timer3->remainingTime() < window->Timer4->remainingTime(),
+                       window->ListView1->topLevelItemCount()};
+        },
+        Qt::QueuedConnection);
     window->Text2->setText(singerAddress());
     window->Command10->click();
-    QVERIFY(during.taken);
+    QTRY_VERIFY(during.taken);
     QVERIFY(!during.button && !during.box);
     QCOMPARE(during.rows, 1);
     QCOMPARE(during.status, kFetching);
-
-    // Scanned: the list is empty, the filler ticks first.
-    QCOMPARE(window->ListView1->topLevelItemCount(), 0);
-    QVERIFY(window->Timer3->isActive() && window->Timer4->isActive());
-    QVERIFY(window->Timer3->remainingTime() < window->Timer4->remainingTime());
+    QTRY_VERIFY(scanned.taken);
+    QVERIFY(scanned.armed && scanned.fillerFirst);
+    QCOMPARE(scanned.rows, 0);
 
     QTRY_COMPARE(window->status(), kDone);
     QCOMPARE(window->ListView1->topLevelItemCount(), 2);
@@ -300,8 +333,8 @@ void TestWorks::harvestWithoutPageEndsCleanly()
 
     serve({{"/userPage.php?uid=7", response}});
     window->Command10->click();
-    // Ended within the press: nothing is left armed to end it later.
-    QCOMPARE(window->status(), kNoPage);
+    // Ended with the answer: nothing is left armed to end it later.
+    QTRY_COMPARE(window->status(), kNoPage);
     QVERIFY(window->Command10->isEnabled() && window->Text2->isEnabled());
     QVERIFY(!window->Timer3->isActive() && !window->Timer4->isActive());
     QCOMPARE(window->ListView1->topLevelItemCount(), listCleared ? 0 : 2);
@@ -346,6 +379,9 @@ void TestWorks::doubleClickLooksTheRowUp()
     } else {
         doubleClickRow(*window, 1);
     }
+    // Ready to play, not playing, once the page is in.
+    QTRY_COMPARE(m_fakes.mci->commands, QStringList{"close all"});
+    QCOMPARE(window->Command7->text(), QStringLiteral("在线播放"));
     const QList<HttpRequest> asked = m_server->requests().mid(before);
     QVERIFY(asked.size() >= 2);
     QCOMPARE(asked[0].target, QByteArray("/member/personcenter/loadplayurl.php?wid=5201109"));
@@ -355,9 +391,6 @@ void TestWorks::doubleClickLooksTheRowUp()
     QCOMPARE(window->Label1->caption(), QStringLiteral("用户名：林小夏"));
     QVERIFY(window->songRecord().audioAddress.endsWith(QLatin1String("/5201109.mp3")));
     QCOMPARE(window->songRecord().workId, QStringLiteral("5201109"));
-    // Ready to play, not playing.
-    QCOMPARE(window->Command7->text(), QStringLiteral("在线播放"));
-    QCOMPARE(m_fakes.mci->commands, QStringList{"close all"});
 }
 
 void TestWorks::reResolveUsesTheRowsId()
@@ -373,8 +406,8 @@ void TestWorks::reResolveUsesTheRowsId()
     window->Command10->click();
     QTRY_COMPARE(window->ListView1->topLevelItemCount(), 1);
     doubleClickRow(*window, 0);
+    QTRY_COMPARE(window->songRecord().workId, QStringLiteral("777109"));
     QCOMPARE(window->Label2->caption(), QStringLiteral("演唱歌曲：晴天"));
-    QCOMPARE(window->songRecord().workId, QStringLiteral("777109"));
 
     window->Command16->click();
     QCOMPARE(window->songRecord().audioAddress, QStringLiteral("http://127.0.0.1:1/userdata/userwork/109/777109.mp3"));
@@ -424,8 +457,8 @@ void TestWorks::doubleClickWhilePlayingStops()
     m_fakes.mci->commands.clear();
 
     doubleClickRow(*window, 0);
+    QTRY_COMPARE(m_fakes.mci->commands, QStringList{"close all"});
     QCOMPARE(window->Command7->text(), QStringLiteral("在线播放"));
-    QCOMPARE(m_fakes.mci->commands, QStringList{"close all"});
 }
 
 void TestWorks::doubleClickOnEmptyListReusesLastAnswer()
@@ -451,16 +484,16 @@ void TestWorks::failedServiceRequestKeepsLastAnswer()
     QVERIFY(window);
     serve({{"/member/personcenter/loadplayurl.php?wid=11", HttpResponse::text(200, "http://site/s/11")}});
     doubleClickRow(*window, 0);
-    QCOMPARE(window->Text1->text(), QStringLiteral("http://site/s/11"));
+    QTRY_COMPARE(window->Text1->text(), QStringLiteral("http://site/s/11"));
 
     HttpResponse broken = HttpResponse::text(200, "http://site/s/22");
     broken.announcedLength = 100;
     broken.dropAfter = 3;
     serve({{"/member/personcenter/loadplayurl.php?wid=22", broken}});
     doubleClickRow(*window, 1);
-    QCOMPARE(window->Text1->text(), QStringLiteral("http://site/s/11"));
     // The row's id still becomes the work id.
-    QCOMPARE(window->songRecord().workId, QStringLiteral("22"));
+    QTRY_COMPARE(window->songRecord().workId, QStringLiteral("22"));
+    QCOMPARE(window->Text1->text(), QStringLiteral("http://site/s/11"));
 }
 
 void TestWorks::clearingTheListKeepsPlaying()
@@ -492,7 +525,9 @@ void TestWorks::listClearedDuringLookUpKeepsWorkId()
     // The list is cleared while the service's answer is on its way.
     QTimer::singleShot(100, window.get(), [&] { window->Command12->click(); });
 
+    m_fakes.mci->commands.clear();
     doubleClickRow(*window, 0);
+    QTRY_COMPARE(m_fakes.mci->commands, QStringList{"close all"});
     QCOMPARE(window->ListView1->topLevelItemCount(), 0);
     QCOMPARE(window->Text1->text(), QStringLiteral("http://site/s/11"));
     QCOMPARE(window->songRecord().workId, QStringLiteral("kept"));
@@ -681,7 +716,9 @@ void TestWorks::batchFromTheMenuDownloadsEveryRow()
                 action->trigger();
         }
     }
-    QTRY_COMPARE_WITH_TIMEOUT(window->status(), summary, 10000);
+    // The end names where the files went, once any did.
+    QTRY_COMPARE_WITH_TIMEOUT(window->status(),
+                              files > 0 ? summary + QStringLiteral(", 文件保存在 ") + folder.path() : summary, 10000);
     // As many files as the summary says, each holding its own work.
     const QStringList saved = folder.entryList({QStringLiteral("*.mp3")}, QDir::Files);
     QCOMPARE(saved.size(), files);
@@ -719,22 +756,20 @@ void TestWorks::followAndSyncFromTheMenu()
     qputenv("XDG_CONFIG_HOME", m_folder->filePath(QStringLiteral("config")).toUtf8());
     qputenv("XDG_DATA_HOME", m_folder->filePath(QStringLiteral("data")).toUtf8());
     auto window = unlockedWindow();
-    const auto choose = [&window](const QString &text) {
-        const QList<QAction *> entries = window->ListView1->actions();
-        for (QAction *entry : entries) {
-            if (entry->text() == text)
-                entry->trigger();
-        }
-    };
+    const auto choose = [&window](const QString &text) { TestWorks::choose(*window, text); };
     const QString singer = m_server->base() + QStringLiteral("/userPage.php?uid=");
     window->Text2->setText(singer + QStringLiteral("1001"));
     choose(QStringLiteral("关注此歌手"));
-    QCOMPARE(window->status(), QStringLiteral("已关注 林小夏 .."));
+    QTRY_COMPARE(window->status(), QStringLiteral("已关注 林小夏 .."));
     window->Text2->setText(singer + QStringLiteral("1099"));
     choose(QStringLiteral("关注此歌手"));
+    QTRY_COMPARE(window->status(), QStringLiteral("已关注 %1 ..").arg(singer + QStringLiteral("1099")));
     choose(QStringLiteral("同步关注的歌手"));
-    // The singer whose page failed is a failure like any work.
-    QTRY_COMPARE_WITH_TIMEOUT(window->status(), QStringLiteral("批量下载完成: 3 个成功, 1 个失败, 0 个跳过"), 20000);
+    // The singer whose page failed is a failure like any work; the end names where the files went.
+    QTRY_COMPARE_WITH_TIMEOUT(window->status(),
+                              QStringLiteral("批量下载完成: 3 个成功, 1 个失败, 0 个跳过, 文件保存在 ") +
+                                  window->places().downloadFolder,
+                              20000);
     QVERIFY(QFile::exists(window->places().downloadFolder + QStringLiteral("/林小夏/后来 - 林小夏.mp3")));
     QCOMPARE(m_fakes.messageBox->shown.size(), 1);
     QVERIFY(m_fakes.messageBox->shown[0].text.contains(QStringLiteral("uid=1099")));
@@ -749,6 +784,7 @@ void TestWorks::followAndSyncFromTheMenu()
     // (beside the works, the singer's playlist of those complete).
     window->Text2->setText(singer + QStringLiteral("1005"));
     choose(QStringLiteral("关注此歌手"));
+    QTRY_COMPARE(window->status(), QStringLiteral("已关注 百曲 .."));
     choose(QStringLiteral("同步关注的歌手"));
     QTRY_VERIFY(window->status().startsWith(QStringLiteral("正在批量下载 ")) &&
                 !window->status().startsWith(QStringLiteral("正在批量下载 0/")));
@@ -759,6 +795,144 @@ void TestWorks::followAndSyncFromTheMenu()
         QVERIFY2(file.size() > 0 && (file.suffix() == QLatin1String("mp3") || file.suffix() == QLatin1String("part") ||
                                      file.suffix() == QLatin1String("m3u8")),
                  qPrintable(file.fileName()));
+}
+
+void TestWorks::syncIsTheWindowsOneJob_data()
+{
+    QTest::addColumn<QString>("uid");     // of the one singer followed
+    QTest::addColumn<QString>("archive"); // "folder", or what the archive file holds (empty: no file)
+    QTest::addColumn<QString>("end");     // how the status line ends ({archive}: its path)
+    // "pause": the singer's page first asks for a pause of 2 s; "locked": another sync of the user runs
+    QTest::addColumn<QString>("meanwhile");
+    QTest::newRow("archive is a folder") << "1001"
+                                         << "folder"
+                                         << "下载记录文件“{archive}”无法使用,未同步任何作品 .."
+                                         << "";
+    QTest::newRow("nothing new") << "1001"
+                                 << "5200109\n5201109\n5202109\n"
+                                 << "批量下载完成: 0 个成功, 0 个失败, 3 个跳过"
+                                 << "";
+    QTest::newRow("stopped from the menu") << "1005"
+                                           << ""
+                                           << "批量下载已停止: "
+                                           << "";
+    QTest::newRow("site asks for a pause") << "1001"
+                                           << ""
+                                           << "批量下载完成: 3 个成功, 0 个失败, 0 个跳过"
+                                           << "pause";
+    QTest::newRow("another sync runs") << "1001"
+                                       << ""
+                                       << "已有同步正在进行.."
+                                       << "locked";
+}
+
+// 同步关注的歌手 is the window's one batch job: it shows where it is, a
+// second job waits its turn, 停止批量下载 stops it, and an archive it cannot
+// use stops it before it starts.
+void TestWorks::syncIsTheWindowsOneJob()
+{
+    QFETCH(QString, uid);
+    QFETCH(QString, archive);
+    QFETCH(QString, end);
+    QFETCH(QString, meanwhile);
+    const bool pause = meanwhile == QLatin1String("pause");
+    qputenv("XDG_CONFIG_HOME", m_folder->filePath(QStringLiteral("config")).toUtf8());
+    qputenv("XDG_DATA_HOME", m_folder->filePath(QStringLiteral("data")).toUtf8());
+    const QString archivePath = m_folder->filePath(QStringLiteral("data/cantora-helper/archive.txt"));
+    QVERIFY(QDir().mkpath(archive == QLatin1String("folder") ? archivePath : QFileInfo(archivePath).path()));
+    QFile archiveFile(archivePath);
+    QVERIFY(archive.isEmpty() || archive == QLatin1String("folder") ||
+            (archiveFile.open(QIODevice::WriteOnly) && archiveFile.write(archive.toUtf8()) > 0));
+    archiveFile.close();
+    QVERIFY(QDir().mkpath(m_folder->filePath(QStringLiteral("config/cantora-helper"))));
+    QFile following(m_folder->filePath(QStringLiteral("config/cantora-helper/following")));
+    QVERIFY(following.open(QIODevice::WriteOnly));
+    following.write((m_server->base() + QStringLiteral("/userPage.php?uid=") + uid + QLatin1Char('\n')).toUtf8());
+    following.close();
+    // Files that take their time, so a stop finds the job under way.
+    auto paused = std::make_shared<std::atomic<bool>>(!pause);
+    m_server->setHandler([site = replicaSite(QStringLiteral(CANTORA_SITE_ROOT)), paused](const HttpRequest &request) {
+        if (request.path == QLatin1String("/userPage.php") && !paused->exchange(true)) {
+            HttpResponse busy = HttpResponse::text(429, "busy");
+            busy.headers.append(qMakePair(QByteArray("Retry-After"), QByteArray("2")));
+            return busy;
+        }
+        HttpResponse answer = site(request);
+        if (request.path.endsWith(QLatin1String(".mp3"))) {
+            answer.trickleBytes = 4096;
+            answer.trickleMs = 100;
+        }
+        return answer;
+    });
+    auto window = unlockedWindow();
+    const int before = m_server->requestCount();
+    std::optional<download::FileLock> otherSync;
+    if (meanwhile == QLatin1String("locked"))
+        otherSync.emplace(works::syncLockPath(), download::FileLock::Wait::No);
+
+    choose(*window, QStringLiteral("同步关注的歌手"));
+    QAction *stop = nullptr;
+    for (QAction *entry : window->ListView1->actions())
+        stop = entry->text() == QStringLiteral("停止批量下载") ? entry : stop;
+    if (uid == QLatin1String("1005")) {
+        // How far it is and the work it fetches.
+        QTRY_VERIFY_WITH_TIMEOUT(window->status().contains(QStringLiteral(" 练习曲 ")), 10000);
+        QVERIFY2(window->status().startsWith(QStringLiteral("正在批量下载 ")), qPrintable(window->status()));
+        for (const char *other : {"同步关注的歌手", "下载全部作品"}) {
+            choose(*window, QString::fromUtf8(other));
+            QCOMPARE(window->status(), QStringLiteral("批量下载正在进行,请等待完成或先停止批量下载 .."));
+        }
+        QVERIFY(stop->isVisible());
+        stop->trigger();
+    }
+    // A wait shows as one, with its reason and the seconds left.
+    if (pause)
+        QTRY_VERIFY2(window->status().contains(QStringLiteral(" 秒 (服务器要求稍后再试)")),
+                     qPrintable(window->status()));
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        window->status().startsWith(QString(end).replace(QLatin1String("{archive}"), archivePath)),
+        qPrintable(window->status()), 10000);
+    QVERIFY(!stop->isVisible());
+    // Nothing synced: no page asked for.
+    if (archive == QLatin1String("folder") || otherSync)
+        QCOMPARE(m_server->requestCount(), before);
+    if (archive == QLatin1String("folder")) {
+        // Refused with the cause at hand.
+        QCOMPARE(m_fakes.messageBox->shown.size(), 1);
+        QCOMPARE(m_fakes.messageBox->shown[0].text, window->status());
+        QVERIFY(!m_fakes.messageBox->shown[0].detail.isEmpty());
+    }
+    // A singer with nothing new gets no folder.
+    if (!archive.isEmpty())
+        QVERIFY(!QFileInfo::exists(window->places().downloadFolder + QStringLiteral("/林小夏")));
+}
+
+// Nothing waits inside another wait, and the latest lookup wins: a lookup
+// whose page comes soon is shown while a harvest started during its wait still
+// waits for a slow page, and the slower page of the lookup it replaced never shows.
+void TestWorks::lookUpEndsWhileAHarvestWaits()
+{
+    auto window = unlockedWindow();
+    HttpResponse slowSinger = HttpResponse::text(200, kThreeWorks);
+    slowSinger.delayMs = 3000;
+    SongPage replaced;
+    replaced.title = QStringLiteral("被取代");
+    HttpResponse old = HttpResponse::text(200, replaced.html(m_server->base()), "text/html; charset=utf-8");
+    old.delayMs = 1500;
+    HttpResponse song = HttpResponse::text(200, SongPage().html(m_server->base()), "text/html; charset=utf-8");
+    song.delayMs = 300;
+    serve({{"/userPage.php?uid=7", slowSinger}, {"/s/76", old}, {"/s/77", song}});
+    window->Text2->setText(singerAddress());
+    for (const char *code : {"76", "77"}) {
+        window->Text1->setText(m_server->base() + QStringLiteral("/s/") + QLatin1String(code));
+        window->songPanel().aicAlphaImage3_Click();
+    }
+    QTimer::singleShot(50, window->Command10, &QPushButton::click);
+
+    QTRY_COMPARE_WITH_TIMEOUT(window->Label2->caption(), QStringLiteral("演唱歌曲：晴天"), 2500);
+    QCOMPARE(window->status(), kFetching);
+    QTRY_COMPARE_WITH_TIMEOUT(window->status(), kDone, 10000);
+    QCOMPARE(window->Label2->caption(), QStringLiteral("演唱歌曲：晴天"));
 }
 
 QTEST_MAIN(TestWorks)

@@ -65,7 +65,11 @@ QString retryNowHint()
 
 Verdict check(PageFetcher &fetcher, const QString &versionFileUrl)
 {
-    const FetchResult page = fetcher.GetBody(versionFileUrl);
+    return judgeAnswer(fetcher.GetBody(versionFileUrl));
+}
+
+Verdict judgeAnswer(const FetchResult &page)
+{
     Verdict verdict = judge(page.status == FetchStatus::Ok ? page.text : QString());
     if (verdict.outcome == Outcome::Unreadable)
         verdict.failure = page.status == FetchStatus::Ok ? QStringLiteral("服务器返回的版本文件是空的") : page.cause();

@@ -3,6 +3,7 @@
 #include <QString>
 
 class PageFetcher;
+struct FetchResult;
 
 // Reading the update server's version file, "kw:<version>|" among the entries
 // of other programs, and deciding what the running copy should do.
@@ -44,8 +45,11 @@ QString retryText(int msLeft);
 // How to read it again without waiting.
 QString retryNowHint();
 
-// Fetches the version file and judges it. A server error is no version file,
-// whatever page came with it.
+// Judges the answer to a request for the version file. A server error is no
+// version file, whatever page came with it.
+Verdict judgeAnswer(const FetchResult &page);
+
+// Fetches the version file and judges it.
 Verdict check(PageFetcher &fetcher, const QString &versionFileUrl);
 
 } // namespace update

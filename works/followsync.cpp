@@ -20,6 +20,11 @@ QString defaultArchivePath()
            QStringLiteral("/cantora-helper/archive.txt");
 }
 
+QString unusableArchiveText(const QString &path)
+{
+    return QStringLiteral("下载记录文件“%1”无法使用,未同步任何作品 ..").arg(QDir::toNativeSeparators(path));
+}
+
 QString syncLockPath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +

@@ -25,6 +25,10 @@ constexpr int kSyncJobs = 2;
 // $XDG_DATA_HOME/cantora-helper/archive.txt (~/.local/share when unset).
 QString defaultArchivePath();
 
+// Said when the archive at `path` cannot serve (download::Archive::problem
+// tells why) and so nothing is synced.
+QString unusableArchiveText(const QString &path);
+
 // $XDG_DATA_HOME/cantora-helper/sync.lock: held by the one sync of this user that runs.
 QString syncLockPath();
 

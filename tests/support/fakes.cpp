@@ -1,5 +1,10 @@
 #include "support/fakes.h"
 
+#include "app/form1.h"
+#include "app/songpanel.h"
+
+#include <QLineEdit>
+#include <QTest>
 #include <QTimer>
 
 void FakeMessageBox::inform(QWidget *, const QString &title, const QString &text, Icon icon, const QString &detail)
@@ -113,4 +118,23 @@ AppConfig testConfig(const QString &base, const QString &programFolder)
     config.programFolder = programFolder;
     config.pageTimeoutMs = 5000;
     return config;
+}
+
+bool loadAndWait(Form1 &window, int timeoutMs)
+{
+    bool checked = false;
+    const QMetaObject::Connection watch =
+        QObject::connect(&window, &Form1::versionChecked, [&checked] { checked = true; });
+    window.load();
+    const bool answered = QTest::qWaitFor([&checked] { return checked; }, timeoutMs);
+    QObject::disconnect(watch);
+    return answered;
+}
+
+bool lookUpAndWait(Form1 &window, const QString &address, int timeoutMs)
+{
+    window.Text1->setText(address);
+    auto ended = std::make_shared<bool>(false);
+    window.songPanel().parse([ended] { *ended = true; });
+    return QTest::qWaitFor([ended] { return *ended; }, timeoutMs);
 }

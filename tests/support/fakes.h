@@ -131,3 +131,12 @@ struct FakePlatform final
 
 // Configuration aimed at a loopback server and a scratch program folder.
 AppConfig testConfig(const QString &base, const QString &programFolder);
+
+class Form1;
+
+// Starts `window` (Form1::load) and waits until its update check has answered.
+bool loadAndWait(Form1 &window, int timeoutMs = 10000);
+
+// Puts `address` into Text1, presses the parse button and waits until the
+// parse has ended, its avatar in place.
+bool lookUpAndWait(Form1 &window, const QString &address, int timeoutMs = 10000);
