@@ -227,7 +227,8 @@ void TestCli::helpAndManPageNameEveryOption_data()
                                             .split(QLatin1Char(' '));
     const QStringList batch{"-o",        "--output", "{singer}",  "-j",           "--jobs",
                             "--archive", "--tag",    "--retries", "--limit-rate", "--sleep-requests"};
-    QTest::newRow("help download") << QStringList{"help", "download"} << global + batch + QStringList{"--singer", "--playlist"};
+    QTest::newRow("help download") << QStringList{"help", "download"}
+                                   << global + batch + QStringList{"--singer", "--playlist"};
     QTest::newRow("help sync") << QStringList{"help", "sync"} << global + batch + QStringList{"--notify"};
     QTest::newRow("help follow") << QStringList{"help", "follow"} << QStringList{"add", "remove", "list"};
     QTest::newRow("download --help") << QStringList{"download", "--help"} << QStringList{"--output", "--site"};
