@@ -279,10 +279,12 @@ int main(int argc, char *argv[])
         out << usage();
         return 0;
     }
-    if (first == QLatin1String("--version") || first == QLatin1String("-V")) {
+    const auto printVersion = [&out] {
         out << "cantora-cli " << update::kBuiltInVersion << '\n';
         return 0;
-    }
+    };
+    if (first == QLatin1String("--version") || first == QLatin1String("-V"))
+        return printVersion();
     if (first == QLatin1String("help")) {
         if (words.isEmpty()) {
             out << usage();
@@ -303,6 +305,9 @@ int main(int argc, char *argv[])
         out << commandHelp(*command);
         return 0;
     }
+    // Listed among the options taken before or after the command, so honoured after it too.
+    if (options.contains(QStringLiteral("--version")) || options.contains(QStringLiteral("-V")))
+        return printVersion();
 
     cli::installStopHandler(app);
     const int status = command->run(words);

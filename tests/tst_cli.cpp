@@ -103,6 +103,9 @@ void TestCli::runs_data()
            "--site http://127.0.0.2:9";
     QTest::newRow("-V is --version") << QStringList{"-V"} << QByteArray() << QByteArray() << 0 << "cantora-cli V3.3\n"
                                      << "";
+    QTest::newRow("-V after a command") << QStringList{"sync", "-V"} << QByteArray() << QByteArray() << 0
+                                        << "cantora-cli V3.3\n"
+                                        << "";
     QTest::newRow("lookup: no address") << QStringList{"lookup", "--json"} << QByteArray() << QByteArray() << 2 << ""
                                         << "lookup:";
     QTest::newRow("unknown command") << QStringList{"fetch"} << QByteArray() << QByteArray() << 2 << ""
