@@ -342,7 +342,7 @@ void BatchQueue::transfer(Work &work)
     work.transfer->setRateLimit(m_options.rateLimit.get());
     // What an earlier try or an earlier run left of the same resource is carried on.
     work.transfer->setContinuePart(true);
-    work.transfer->setBeforePlacing([this, &work](const QString &partPath) { beforePlacing(work, partPath); });
+    work.transfer->setBeforePlacing([this, &work](const QString &partPath) { return beforePlacing(work, partPath); });
     work.counted = -1; // until the body begins: what an earlier try brought is no news
     work.clock.start();
     connect(work.transfer.get(), &Transfer::progress, this, [this, &work](qint64 written, qint64 size) {
@@ -370,13 +370,15 @@ void BatchQueue::transfer(Work &work)
 
 // The finished body, still under its part's name: whatever is written into it
 // now is in place with it at once, or not at all.
-void BatchQueue::beforePlacing(Work &work, const QString &partPath)
+bool BatchQueue::beforePlacing(Work &work, const QString &partPath)
 {
-    if (m_options.tag && m_options.tags)
+    const bool tagging = m_options.tag && m_options.tags;
+    if (tagging)
         work.tagFailure =
             m_options.tags->write(partPath, {work.facts.title, work.facts.singerName, work.cover, work.pageAddress});
     // Last: where the index stands in for notes, it keeps the size the file is placed with.
     noteWork(partPath, work.outcome.path, {work.outcome.workId, work.pageAddress}, m_options.sourceIndex);
+    return tagging; // the tags rewrote the file, even where they failed halfway
 }
 
 void BatchQueue::transferEnded(Work &work, TransferStatus status)

@@ -101,7 +101,7 @@ private:
     // Settles the work's file before its transfer; false when that ended the work.
     bool claimFile(Work &work);
     void transfer(Work &work);
-    void beforePlacing(Work &work, const QString &partPath);
+    bool beforePlacing(Work &work, const QString &partPath);
     void transferEnded(Work &work, TransferStatus how);
     void finishDone(Work &work);
     void end(Work &work, WorkOutcome::Status status, const QString &reason = QString(),

@@ -56,6 +56,9 @@ public:
     // Takes the outcome of syncing the open part to disk elsewhere (0 or an
     // errno), so that place() need not sync it again; false when it failed.
     bool markSynced(int error);
+    // Says that its bytes were changed through another handle after that
+    // sync (tags written into it), so that place() syncs it again.
+    void markChanged() { m_synced = false; }
     // Writes what is buffered and closes (and unlocks); false when the buffered bytes could not be written.
     bool close();
     // Puts the open part, synced to disk, in the target's place and closes

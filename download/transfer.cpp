@@ -659,8 +659,8 @@ Transfer::Status Transfer::settle(Status end)
     if (!flushed && end != Status::Stopped)
         end = writeFailure(m_part.error());
     if (end == Status::DataComplete) {
-        if (flushed && m_beforePlacing)
-            m_beforePlacing(m_part.path());
+        if (flushed && m_beforePlacing && m_beforePlacing(m_part.path()))
+            m_part.markChanged();
         // Fails when the folder went away meanwhile, with the file in it.
         if (m_part.place())
             return end;

@@ -101,8 +101,10 @@ public:
     void setContinuePart(bool continuePart) { m_continuePart = continuePart; }
 
     // Run on the complete body, closed under its partial file's name, just
-    // before it takes the target's place: what it writes there is placed with it.
-    void setBeforePlacing(std::function<void(const QString &partPath)> hook) { m_beforePlacing = std::move(hook); }
+    // before it takes the target's place: what it writes there is placed with
+    // it. It returns whether it changed the file's bytes (not only its notes),
+    // which are then synced to disk again before the part is placed.
+    void setBeforePlacing(std::function<bool(const QString &partPath)> hook) { m_beforePlacing = std::move(hook); }
 
     // Reads no faster than `limit` allows, which several transfers may share
     // and which outlives them (nullptr: as fast as the body comes).
@@ -190,7 +192,7 @@ private:
     qint64 m_lowSpeedBytesPerSecond = 1024;
     int m_lowSpeedWindowMs = 60 * 1000;
     std::function<void()> m_betweenBlocks;
-    std::function<void(const QString &)> m_beforePlacing;
+    std::function<bool(const QString &)> m_beforePlacing;
     bool m_continuePart = false;
     QByteArray m_partValidator;
     RateLimit *m_rateLimit = nullptr;
